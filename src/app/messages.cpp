@@ -1,0 +1,18 @@
+#include "app/messages.h"
+
+#include <cstdio>
+
+std::string wrongCommandLineMessage() { return "wrong commandline\n"; }
+
+std::string cannotOpenMessage(const std::string& input) {
+    return "image '" + input + "'kann nicht ge\xF6" "ffnet werden.\n";
+}
+
+std::string cannotWriteMessage(const std::string& path) {
+    return "could not write to file'" + path + "\n";
+}
+
+void report(const std::string& message) {
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fflush(stderr);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+// The tool's messages, each one whole line. The German one carries the Latin-1 byte
+// 0xF6; the quotes and missing blanks are part of the text.
+std::string wrongCommandLineMessage();
+std::string cannotOpenMessage(const std::string& input);
+std::string cannotWriteMessage(const std::string& path);
+
+// Writes one message line to standard error at once, unbuffered.
+void report(const std::string& message);
