@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <opencv2/imgcodecs.hpp>
-#include <sstream>
 
 #include "support.h"
 
@@ -16,17 +15,6 @@ const char* const program =
     "    if (sizeof c_imgData != 4080) return 3;\n"
     "    return fwrite(c_imgData, 1, sizeof c_imgData, stdout) == 4080 ? 0 : 4;\n"
     "}\n";
-
-// Warning lines other than the one about the label behind #endif.
-std::string unexpectedWarnings(const std::string& diagnostics) {
-    std::istringstream lines(diagnostics);
-    std::string line, unexpected;
-    while (std::getline(lines, line))
-        if (line.find("warning:") != std::string::npos &&
-            line.find("extra tokens at end of #endif") == std::string::npos)
-            unexpected += line + "\n";
-    return unexpected;
-}
 
 TEST(HeaderCompiles, AsCAndCxxWithTheRawBytes) {
     const test::TempDir dir;
@@ -47,7 +35,7 @@ TEST(HeaderCompiles, AsCAndCxxWithTheRawBytes) {
             {build.standard, "-Wall", "-Wextra", "-pedantic", build.source, "-o", "reader"},
             dir.path);
         ASSERT_EQ(compile.status, 0) << compile.err;
-        EXPECT_EQ(unexpectedWarnings(compile.err), "");
+        EXPECT_EQ(test::unexpectedWarnings(compile.err), "");
         const test::RunResult read = test::runProgram(dir / "reader", {}, dir.path);
         EXPECT_EQ(read.status, 0);
         EXPECT_EQ(read.out, raw.out);

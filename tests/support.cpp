@@ -104,6 +104,16 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+std::string unexpectedWarnings(const std::string& diagnostics) {
+    std::istringstream lines(diagnostics);
+    std::string line, unexpected;
+    while (std::getline(lines, line))
+        if (line.find("warning:") != std::string::npos &&
+            line.find("extra tokens at end of #endif") == std::string::npos)
+            unexpected += line + "\n";
+    return unexpected;
+}
+
 cv::Mat makePicture(int width, int height, unsigned seed) {
     cv::Mat picture(height, width, CV_8UC3);
     for (int y = 0; y < height; ++y)

@@ -35,6 +35,10 @@ RunResult runGrayframe(const std::vector<std::string>& args, const std::string& 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
+// The warning lines of compiler diagnostics, but for the one about the label behind
+// "#endif" that every generated header causes.
+std::string unexpectedWarnings(const std::string& diagnostics);
+
 // A BGR picture with gradients, shapes and noise, reproducible from seed.
 cv::Mat makePicture(int width, int height, unsigned seed = 1);
 

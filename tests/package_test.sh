@@ -1,0 +1,61 @@
+#!/bin/sh
+# Installs a built tree into a scratch prefix, builds the Debian package from it,
+# checks the package's files and control fields, unpacks it into a scratch root (never
+# the real system) and runs grayframe from PATH there against the build's own program.
+# Usage: package_test.sh BUILD_DIR SOURCE_DIR
+set -eu
+build=$1 source=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+chmod 755 "$scratch"  # man drops root's privileges when it formats a page
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Install rules.
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+[ -x "$scratch/prefix/bin/grayframe" ] || fail "cmake --install: no bin/grayframe"
+[ -f "$scratch/prefix/share/man/man1/grayframe.1.gz" ] ||
+    fail "cmake --install: no share/man/man1/grayframe.1.gz"
+
+# The package.
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >"$scratch/cpack.log" 2>&1 ||
+    { cat "$scratch/cpack.log"; fail "cpack"; }
+set -- "$scratch"/cpack/*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb, got: $*"
+deb=$1
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | tr '\n' ' ')
+[ "$files" = "./usr/bin/grayframe ./usr/share/man/man1/grayframe.1.gz " ] ||
+    fail "package files: $files"
+dpkg-deb -c "$deb" | awk '$2 != "root/root" { exit 1 }' || fail "files not owned by root"
+for field in Maintainer Description Section; do
+    [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "no $field field"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+needed=$(readelf -d "$build/grayframe" | sed -n 's/.*Shared library: \[libopencv_\([a-z]*\)\..*/\1/p')
+[ -n "$needed" ] || fail "the program links no OpenCV library?"
+for library in $needed; do
+    echo "$depends" | grep -q "libopencv-$library[0-9]" || fail "Depends lacks libopencv-$library"
+done
+
+# Unpacked into a scratch root and run from PATH, it must do what the build's program does.
+dpkg-deb -x "$deb" "$scratch/root"
+PATH="$scratch/root/usr/bin:$PATH"
+[ "$(command -v grayframe)" = "$scratch/root/usr/bin/grayframe" ] || fail "not on PATH"
+mkdir "$scratch/installed" "$scratch/built"
+for dir in installed built; do cp "$source/examples/chart.png" "$scratch/$dir/"; done
+(cd "$scratch/installed" && grayframe -i chart.png -resizemode fitout 2>err) || fail "run failed"
+[ ! -s "$scratch/installed/err" ] || fail "stderr: $(cat "$scratch/installed/err")"
+(cd "$scratch/built" && "$build/grayframe" -i chart.png -resizemode fitout)
+for output in chart.png_out.bmp chart.png_out.h; do
+    cmp "$scratch/installed/$output" "$scratch/built/$output" || fail "$output differs"
+done
+
+# The installed page is found by man and formats without warnings.
+MAN_DISABLE_SECCOMP=1 MANWIDTH=80 man --warnings --manpath="$scratch/root/usr/share/man" grayframe \
+    >"$scratch/man.txt" 2>"$scratch/man.err" || fail "man grayframe failed"
+[ ! -s "$scratch/man.err" ] || fail "man warnings: $(cat "$scratch/man.err")"
+grep -q '^GRAYFRAME(1)' "$scratch/man.txt" || fail "man page has no GRAYFRAME(1) title"
+echo "package test passed: $(basename "$deb")"
