@@ -4,7 +4,10 @@
 # nearest-neighbour scaling so that the 16 levels show.
 # Usage: make-pictures.sh GRAYFRAME DOCS_PICTURES OUTPUT_DIR WORK_DIR
 set -eu
-[ $# -eq 4 ] || { echo "usage: $0 GRAYFRAME DOCS_PICTURES OUTPUT_DIR WORK_DIR" >&2; exit 2; }
+if [ $# -ne 4 ]; then
+    echo "usage: $0 GRAYFRAME DOCS_PICTURES OUTPUT_DIR WORK_DIR" >&2
+    exit 2
+fi
 grayframe=$1 tool=$2 out=$3 work=$4
 chart="$(dirname "$0")/../examples/chart.png"
 

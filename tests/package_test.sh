@@ -20,8 +20,8 @@ cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
     fail "cmake --install: no share/man/man1/grayframe.1.gz"
 
 # The package.
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/cpack" >"$scratch/cpack.log" 2>&1 ||
-    { cat "$scratch/cpack.log"; fail "cpack"; }
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/cpack" \
+    >"$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; fail "cpack"; }
 set -- "$scratch"/cpack/*.deb
 [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb, got: $*"
 deb=$1
@@ -34,19 +34,22 @@ for field in Maintainer Description Section; do
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-needed=$(readelf -d "$build/grayframe" | sed -n 's/.*Shared library: \[libopencv_\([a-z]*\)\..*/\1/p')
+needed=$(readelf -d "$build/grayframe" |
+    sed -n 's/.*Shared library: \[libopencv_\([a-z]*\)\..*/\1/p')
 [ -n "$needed" ] || fail "the program links no OpenCV library?"
 for library in $needed; do
-    echo "$depends" | grep -q "libopencv-$library[0-9]" || fail "Depends lacks libopencv-$library"
+    echo "$depends" | grep -q "libopencv-$library[0-9]" ||
+        fail "Depends lacks libopencv-$library"
 done
 
-# Unpacked into a scratch root and run from PATH, it must do what the build's program does.
+# Unpacked into a scratch root and run from PATH, it does what the build's program does.
 dpkg-deb -x "$deb" "$scratch/root"
 PATH="$scratch/root/usr/bin:$PATH"
 [ "$(command -v grayframe)" = "$scratch/root/usr/bin/grayframe" ] || fail "not on PATH"
 mkdir "$scratch/installed" "$scratch/built"
 for dir in installed built; do cp "$source/examples/chart.png" "$scratch/$dir/"; done
-(cd "$scratch/installed" && grayframe -i chart.png -resizemode fitout 2>err) || fail "run failed"
+(cd "$scratch/installed" && grayframe -i chart.png -resizemode fitout 2>err) ||
+    fail "run failed"
 [ ! -s "$scratch/installed/err" ] || fail "stderr: $(cat "$scratch/installed/err")"
 (cd "$scratch/built" && "$build/grayframe" -i chart.png -resizemode fitout)
 for output in chart.png_out.bmp chart.png_out.h; do
@@ -54,7 +57,8 @@ for output in chart.png_out.bmp chart.png_out.h; do
 done
 
 # The installed page is found by man and formats without warnings.
-MAN_DISABLE_SECCOMP=1 MANWIDTH=80 man --warnings --manpath="$scratch/root/usr/share/man" grayframe \
+MAN_DISABLE_SECCOMP=1 MANWIDTH=80 \
+    man --warnings --manpath="$scratch/root/usr/share/man" grayframe \
     >"$scratch/man.txt" 2>"$scratch/man.err" || fail "man grayframe failed"
 [ ! -s "$scratch/man.err" ] || fail "man warnings: $(cat "$scratch/man.err")"
 grep -q '^GRAYFRAME(1)' "$scratch/man.txt" || fail "man page has no GRAYFRAME(1) title"

@@ -7,9 +7,11 @@ grayframe=$1 tool=$2 source=$3
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-sh "$source/scripts/make-pictures.sh" "$grayframe" "$tool" "$scratch/pictures" "$scratch/work"
+sh "$source/scripts/make-pictures.sh" "$grayframe" "$tool" \
+    "$scratch/pictures" "$scratch/work"
 diff -r "$scratch/pictures" "$source/docs/pictures" ||
     { echo "FAIL: docs/pictures is out of date: run make pictures" >&2; exit 1; }
 for picture in $(grep -o 'docs/pictures/[a-z-]*\.png' "$source/README.md"); do
-    [ -f "$source/$picture" ] || { echo "FAIL: README shows missing $picture" >&2; exit 1; }
+    [ -f "$source/$picture" ] ||
+        { echo "FAIL: README shows missing $picture" >&2; exit 1; }
 done
