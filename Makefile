@@ -7,7 +7,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
 DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
 

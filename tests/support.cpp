@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,65 +28,111 @@ TempDir::~TempDir() {
 
 namespace {
 
-void collect(int outFd, int errFd, pid_t child, int timeoutSeconds, RunResult& result) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            ::kill(child, SIGKILL);
-            break;
-        }
-        if (::poll(fds, 2, static_cast<int>(left.count())) < 0) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-            char buffer[65536];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(n));
-            } else {
-                fds[i].fd = -1;
-                --open;
-            }
+void applyEnvironment(const Environment& env) {
+    for (const std::string& change : env) {
+        const size_t equals = change.find('=');
+        if (equals == std::string::npos) {
+            ::unsetenv(change.c_str());
+        } else {
+            ::setenv(change.substr(0, equals).c_str(), change.c_str() + equals + 1, 1);
         }
     }
 }
 
+[[noreturn]] void execChild(const std::string& program,
+                            const std::vector<std::string>& args, const std::string& dir,
+                            const Environment& env, int out, int err) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const int null = ::open("/dev/null", O_RDONLY);
+    ::dup2(null, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    applyEnvironment(env);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+}
+
+// Reads once from each stream that is ready within waitMs; true when anything came.
+bool readSome(Child& child, int waitMs) {
+    pollfd fds[2] = {{child.fds[0], POLLIN, 0}, {child.fds[1], POLLIN, 0}};
+    std::string* sinks[2] = {&child.result.out, &child.result.err};
+    if (::poll(fds, 2, waitMs) <= 0) return false;
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        char buffer[65536];
+        const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (n > 0) {
+            sinks[i]->append(buffer, static_cast<size_t>(n));
+        } else {
+            ::close(child.fds[i]);
+            child.fds[i] = -1;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& dir, int timeoutSeconds) {
+Child::Child(const std::string& program, const std::vector<std::string>& args,
+             const std::string& dir, const Environment& env) {
     int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_RDONLY);
-        ::dup2(null, 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        ::close(out[0]);
-        ::close(err[0]);
-        if (::chdir(dir.c_str()) != 0) ::_exit(127);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) execChild(program, args, dir, env, out[1], err[1]);
     ::close(out[1]);
     ::close(err[1]);
-    RunResult result;
-    collect(out[0], err[0], child, timeoutSeconds, result);
-    ::close(out[0]);
-    ::close(err[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    fds[0] = out[0];
+    fds[1] = err[0];
+}
+
+Child::~Child() {
+    if (running()) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    for (int fd : fds)
+        if (fd >= 0) ::close(fd);
+}
+
+bool Child::running() {
+    if (reaped) return false;
+    reaped = ::waitpid(pid, &waitStatus, WNOHANG) != 0;
+    return !reaped;
+}
+
+const RunResult& Child::peek() {
+    while (readSome(*this, 0)) {
+    }
     return result;
+}
+
+RunResult Child::finish(int timeoutSeconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (fds[0] >= 0 || fds[1] >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        readSome(*this, static_cast<int>(left.count()));
+    }
+    if (!reaped) ::waitpid(pid, &waitStatus, 0);
+    reaped = true;
+    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    return result;
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& dir, int timeoutSeconds, const Environment& env) {
+    return Child(program, args, dir, env).finish(timeoutSeconds);
 }
 
 RunResult runGrayframe(const std::vector<std::string>& args, const std::string& dir,

@@ -12,6 +12,10 @@ std::string cannotWriteMessage(const std::string& path) {
     return "could not write to file'" + path + "\n";
 }
 
+std::string previewUnavailableMessage() {
+    return "cannot show the preview: no usable display\n";
+}
+
 void report(const std::string& message) {
     std::fwrite(message.data(), 1, message.size(), stderr);
     std::fflush(stderr);

@@ -57,19 +57,25 @@ void writeOrReport(const std::string& path, Write write) {
     if (!written) report(cannotWriteMessage(path));
 }
 
-// The frame of one input, or an empty image when it cannot be loaded or reduced.
-cv::Mat frameOf(const std::string& input, ResizeMode mode) {
+struct LoadedInput {
+    cv::Mat image;
+    cv::Mat frame;  // empty when the input cannot be loaded or reduced
+};
+
+LoadedInput loadInput(const std::string& input, ResizeMode mode) {
+    LoadedInput loaded;
     try {
-        const cv::Mat image = loadColourImage(input);
-        if (!image.empty()) return reduceToFrame(image, mode);
+        loaded.image = loadColourImage(input);
+        if (!loaded.image.empty()) loaded.frame = reduceToFrame(loaded.image, mode);
     } catch (...) {
     }
-    return {};
+    return loaded;
 }
 
 void writeOutputs(const std::string& input, const cv::Mat& frame, bool printData) {
     if (printData) {
         writePackedBytes(std::cout, frame);
+        std::cout.flush();
         return;
     }
     writeOrReport(input + "_out.bmp",
@@ -86,20 +92,26 @@ cv::Mat loadColourImage(const std::string& path) {
     return cv::imread(path, cv::IMREAD_COLOR);
 }
 
-int runConversion(int argc, const char* const* argv) {
+int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
     const std::optional<RunOptions> options = parseCommandLine(argc, argv);
     if (!options) {
         report(wrongCommandLineMessage());
         return 1;
     }
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
+    bool show = options->show;
     for (const std::string& input : options->inputs) {
-        const cv::Mat frame = frameOf(input, options->mode);
-        if (frame.empty()) {
+        LoadedInput loaded = loadInput(input, options->mode);
+        if (loaded.frame.empty()) {
             report(cannotOpenMessage(input));
             continue;
         }
-        writeOutputs(input, frame, options->printData);
+        if (show && !(preview && preview(input, loaded.image, loaded.frame))) {
+            report(previewUnavailableMessage());
+            show = false;
+        }
+        loaded.image.release();
+        writeOutputs(input, loaded.frame, options->printData);
     }
     return 0;
 }

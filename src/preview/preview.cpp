@@ -1,0 +1,63 @@
+#include "preview/preview.h"
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <opencv2/highgui.hpp>
+#include <thread>
+
+namespace {
+
+const char* const OUTPUT_WINDOW = "output";
+
+// Opens and closes a connection to the X display named by the environment, through a
+// libX11 loaded only for this, so that the window library is never asked to start
+// without one (it would end the process).
+bool displayReachable() {
+    void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!x11) return false;
+    using OpenDisplay = void* (*)(const char*);
+    using CloseDisplay = int (*)(void*);
+    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(x11, "XOpenDisplay"));
+    const auto close = reinterpret_cast<CloseDisplay>(::dlsym(x11, "XCloseDisplay"));
+    void* display = open && close ? open(nullptr) : nullptr;
+    if (display) close(display);
+    ::dlclose(x11);
+    return display != nullptr;
+}
+
+// Qt hides a window the user closed (visible 0); GTK forgets it, and then reports no
+// autosize state (-1), while it never reports visibility (always -1).
+bool windowClosed(const std::string& name) {
+    return cv::getWindowProperty(name, cv::WND_PROP_VISIBLE) == 0 ||
+           cv::getWindowProperty(name, cv::WND_PROP_AUTOSIZE) < 0;
+}
+
+bool keyPressed() { return cv::waitKey(1) != -1; }
+
+void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
+    cv::namedWindow(name, cv::WINDOW_NORMAL);
+    cv::namedWindow(OUTPUT_WINDOW, cv::WINDOW_NORMAL);
+    cv::imshow(OUTPUT_WINDOW, frame);
+    cv::imshow(name, image);
+    if (keyPressed()) return;
+    while (!windowClosed(name) && !windowClosed(OUTPUT_WINDOW)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (keyPressed()) return;
+    }
+}
+
+}  // namespace
+
+bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
+    if (!displayReachable()) return false;
+    try {
+        waitForUser(name, image, frame);
+    } catch (...) {
+    }
+    try {
+        cv::destroyAllWindows();
+    } catch (...) {
+    }
+    return true;
+}

@@ -1,0 +1,186 @@
+// Runs the built program with "-show" under a virtual X server, acting as the user does:
+// finding its windows by title, pressing a key, clicking a close button.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <set>
+#include <thread>
+
+#include "support.h"
+#include "xserver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string NO_PREVIEW = "cannot show the preview: no usable display\n";
+
+void pause(int ms = 300) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool hasOutputs(const std::string& input) {
+    return fs::exists(input + "_out.bmp") && fs::exists(input + "_out.h");
+}
+
+bool hasAnyOutput(const std::string& input) {
+    return fs::exists(input + "_out.bmp") || fs::exists(input + "_out.h");
+}
+
+// Waits until the middle of the window shows a gray picture of at least four shades.
+// Once "output" shows the frame the program has set up its windows and waits for the
+// user; a key or a close sent before that may be taken up while the windows are made.
+bool waitForFrame(test::XServer& x, test::WindowId window) {
+    for (int tries = 0; tries < 1000; ++tries, pause(20)) {
+        const cv::Mat shot = test::windowPicture(x, window);
+        if (shot.empty()) continue;
+        const cv::Mat middle =
+            shot({shot.cols / 4, shot.rows / 4, shot.cols / 2, shot.rows / 2});
+        std::vector<cv::Mat> channels;
+        cv::split(middle, channels);
+        if (cv::countNonZero(channels[0] != channels[1]) ||
+            cv::countNonZero(channels[1] != channels[2]))
+            continue;
+        std::set<uchar> shades(channels[0].begin<uchar>(), channels[0].end<uchar>());
+        if (shades.size() >= 4) return true;
+    }
+    return false;
+}
+
+class Preview : public testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directory(dir / "pics");
+        cv::imwrite(dir / "a.png", test::makePicture(320, 200, 1));
+        cv::imwrite(dir / "b.png", test::makePicture(60, 90, 2));
+        ::mkdir((dir / "runtime").c_str(), 0700);
+    }
+
+    // grayframe with args, started in dir on this test's display.
+    std::unique_ptr<test::Child> start(const std::vector<std::string>& args) {
+        const test::Environment env{"DISPLAY=" + x.name,
+                                    "XDG_RUNTIME_DIR=" + dir / "runtime"};
+        return std::make_unique<test::Child>(GRAYFRAME_PATH, args, dir.path.string(),
+                                             env);
+    }
+
+    // Waits for the preview of input, both windows drawn; returns its input window.
+    test::WindowId waitForPreview(const std::string& input) {
+        const test::WindowId picture = test::waitForWindow(x, input);
+        output = test::waitForWindow(x, "output");
+        if (!picture || !output || !waitForFrame(x, output)) return 0;
+        return picture;
+    }
+
+    test::TempDir dir;
+    test::XServer x;
+    test::WindowId output = 0;  // of the last preview waited for
+};
+
+TEST_F(Preview, KeyEndsThePreviewAndOnlyThenAreOutputsWritten) {
+    const std::string input = "pics/b c\xC3\xBC.png";
+    fs::copy(dir / "a.png", dir / input);
+    const auto run = start({"-show", "-i", input});
+    const test::WindowId picture = waitForPreview(input);
+    ASSERT_NE(picture, 0u);
+    EXPECT_FALSE(test::hasFixedSize(x, picture));
+    EXPECT_FALSE(test::hasFixedSize(x, output));
+
+    pause();
+    EXPECT_TRUE(run->running());
+    EXPECT_FALSE(hasAnyOutput(dir / input));
+
+    test::pressKey(x, picture);
+    const test::RunResult result = run->finish(30);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.size(), 0u);
+    EXPECT_TRUE(hasOutputs(dir / input));
+}
+
+TEST_F(Preview, ClosingEitherWindowEndsThePreviewAndTheNextOpensAfterTheOutputs) {
+    const auto run = start({"-show", "-i", "a.png", "-i", "b.png"});
+    ASSERT_NE(waitForPreview("a.png"), 0u);
+    test::closeWindow(x, output);
+
+    const test::WindowId second = waitForPreview("b.png");
+    ASSERT_NE(second, 0u);
+    EXPECT_TRUE(hasOutputs(dir / "a.png"));
+    EXPECT_EQ(test::findWindow(x, "a.png"), 0u);
+    pause();
+    EXPECT_TRUE(run->running());
+    EXPECT_FALSE(hasAnyOutput(dir / "b.png"));
+
+    test::closeWindow(x, second);
+    const test::RunResult result = run->finish(30);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(hasOutputs(dir / "b.png"));
+}
+
+TEST_F(Preview, PrintedBytesOfEachInputFollowItsPreview) {
+    const std::vector<std::string> inputs{"-printdata", "-i", "a.png", "-i", "b.png"};
+    const std::string expected = test::runGrayframe(inputs, dir.path).out;
+    ASSERT_EQ(expected.size(), 2u * 4080);
+
+    std::vector<std::string> args{"-show"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    const auto run = start(args);
+    const test::WindowId first = waitForPreview("a.png");
+    ASSERT_NE(first, 0u);
+    pause();
+    EXPECT_EQ(run->peek().out.size(), 0u);
+
+    test::pressKey(x, first);
+    const test::WindowId second = waitForPreview("b.png");
+    ASSERT_NE(second, 0u);
+    EXPECT_TRUE(run->peek().out == expected.substr(0, 4080));
+
+    test::pressKey(x, second);
+    const test::RunResult result = run->finish(30);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out == expected);
+    EXPECT_EQ(result.err, "");
+    EXPECT_FALSE(hasAnyOutput(dir / "a.png"));
+}
+
+// A display number nobody serves on this machine.
+std::string unusedDisplay() {
+    int number = 4000;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) ++number;
+    return ":" + std::to_string(number);
+}
+
+TEST(PreviewWithoutDisplay, SaysSoOnceAndConvertsEveryInput) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 1));
+    cv::imwrite(dir / "b.png", test::makePicture(60, 90, 2));
+    const std::string missing =
+        "image 'missing.png'kann nicht ge\xF6"
+        "ffnet werden.\n";
+    const std::vector<std::string> args{"-show", "-i", "missing.png", "-i",
+                                        "a.png", "-i", "b.png"};
+    std::vector<std::string> printing = args;
+    printing.push_back("-printdata");
+    for (const std::string& display :
+         {std::string("DISPLAY"), "DISPLAY=" + unusedDisplay()}) {
+        SCOPED_TRACE(display);
+        fs::remove(dir / "a.png_out.bmp");
+        fs::remove(dir / "b.png_out.h");
+        const test::RunResult files =
+            test::runProgram(GRAYFRAME_PATH, args, dir.path, 60, {display});
+        EXPECT_EQ(files.status, 0);
+        EXPECT_EQ(files.err, missing + NO_PREVIEW);
+        EXPECT_TRUE(hasOutputs(dir / "a.png") && hasOutputs(dir / "b.png"));
+
+        const test::RunResult bytes =
+            test::runProgram(GRAYFRAME_PATH, printing, dir.path, 60, {display});
+        EXPECT_EQ(bytes.status, 0);
+        EXPECT_EQ(bytes.err, missing + NO_PREVIEW);
+        EXPECT_EQ(bytes.out.size(), 2u * 4080);
+    }
+}
+
+}  // namespace
