@@ -72,10 +72,11 @@ LoadedInput loadInput(const std::string& input, ResizeMode mode) {
     return loaded;
 }
 
-void writeOutputs(const std::string& input, const cv::Mat& frame, bool printData) {
+void writeOutputs(const std::string& input, const cv::Mat& frame, bool printData,
+                  bool previewed) {
     if (printData) {
         writePackedBytes(std::cout, frame);
-        std::cout.flush();
+        if (previewed) std::cout.flush();
         return;
     }
     writeOrReport(input + "_out.bmp",
@@ -111,7 +112,7 @@ int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
             show = false;
         }
         loaded.image.release();
-        writeOutputs(input, loaded.frame, options->printData);
+        writeOutputs(input, loaded.frame, options->printData, show);
     }
     return 0;
 }
