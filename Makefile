@@ -4,6 +4,7 @@
 # make pictures  regenerate the README's pictures in docs/pictures
 # make deb    build the Debian package into build/
 # make install   install under PREFIX (default /usr/local)
+# make test-asan  the whole test suite built with AddressSanitizer and UBSan
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
@@ -12,6 +13,7 @@ DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
+.PHONY: test-asan
 
 all: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe
@@ -49,5 +51,19 @@ deb: all
 install: all
 	cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),/usr/local)
 
+# Reports end the process with a failure status, also in the program the tests start.
+# Leaks inside the libraries we load are listed, with reasons, in tests/lsan.supp.
+ASAN_DIR ?= build-asan
+SANITIZER_ENV := \
+	ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+test-asan: test-deps
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+		-DGRAYFRAME_SANITIZE=ON
+	$(SANITIZER_ENV) cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)
