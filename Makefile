@@ -5,6 +5,7 @@
 # make deb    build the Debian package into build/
 # make install   install under PREFIX (default /usr/local)
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
+# make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
@@ -13,7 +14,7 @@ DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
-.PHONY: test-asan
+.PHONY: test-asan fuzz
 
 all: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe
@@ -65,5 +66,29 @@ test-asan: test-deps
 	$(SANITIZER_ENV) cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
+# Extra options of a target: fuzz/TARGET.options. New findings land in
+# $(FUZZ_DIR)/corpus; a failing input is saved as $(FUZZ_DIR)/crash-* (or leak-*,
+# timeout-*, oom-*) and stops the run.
+FUZZ_DIR ?= build-fuzz
+FUZZ_ABS = $(abspath $(FUZZ_DIR))
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := parser_fuzz frame_fuzz input_fuzz
+FUZZ_PACKAGES := $(BUILD_PACKAGES) clang-14 libclang-rt-14-dev
+FUZZ_OPTIONS = -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=6144 \
+	-malloc_limit_mb=6144 -print_final_stats=1 -artifact_prefix=$(FUZZ_ABS)/
+
+fuzz:
+	@sh scripts/install-deps.sh $(FUZZ_PACKAGES)
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+		-DGRAYFRAME_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for target in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_DIR)/corpus/$$target; \
+		options=$$(cat fuzz/$$target.options 2>/dev/null); \
+		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
+		$(SANITIZER_ENV) $(FUZZ_DIR)/fuzz/$$target $(FUZZ_OPTIONS) $$options \
+			$(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

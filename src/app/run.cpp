@@ -43,18 +43,20 @@ bool isRegularFile(const std::string& path) {
 bool writeBmpFile(const std::string& path, const cv::Mat& frame) {
     std::vector<unsigned char> bytes;
     if (!cv::imencode(".bmp", frame, bytes)) return false;
-    return writeFileBytes(path, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return writeFileBytes(path, reinterpret_cast<const char*>(bytes.data()),
+                          bytes.size());
 }
 
+// Runs write on path; the message for path when it fails or throws, else "".
 template <typename Write>
-void writeOrReport(const std::string& path, Write write) {
+std::string writeOrMessage(const std::string& path, Write write) {
     bool written = false;
     try {
         written = write(path);
     } catch (...) {
         written = false;
     }
-    if (!written) report(cannotWriteMessage(path));
+    return written ? std::string() : cannotWriteMessage(path);
 }
 
 struct LoadedInput {
@@ -72,18 +74,23 @@ LoadedInput loadInput(const std::string& input, ResizeMode mode) {
     return loaded;
 }
 
-void writeOutputs(const std::string& input, const cv::Mat& frame, bool printData,
-                  bool previewed) {
+// Writes the frame where the options say; the messages of the writes that failed.
+std::string writeOutputs(const std::string& input, const cv::Mat& frame, bool printData,
+                         bool previewed, std::ostream& out) {
     if (printData) {
-        writePackedBytes(std::cout, frame);
-        if (previewed) std::cout.flush();
-        return;
+        writePackedBytes(out, frame);
+        if (previewed) out.flush();
+        return {};
     }
-    writeOrReport(input + "_out.bmp",
-                  [&](const std::string& path) { return writeBmpFile(path, frame); });
-    writeOrReport(input + "_out.h",
-                  [&](const std::string& path) { return writeHeaderFile(path, frame); });
+    const auto bmp = [&](const std::string& path) { return writeBmpFile(path, frame); };
+    const auto header = [&](const std::string& path) {
+        return writeHeaderFile(path, frame);
+    };
+    const std::string bmpFailure = writeOrMessage(input + "_out.bmp", bmp);
+    return bmpFailure + writeOrMessage(input + "_out.h", header);
 }
+
+bool noPreview(const std::string&, const cv::Mat&, const cv::Mat&) { return false; }
 
 }  // namespace
 
@@ -93,6 +100,19 @@ cv::Mat loadColourImage(const std::string& path) {
     return cv::imread(path, cv::IMREAD_COLOR);
 }
 
+InputOutcome convertInput(const std::string& input, ResizeMode mode, bool printData,
+                          PreviewFunction preview, std::ostream& out) {
+    LoadedInput loaded = loadInput(input, mode);
+    if (loaded.frame.empty()) return {cannotOpenMessage(input)};
+    InputOutcome outcome;
+    if (preview && !preview(input, loaded.image, loaded.frame))
+        outcome = {previewUnavailableMessage(), true};
+    loaded.image.release();
+    const bool previewed = preview && !outcome.previewUnavailable;
+    outcome.messages += writeOutputs(input, loaded.frame, printData, previewed, out);
+    return outcome;
+}
+
 int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
     const std::optional<RunOptions> options = parseCommandLine(argc, argv);
     if (!options) {
@@ -100,19 +120,12 @@ int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
         return 1;
     }
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
-    bool show = options->show;
+    PreviewFunction shown = !options->show ? nullptr : preview ? preview : noPreview;
     for (const std::string& input : options->inputs) {
-        LoadedInput loaded = loadInput(input, options->mode);
-        if (loaded.frame.empty()) {
-            report(cannotOpenMessage(input));
-            continue;
-        }
-        if (show && !(preview && preview(input, loaded.image, loaded.frame))) {
-            report(previewUnavailableMessage());
-            show = false;
-        }
-        loaded.image.release();
-        writeOutputs(input, loaded.frame, options->printData, show);
+        const InputOutcome outcome =
+            convertInput(input, options->mode, options->printData, shown, std::cout);
+        if (outcome.previewUnavailable) shown = nullptr;
+        if (!outcome.messages.empty()) report(outcome.messages);
     }
     return 0;
 }

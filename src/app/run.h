@@ -1,7 +1,10 @@
 #pragma once
 
 #include <opencv2/core.hpp>
+#include <ostream>
 #include <string>
+
+#include "frame/frame.h"
 
 // Shows one input's picture and frame and returns once the user is done with them, or
 // returns false at once when no preview can be shown. Must not throw.
@@ -14,6 +17,19 @@ using PreviewFunction = bool (*)(const std::string& name, const cv::Mat& image,
 // is null) that is reported once and the run goes on without it. Returns the exit
 // status: 1 for a refused command line (nothing processed), otherwise 0.
 int runConversion(int argc, const char* const* argv, PreviewFunction preview = nullptr);
+
+// What became of one input.
+struct InputOutcome {
+    std::string messages;             // the message lines for what failed, in order
+    bool previewUnavailable = false;  // preview was given and could not show anything
+};
+
+// One input from loading to its outputs. A set preview gets the picture and frame
+// before anything is written (a false from it adds the no-preview message); then the
+// packed frame goes to out under printData (flushed when previewed), otherwise
+// input + "_out.bmp" and input + "_out.h" are written.
+InputOutcome convertInput(const std::string& input, ResizeMode mode, bool printData,
+                          PreviewFunction preview, std::ostream& out);
 
 // The picture at path as 8-bit BGR, or an empty image when path is not a regular
 // file or cannot be decoded. The library's own diagnostics are kept off stderr.
