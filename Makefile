@@ -6,6 +6,7 @@
 # make install   install under PREFIX (default /usr/local)
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
 # make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
+# make bench-memory  peak memory on a 6000 x 4000 JPEG in each mode
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
@@ -14,7 +15,7 @@ DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
-.PHONY: test-asan fuzz
+.PHONY: test-asan fuzz bench-memory
 
 all: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe
@@ -89,6 +90,11 @@ fuzz:
 		$(SANITIZER_ENV) $(FUZZ_DIR)/fuzz/$$target $(FUZZ_OPTIONS) $$options \
 			$(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
+
+bench-memory: deps configure
+	@sh scripts/install-deps.sh time
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe make_picture
+	sh scripts/memory-bench.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
