@@ -13,27 +13,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
+#include "support.h"
+
 namespace {
 
 using Bytes = std::string;
-
-cv::Mat picture(int width, int height) {
-    cv::Mat image(height, width, CV_8UC3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.at<cv::Vec3b>(y, x) = {static_cast<uchar>(x * 255 / width),
-                                         static_cast<uchar>(y * 255 / height),
-                                         static_cast<uchar>((x ^ y) * 5)};
-    cv::circle(image, {width / 3, height / 2}, height / 4, cv::Scalar(30, 200, 90),
-               cv::FILLED);
-    return image;
-}
 
 Bytes encode(const std::string& extension, const cv::Mat& image,
              const std::vector<int>& parameters = {}) {
@@ -130,12 +119,9 @@ struct Good {
 };
 
 std::vector<Good> goodPictures() {
-    const cv::Mat image = picture(320, 240);
-    const cv::Mat gray = [&] {
-        cv::Mat g;
-        cv::cvtColor(picture(97, 203), g, cv::COLOR_BGR2GRAY);
-        return g;
-    }();
+    const cv::Mat image = test::makePicture(320, 240, 5);
+    cv::Mat gray;
+    cv::cvtColor(test::makePicture(97, 203, 6), gray, cv::COLOR_BGR2GRAY);
     return {{"png", encode(".png", image), 33},
             {"jpg", encode(".jpg", image), 160},
             {"progressive.jpg", encode(".jpg", image, {cv::IMWRITE_JPEG_PROGRESSIVE, 1}),
