@@ -7,15 +7,26 @@
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
 # make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
 # make bench-memory  peak memory on a 6000 x 4000 JPEG in each mode
+# make minimal       build build-minimal/grayframe on a small OpenCV built from source
+#                    (once, cached in build-minimal/; OPENCV_SOURCE=DIR uses that tree)
+# make minimal-test  build both and run the test suite against the small OpenCV,
+#                    with the check that both builds write the same bytes
+# make bench         benchmark both builds against decoding alone and convert
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
 DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
+MINIMAL_DIR ?= build-minimal
+OPENCV_SOURCE ?=
+MINIMAL_PACKAGES := $(TEST_PACKAGES) dpkg-dev libgtk-3-dev libpng-dev libjpeg-dev \
+	libtiff-dev libwebp-dev zlib1g-dev
+BENCH_PACKAGES := hyperfine imagemagick time
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan fuzz bench-memory
+.PHONY: minimal minimal-deps minimal-test bench
 
 all: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe
@@ -104,4 +115,25 @@ bench-memory: deps configure
 	sh scripts/memory-bench.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(MINIMAL_DIR)
+
+minimal-deps:
+	@sh scripts/install-deps.sh $(MINIMAL_PACKAGES)
+
+minimal: minimal-deps
+	JOBS=$(JOBS) sh scripts/minimal-opencv.sh $(MINIMAL_DIR)/opencv-work \
+		$(MINIMAL_DIR)/opencv $(OPENCV_SOURCE)
+	cmake -S . -B $(MINIMAL_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+		-DOpenCV_DIR=$(abspath $(MINIMAL_DIR))/opencv/lib/cmake/opencv4 \
+		-DGRAYFRAME_REFERENCE=$(abspath $(BUILD_DIR))/grayframe
+	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target grayframe
+
+minimal-test: all minimal
+	cmake --build $(MINIMAL_DIR) -j $(JOBS)
+	cd $(MINIMAL_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: all minimal
+	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target make_pictures decode_only stages
+	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target decode_only stages
+	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) minimal=$(MINIMAL_DIR)

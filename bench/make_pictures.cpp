@@ -1,0 +1,77 @@
+// Writes the benchmark's pictures into DIR: single.png (512 x 512), big.jpg
+// (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures from
+// thumbnails to 6000 x 4000, listed in batch.txt. Usage: make_pictures DIR
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <string>
+
+namespace {
+
+struct Batch {
+    int count, width, height;
+    const char* extension;
+};
+
+// Upscaled random samples: smooth fields when cells is small, texture when large.
+cv::Mat field(int width, int height, int cells, int amplitude, cv::RNG& rng) {
+    cv::Mat coarse(std::max(2, height * cells / width), cells, CV_8UC3);
+    rng.fill(coarse, cv::RNG::UNIFORM, 0, amplitude);
+    cv::Mat smooth;
+    cv::resize(coarse, smooth, {width, height}, 0, 0, cv::INTER_CUBIC);
+    return smooth;
+}
+
+// Broad colour areas, texture, a few shapes and sensor-like noise: compresses and
+// decodes about like a photo of the same size.
+cv::Mat photoLike(int width, int height, cv::RNG& rng) {
+    cv::Mat picture = field(width, height, 6, 200, rng);
+    picture += field(width, height, std::max(2, width / 8), 56, rng);
+    for (int i = 0; i < 12; ++i) {
+        const cv::Point centre(rng.uniform(0, width), rng.uniform(0, height));
+        const int radius = rng.uniform(1, std::max(2, std::min(width, height) / 6));
+        cv::circle(
+            picture, centre, radius,
+            cv::Scalar(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256)), 3,
+            cv::LINE_AA);
+    }
+    cv::Mat noise(height, width, CV_8UC3);
+    rng.fill(noise, cv::RNG::NORMAL, 0, 8);
+    cv::add(picture, noise, picture);
+    return picture;
+}
+
+bool write(const std::string& path, const cv::Mat& picture) {
+    return cv::imwrite(path, picture, {cv::IMWRITE_JPEG_QUALITY, 90});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_pictures DIR\n");
+        return 2;
+    }
+    const std::filesystem::path dir = std::filesystem::absolute(argv[1]);
+    std::filesystem::create_directories(dir / "batch");
+    cv::RNG rng(2024);
+    bool ok = write((dir / "single.png").string(), photoLike(512, 512, rng)) &&
+              write((dir / "big.jpg").string(), photoLike(6000, 4000, rng));
+    const Batch batches[] = {{150, 160, 120, "jpg"},  {20, 256, 256, "png"},
+                             {80, 640, 480, "jpg"},   {30, 1920, 1080, "jpg"},
+                             {12, 4032, 3024, "jpg"}, {8, 6000, 4000, "jpg"}};
+    std::ofstream list(dir / "batch.txt");
+    int number = 0;
+    for (const Batch& batch : batches) {
+        for (int i = 0; i < batch.count && ok; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%03d.%s", number++, batch.extension);
+            const std::filesystem::path path = dir / "batch" / name;
+            ok = write(path.string(), photoLike(batch.width, batch.height, rng));
+            list << path.string() << '\n';
+        }
+    }
+    return ok && list.good() ? 0 : 1;
+}
