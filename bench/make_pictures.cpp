@@ -1,6 +1,7 @@
-// Writes the benchmark's pictures into DIR: single.png (512 x 512), big.jpg
-// (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures from
-// thumbnails to 6000 x 4000, listed in batch.txt. Usage: make_pictures DIR
+// Writes the benchmark's pictures into DIR: photo.png and drawing.png (512 x 512),
+// big.jpg (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures
+// from thumbnails to 6000 x 4000, listed with absolute paths in batch.txt.
+// Usage: make_pictures DIR
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,21 @@ cv::Mat photoLike(int width, int height, cv::RNG& rng) {
     return picture;
 }
 
+// Flat colours, outlines and text, as in a logo or an interface graphic.
+cv::Mat drawing(int width, int height) {
+    cv::Mat picture(height, width, CV_8UC3, cv::Scalar(240, 236, 230));
+    cv::rectangle(picture, cv::Rect(0, 0, width, height / 5), cv::Scalar(120, 60, 20),
+                  cv::FILLED);
+    cv::circle(picture, {width / 3, height / 2}, width / 5, cv::Scalar(30, 30, 210),
+               cv::FILLED, cv::LINE_AA);
+    cv::rectangle(picture, cv::Rect(width / 2, height / 3, width / 3, height / 3),
+                  cv::Scalar(40, 170, 60), 6, cv::LINE_AA);
+    cv::putText(picture, "grayframe", {width / 10, height * 9 / 10},
+                cv::FONT_HERSHEY_SIMPLEX, width / 300.0, cv::Scalar(20, 20, 20), 3,
+                cv::LINE_AA);
+    return picture;
+}
+
 bool write(const std::string& path, const cv::Mat& picture) {
     return cv::imwrite(path, picture, {cv::IMWRITE_JPEG_QUALITY, 90});
 }
@@ -57,7 +73,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = std::filesystem::absolute(argv[1]);
     std::filesystem::create_directories(dir / "batch");
     cv::RNG rng(2024);
-    bool ok = write((dir / "single.png").string(), photoLike(512, 512, rng)) &&
+    bool ok = write((dir / "photo.png").string(), photoLike(512, 512, rng)) &&
+              write((dir / "drawing.png").string(), drawing(512, 512)) &&
               write((dir / "big.jpg").string(), photoLike(6000, 4000, rng));
     const Batch batches[] = {{150, 160, 120, "jpg"},  {20, 256, 256, "png"},
                              {80, 640, 480, "jpg"},   {30, 1920, 1080, "jpg"},

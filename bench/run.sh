@@ -14,81 +14,102 @@ for build in "$@"; do
     labels+=("${build%%=*}")
     dirs+=("$(cd "${build#*=}" && pwd)")
 done
-convert=/usr/bin/convert-im6.q16
+magick=/usr/bin/convert-im6.q16
 pictures=$work/pictures
 list=$pictures/batch.txt
 [ -f "$list" ] || "${dirs[0]}/make_pictures" "$pictures"
-single=$pictures/single.png
 big=$pictures/big.jpg
 to_raw=(-colorspace Gray -resize 102x80 -background black -gravity center
         -extent 102x80 -depth 4)
 
-# Median seconds of the command named $2 in hyperfine's CSV file $1.
-median() { awk -F, -v name="$2" '$1 == name { print $4 }' "$1"; }
+# Runs hyperfine ROUNDS times over the commands (-n NAME COMMAND ...), so that a
+# busy moment of the machine hits all of them alike, and keeps per command the
+# median of the rounds' medians in WORK_DIR/NAME.csv as "command,seconds".
+measure() {
+    local name=$1 rounds=$2 runs=$3 warmup=$4 round
+    shift 4
+    rm -f "$work/$name".round*.csv
+    for round in $(seq "$rounds"); do
+        echo "$name: round $round of $rounds" >&2
+        hyperfine -N --style none --warmup "$warmup" --runs "$runs" \
+            --export-csv "$work/$name.round$round.csv" "$@" >/dev/null
+    done
+    awk -F, 'FNR > 1 { print $1 "," $4 }' "$work/$name".round*.csv | sort -t, -k1,1 -k2,2g |
+        awk -F, '{ n[$1]++; v[$1, n[$1]] = $2 }
+                 END { for (c in n) print c "," v[c, int((n[c] + 1) / 2)] }' >"$work/$name.csv"
+}
+
+# Seconds of the command named $2 in the file $1 written by measure.
+seconds() { awk -F, -v name="$2" '$1 == name { print $2 }' "$1"; }
 ms() { awk -v s="$1" 'BEGIN { printf "%.1f", s * 1000 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f x", a / b }'; }
 
-single_call() {
-    local commands=() i
-    for i in "${!dirs[@]}"; do
-        commands+=(-n "${labels[i]} raw" "${dirs[i]}/grayframe -printdata -i $single"
-                   -n "${labels[i]} files" "${dirs[i]}/grayframe -i $single"
-                   -n "${labels[i]} decode" "${dirs[i]}/decode_only $single")
+single_calls() {
+    local commands=() i picture
+    for picture in photo drawing; do
+        local file=$pictures/$picture.png
+        for i in "${!dirs[@]}"; do
+            commands+=(-n "$picture ${labels[i]} raw" "${dirs[i]}/grayframe -printdata -i $file"
+                       -n "$picture ${labels[i]} files" "${dirs[i]}/grayframe -i $file"
+                       -n "$picture ${labels[i]} decode" "${dirs[i]}/decode_only $file")
+        done
+        commands+=(-n "$picture convert raw" "$magick $file ${to_raw[*]} gray:-"
+                   -n "$picture convert files"
+                   "$magick $file ${to_raw[*]} -write $work/$picture.bmp gray:$work/$picture.raw")
     done
-    commands+=(-n "convert raw" "$convert $single ${to_raw[*]} gray:-"
-               -n "convert files" "$convert $single ${to_raw[*]} -write $work/single.bmp gray:$work/single.raw")
-    hyperfine -N --style basic --warmup 5 --min-runs 40 --export-csv "$work/single.csv" \
-        "${commands[@]}" >&2
+    measure single 5 10 2 "${commands[@]}"
 }
 
 batch() {
-    local commands=() i args=() files=()
+    local commands=() loops=() i args=() files=()
     mapfile -t files <"$list"
     for i in "${files[@]}"; do args+=(-i "$i"); done
     for i in "${!dirs[@]}"; do
         commands+=(-n "${labels[i]} one call" "${dirs[i]}/grayframe -printdata ${args[*]}"
-                   -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}"
-                   -n "${labels[i]} each" "sh $here/each.sh grayframe ${dirs[i]}/grayframe $list")
+                   -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}")
+        loops+=(-n "${labels[i]} each" "sh $here/each.sh grayframe ${dirs[i]}/grayframe $list")
     done
-    commands+=(-n "convert each" "sh $here/each.sh convert $convert $list")
-    hyperfine -N --style basic --warmup 1 --runs 3 --export-csv "$work/batch.csv" \
-        "${commands[@]}" >&2
+    loops+=(-n "convert each" "sh $here/each.sh convert $magick $list")
+    measure batch 3 1 1 "${commands[@]}"
+    measure loops 1 1 0 "${loops[@]}"
 }
 
 # Peak resident KiB of a command.
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 report_single() {
-    local csv=$work/single.csv i raw files decode
-    local convert_raw convert_files
-    convert_raw=$(median "$csv" "convert raw")
-    convert_files=$(median "$csv" "convert files")
-    echo "### One call on a 512 x 512 PNG (median of >= 40 runs)"
+    local csv=$work/single.csv i picture raw files convert_raw convert_files
+    echo "### One call on a 512 x 512 PNG (median of 5 rounds of 10 runs)"
     echo
-    echo "| build | raw stream | vs convert | files | vs convert | decoding alone |"
-    echo "|---|---:|---:|---:|---:|---:|"
-    for i in "${!labels[@]}"; do
-        raw=$(median "$csv" "${labels[i]} raw")
-        files=$(median "$csv" "${labels[i]} files")
-        decode=$(median "$csv" "${labels[i]} decode")
-        echo "| ${labels[i]} | $(ms "$raw") ms | $(ratio "$raw" "$convert_raw") |" \
-             "$(ms "$files") ms | $(ratio "$files" "$convert_files") | $(ms "$decode") ms |"
+    echo "| picture | build | raw stream | vs convert | files | vs convert | decoding alone |"
+    echo "|---|---|---:|---:|---:|---:|---:|"
+    for picture in photo drawing; do
+        convert_raw=$(seconds "$csv" "$picture convert raw")
+        convert_files=$(seconds "$csv" "$picture convert files")
+        for i in "${!labels[@]}"; do
+            raw=$(seconds "$csv" "$picture ${labels[i]} raw")
+            files=$(seconds "$csv" "$picture ${labels[i]} files")
+            echo "| $picture | ${labels[i]} | $(ms "$raw") ms | $(ratio "$raw" "$convert_raw") |" \
+                 "$(ms "$files") ms | $(ratio "$files" "$convert_files") |" \
+                 "$(ms "$(seconds "$csv" "$picture ${labels[i]} decode")") ms |"
+        done
+        echo "| $picture | convert | $(ms "$convert_raw") ms | 1.00 x |" \
+             "$(ms "$convert_files") ms | 1.00 x | |"
     done
-    echo "| ImageMagick convert | $(ms "$convert_raw") ms | 1.00 x | $(ms "$convert_files") ms | 1.00 x | |"
 }
 
 report_batch() {
-    local csv=$work/batch.csv i one decode each convert_each count
+    local i one decode each convert_each count
     count=$(wc -l <"$list")
-    convert_each=$(median "$csv" "convert each")
-    echo "### A batch of $count pictures, 160 x 120 to 6000 x 4000 (median of 3 runs)"
+    convert_each=$(seconds "$work/loops.csv" "convert each")
+    echo "### A batch of $count pictures, 160 x 120 to 6000 x 4000 (median of 3 rounds; loops run once)"
     echo
     echo "| build | one call | vs decoding alone | decoding alone | a call per picture | convert, a call per picture |"
     echo "|---|---:|---:|---:|---:|---:|"
     for i in "${!labels[@]}"; do
-        one=$(median "$csv" "${labels[i]} one call")
-        decode=$(median "$csv" "${labels[i]} decode")
-        each=$(median "$csv" "${labels[i]} each")
+        one=$(seconds "$work/batch.csv" "${labels[i]} one call")
+        decode=$(seconds "$work/batch.csv" "${labels[i]} decode")
+        each=$(seconds "$work/loops.csv" "${labels[i]} each")
         echo "| ${labels[i]} | $(ms "$one") ms | $(ratio "$one" "$decode") |" \
              "$(ms "$decode") ms | $(ms "$each") ms ($(ratio "$each" "$one")) |" \
              "$(ms "$convert_each") ms ($(ratio "$convert_each" "$one")) |"
@@ -96,12 +117,12 @@ report_batch() {
 }
 
 report_memory() {
-    local i base gray decode convert images thumb
+    local i base gray decode images thumb
     thumb=$(head -n 1 "$list")
     images=$((6000 * 4000 * 4 / 1024))
     echo "### Peak memory on a 6000 x 4000 JPEG"
     echo
-    echo "Colour and gray images: $((images / 1024)) MiB. Baseline: the same call on a 160 x 120 JPEG."
+    echo "Colour and gray images: $((images / 1024)) MiB; baseline: the same call on a 160 x 120 JPEG."
     echo
     echo "| build | baseline | grayframe | over baseline / images | decoding alone |"
     echo "|---|---:|---:|---:|---:|"
@@ -112,23 +133,23 @@ report_memory() {
         echo "| ${labels[i]} | $((base / 1024)) MiB | $((gray / 1024)) MiB |" \
              "$(ratio $((gray - base)) "$images") | $((decode / 1024)) MiB |"
     done
-    convert=$(peak "$convert" "$big" "${to_raw[@]}" gray:-)
-    echo "| ImageMagick convert | | $((convert / 1024)) MiB | | |"
+    echo "| convert | | $(($(peak "$magick" "$big" "${to_raw[@]}" gray:-) / 1024)) MiB | | |"
 }
 
 report_stages() {
-    local i batch_files
-    mapfile -t batch_files < <(awk 'NR == 1 || NR == 171 || NR == 251 || NR == 281 || NR == 293' "$list")
+    local i samples
+    mapfile -t samples < <(awk 'NR == 1 || NR == 171 || NR == 251 || NR == 281 || NR == 293' "$list")
     echo "### Stages inside one call (median of 7 runs, fitin)"
     for i in "${!dirs[@]}"; do
         echo
         echo "${labels[i]}:"
         echo
-        "${dirs[i]}/stages" 7 "$single" "${batch_files[@]}" 2>&1 >/dev/null
+        "${dirs[i]}/stages" 7 "$pictures/photo.png" "$pictures/drawing.png" "${samples[@]}" \
+            2>&1 >/dev/null
     done
 }
 
-single_call
+single_calls
 batch
 {
     report_single
