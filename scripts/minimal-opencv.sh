@@ -30,21 +30,26 @@ derive_source_entries() {
     done
 }
 
-# Fetches and unpacks Debian's OpenCV source into $work/src-debian; prints the tree.
+# Fetches and unpacks Debian's OpenCV source into $work/src-debian, once; prints the
+# tree.
 fetch_debian_source() {
-    apt_dir="$work/apt"
-    rm -rf "$apt_dir" "$work/src-debian"
-    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$work/src-debian"
-    derive_source_entries "$apt_dir"
-    set -- -o "Dir::Etc::SourceList=$apt_dir/sources.list" \
-        -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d" \
-        -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" \
-        -o "APT::Sandbox::User=root"
-    apt-get "$@" -qq update >&2
-    version=$(dpkg-query -W -f='${Version}' libopencv-dev 2>/dev/null || true)
-    (cd "$work/src-debian" &&
-        { [ -n "$version" ] && apt-get "$@" -qq source "opencv=$version" >&2 ||
-            apt-get "$@" -qq source opencv >&2; })
+    if [ ! -f "$work/src-debian/.complete" ]; then
+        apt_dir="$work/apt"
+        rm -rf "$apt_dir" "$work/src-debian"
+        mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" \
+            "$work/src-debian"
+        derive_source_entries "$apt_dir"
+        set -- -o "Dir::Etc::SourceList=$apt_dir/sources.list" \
+            -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d" \
+            -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" \
+            -o "APT::Sandbox::User=root"
+        apt-get "$@" -qq update >&2
+        version=$(dpkg-query -W -f='${Version}' libopencv-dev 2>/dev/null || true)
+        (cd "$work/src-debian" &&
+            { [ -n "$version" ] && apt-get "$@" -qq source "opencv=$version" >&2 ||
+                apt-get "$@" -qq source opencv >&2; }) &&
+            touch "$work/src-debian/.complete"
+    fi
     find "$work/src-debian" -mindepth 1 -maxdepth 1 -type d -name 'opencv-*' | head -n 1
 }
 
