@@ -24,7 +24,8 @@ to_raw=(-colorspace Gray -resize 102x80 -background black -gravity center
 
 # Runs hyperfine ROUNDS times over the commands (-n NAME COMMAND ...), so that a
 # busy moment of the machine hits all of them alike, and keeps per command the
-# median of the rounds' medians in WORK_DIR/NAME.csv as "command,seconds".
+# median over the rounds of the wall time and of the CPU time (user + system), in
+# WORK_DIR/NAME.csv as "command,wall seconds,cpu seconds".
 measure() {
     local name=$1 rounds=$2 runs=$3 warmup=$4 round
     shift 4
@@ -34,13 +35,24 @@ measure() {
         hyperfine -N --style none --warmup "$warmup" --runs "$runs" \
             --export-csv "$work/$name.round$round.csv" "$@" >/dev/null
     done
-    awk -F, 'FNR > 1 { print $1 "," $4 }' "$work/$name".round*.csv | sort -t, -k1,1 -k2,2g |
-        awk -F, '{ n[$1]++; v[$1, n[$1]] = $2 }
-                 END { for (c in n) print c "," v[c, int((n[c] + 1) / 2)] }' >"$work/$name.csv"
+    local rows
+    rows=$(awk -F, 'FNR > 1 { print $1 "," $4 "," $5 + $6 }' "$work/$name".round*.csv)
+    LC_ALL=C join -t, <(LC_ALL=C sort -t, -k1,1 -k2,2g <<<"$rows" | middle 2) \
+        <(LC_ALL=C sort -t, -k1,1 -k3,3g <<<"$rows" | middle 3) >"$work/$name.csv"
 }
 
-# Seconds of the command named $2 in the file $1 written by measure.
-seconds() { awk -F, -v name="$2" '$1 == name { print $2 }' "$1"; }
+# Reads "command,wall,cpu" lines sorted by command and then by column $1; prints
+# "command,median of that column" per command, sorted.
+middle() {
+    awk -F, -v c="$1" '{ n[$1]++; v[$1, n[$1]] = $c }
+        END { for (k in n) print k "," v[k, int((n[k] + 1) / 2)] }' | LC_ALL=C sort -t, -k1,1
+}
+
+# Wall seconds (with a third argument, CPU seconds) of the command named $2 in the
+# file $1 written by measure.
+seconds() {
+    awk -F, -v name="$2" -v column=$((${3:+1} + 2)) '$1 == name { print $column }' "$1"
+}
 ms() { awk -v s="$1" 'BEGIN { printf "%.1f", s * 1000 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f x", a / b }'; }
 
@@ -70,7 +82,7 @@ batch() {
         loops+=(-n "${labels[i]} each" "sh $here/each.sh grayframe ${dirs[i]}/grayframe $list")
     done
     loops+=(-n "convert each" "sh $here/each.sh convert $magick $list")
-    measure batch 3 1 1 "${commands[@]}"
+    measure batch 5 1 1 "${commands[@]}"
     measure loops 1 1 0 "${loops[@]}"
 }
 
@@ -99,18 +111,20 @@ report_single() {
 }
 
 report_batch() {
-    local i one decode each convert_each count
+    local csv=$work/batch.csv i one decode each convert_each count
     count=$(wc -l <"$list")
     convert_each=$(seconds "$work/loops.csv" "convert each")
-    echo "### A batch of $count pictures, 160 x 120 to 6000 x 4000 (median of 3 rounds; loops run once)"
+    echo "### A batch of $count pictures, 160 x 120 to 6000 x 4000 (median of 5 rounds; loops run once)"
     echo
-    echo "| build | one call | vs decoding alone | decoding alone | a call per picture | convert, a call per picture |"
-    echo "|---|---:|---:|---:|---:|---:|"
+    echo "| build | one call | vs decoding alone | same in CPU time | decoding alone | a call per picture | convert, a call per picture |"
+    echo "|---|---:|---:|---:|---:|---:|---:|"
     for i in "${!labels[@]}"; do
-        one=$(seconds "$work/batch.csv" "${labels[i]} one call")
-        decode=$(seconds "$work/batch.csv" "${labels[i]} decode")
+        one=$(seconds "$csv" "${labels[i]} one call")
+        decode=$(seconds "$csv" "${labels[i]} decode")
         each=$(seconds "$work/loops.csv" "${labels[i]} each")
         echo "| ${labels[i]} | $(ms "$one") ms | $(ratio "$one" "$decode") |" \
+             "$(ratio "$(seconds "$csv" "${labels[i]} one call" cpu)" \
+                      "$(seconds "$csv" "${labels[i]} decode" cpu)") |" \
              "$(ms "$decode") ms | $(ms "$each") ms ($(ratio "$each" "$one")) |" \
              "$(ms "$convert_each") ms ($(ratio "$convert_each" "$one")) |"
     done
