@@ -189,4 +189,26 @@ TEST(Cli, FailedWritesAreReportedAndTheRunGoesOn) {
     expectFiles(dir / "fine.png", FitIn);
 }
 
+// The preview module is looked up only on "-show", beside the program or where it is
+// installed; a program without it says why and converts all the same.
+TEST(Cli, ShowWithoutThePreviewModuleSaysWhyAndConverts) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "a.png", test::makePicture(64, 48, 9));
+    fs::copy_file(GRAYFRAME_PATH, dir / "grayframe");
+    const test::RunResult plain = test::runProgram(dir / "grayframe", {"-i", "a.png"},
+                                                   dir.path.string(), 60, {"DISPLAY"});
+    EXPECT_EQ(plain.err + plain.out, "");
+    const test::RunResult run = test::runProgram(
+        dir / "grayframe", {"-show", "-printdata", "-i", "a.png", "-i", "a.png"},
+        dir.path.string(), 60, {"DISPLAY"});
+    EXPECT_EQ(run.status, 0);
+    const std::string reason = "cannot load the preview module: ";
+    ASSERT_EQ(run.err.rfind(reason, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("grayframe_preview.so not found\n"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find(reason, 1), std::string::npos) << "reported once";
+    const std::string frame = packedBytes(expectedFrame(dir / "a.png", FitIn));
+    EXPECT_EQ(run.out, frame + frame);
+}
+
 }  // namespace

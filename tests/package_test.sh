@@ -16,6 +16,8 @@ fail() {
 # Install rules.
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 [ -x "$scratch/prefix/bin/grayframe" ] || fail "cmake --install: no bin/grayframe"
+[ -n "$(find "$scratch/prefix" -name grayframe_preview.so)" ] ||
+    fail "cmake --install: no grayframe_preview.so"
 [ -f "$scratch/prefix/share/man/man1/grayframe.1.gz" ] ||
     fail "cmake --install: no share/man/man1/grayframe.1.gz"
 
@@ -26,15 +28,17 @@ set -- "$scratch"/cpack/*.deb
 [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb, got: $*"
 deb=$1
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | tr '\n' ' ')
-[ "$files" = "./usr/bin/grayframe ./usr/share/man/man1/grayframe.1.gz " ] ||
-    fail "package files: $files"
+case "$files" in
+    "./usr/bin/grayframe ./usr/lib/"*"grayframe/grayframe_preview.so ./usr/share/man/man1/grayframe.1.gz ") ;;
+    *) fail "package files: $files" ;;
+esac
 dpkg-deb -c "$deb" | awk '$2 != "root/root" { exit 1 }' || fail "files not owned by root"
 for field in Maintainer Description Section; do
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "no $field field"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-needed=$(readelf -d "$build/grayframe" |
+needed=$(readelf -d "$build/grayframe" "$build/grayframe_preview.so" |
     sed -n 's/.*Shared library: \[libopencv_\([a-z]*\)\..*/\1/p')
 [ -n "$needed" ] || fail "the program links no OpenCV library?"
 for library in $needed; do
@@ -55,6 +59,10 @@ for dir in installed built; do cp "$source/examples/chart.png" "$scratch/$dir/";
 for output in chart.png_out.bmp chart.png_out.h; do
     cmp "$scratch/installed/$output" "$scratch/built/$output" || fail "$output differs"
 done
+# Its preview module is found and loaded (the display check lives in the module).
+(cd "$scratch/installed" && DISPLAY= grayframe -show -i chart.png 2>err) || fail "-show failed"
+[ "$(cat "$scratch/installed/err")" = "cannot show the preview: no usable display" ] ||
+    fail "-show without a display: $(cat "$scratch/installed/err")"
 
 # The installed page is found by man and formats without warnings.
 MAN_DISABLE_SECCOMP=1 MANWIDTH=80 \

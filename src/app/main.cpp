@@ -1,4 +1,6 @@
+#include "app/preview_module.h"
 #include "app/run.h"
-#include "preview/preview.h"
 
-int main(int argc, char** argv) { return runConversion(argc, argv, showPreview); }
+int main(int argc, char** argv) {
+    return runConversion(argc, argv, showPreviewThroughModule);
+}

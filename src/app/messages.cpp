@@ -16,6 +16,10 @@ std::string previewUnavailableMessage() {
     return "cannot show the preview: no usable display\n";
 }
 
+std::string previewModuleMessage(const std::string& problem) {
+    return "cannot load the preview module: " + problem + "\n";
+}
+
 void report(const std::string& message) {
     std::fwrite(message.data(), 1, message.size(), stderr);
     std::fflush(stderr);

@@ -8,6 +8,7 @@ std::string wrongCommandLineMessage();
 std::string cannotOpenMessage(const std::string& input);
 std::string cannotWriteMessage(const std::string& path);
 std::string previewUnavailableMessage();
+std::string previewModuleMessage(const std::string& problem);
 
 // Writes one message line to standard error at once, unbuffered.
 void report(const std::string& message);

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <opencv2/highgui.hpp>
 #include <thread>
@@ -35,11 +36,21 @@ bool windowClosed(const std::string& name) {
 
 bool keyPressed() { return cv::waitKey(1) != -1; }
 
+// Shows picture in window, sized to the picture enlarged up to 3 x or shrunk to fit
+// 800 x 600. The size is set after the picture: GTK scales the picture into a
+// resizable window only from its next resize on, and shows it cut to the window before.
+void showSized(const std::string& window, const cv::Mat& picture) {
+    cv::imshow(window, picture);
+    const double scale = std::min({3.0, 800.0 / picture.cols, 600.0 / picture.rows});
+    cv::resizeWindow(window, std::max(1, static_cast<int>(picture.cols * scale)),
+                     std::max(1, static_cast<int>(picture.rows * scale)));
+}
+
 void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
     cv::namedWindow(name, cv::WINDOW_NORMAL);
     cv::namedWindow(OUTPUT_WINDOW, cv::WINDOW_NORMAL);
-    cv::imshow(OUTPUT_WINDOW, frame);
-    cv::imshow(name, image);
+    showSized(OUTPUT_WINDOW, frame);
+    showSized(name, image);
     if (keyPressed()) return;
     while (!windowClosed(name) && !windowClosed(OUTPUT_WINDOW)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -60,4 +71,9 @@ bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& f
     } catch (...) {
     }
     return true;
+}
+
+extern "C" bool grayframe_show_preview(const std::string& name, const cv::Mat& image,
+                                       const cv::Mat& frame) {
+    return showPreview(name, image, frame);
 }

@@ -8,3 +8,8 @@
 // windows are destroyed on return. Returns false, having opened nothing, when no X
 // display can be reached. Never throws: a failing window call ends the preview early.
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame);
+
+// The preview module's entry point, looked up by this name when the program loads the
+// module: showPreview under C linkage.
+extern "C" bool grayframe_show_preview(const std::string& name, const cv::Mat& image,
+                                       const cv::Mat& frame);
