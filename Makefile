@@ -134,6 +134,6 @@ minimal-test: all minimal
 
 bench: all minimal
 	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target make_pictures decode_only stages
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench_pictures decode_only stages
 	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target decode_only stages
 	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) minimal=$(MINIMAL_DIR)

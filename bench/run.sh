@@ -2,7 +2,7 @@
 # Benchmarks grayframe builds side by side against decoding alone and ImageMagick's
 # convert, and prints a Markdown report (also kept as WORK_DIR/report.md).
 # Usage: bench/run.sh WORK_DIR LABEL=BUILD_DIR...   (each build dir holds grayframe,
-# decode_only and stages; the first one also make_pictures)
+# decode_only and stages; the first one also bench_pictures)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,7 +17,7 @@ done
 magick=/usr/bin/convert-im6.q16
 pictures=$work/pictures
 list=$pictures/batch.txt
-[ -f "$list" ] || "${dirs[0]}/make_pictures" "$pictures"
+[ -f "$list" ] || "${dirs[0]}/bench_pictures" "$pictures"
 big=$pictures/big.jpg
 to_raw=(-colorspace Gray -resize 102x80 -background black -gravity center
         -extent 102x80 -depth 4)

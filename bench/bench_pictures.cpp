@@ -1,7 +1,7 @@
 // Writes the benchmark's pictures into DIR: photo.png and drawing.png (512 x 512),
 // big.jpg (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures
 // from thumbnails to 6000 x 4000, listed with absolute paths in batch.txt.
-// Usage: make_pictures DIR
+// Usage: bench_pictures DIR
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -67,7 +67,7 @@ bool write(const std::string& path, const cv::Mat& picture) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_pictures DIR\n");
+        std::fprintf(stderr, "usage: bench_pictures DIR\n");
         return 2;
     }
     const std::filesystem::path dir = std::filesystem::absolute(argv[1]);
