@@ -1,9 +1,5 @@
 #include "app/run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <iostream>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
@@ -11,35 +7,12 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/load.h"
 #include "app/messages.h"
 #include "frame/frame.h"
 #include "packed/packed.h"
 
 namespace {
-
-// Points stderr at /dev/null for its lifetime.
-struct QuietStderr {
-    int saved = ::dup(STDERR_FILENO);
-    QuietStderr() {
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDERR_FILENO);
-            ::close(null);
-        }
-    }
-    ~QuietStderr() {
-        if (saved < 0) return;
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-};
-
-bool isRegularFile(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
 
 bool writeBmpFile(const std::string& path, const cv::Mat& frame) {
     std::vector<unsigned char> bytes;
@@ -94,12 +67,6 @@ std::string writeOutputs(const std::string& input, const cv::Mat& frame, bool pr
 bool noPreview(const std::string&, const cv::Mat&, const cv::Mat&) { return false; }
 
 }  // namespace
-
-cv::Mat loadColourImage(const std::string& path) {
-    if (!isRegularFile(path)) return {};
-    const QuietStderr quiet;
-    return cv::imread(path, cv::IMREAD_COLOR);
-}
 
 InputOutcome convertInput(const std::string& input, ResizeMode mode, bool printData,
                           PreviewFunction preview, std::ostream& out) {

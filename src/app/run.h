@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/load.h"
 #include "frame/frame.h"
 
 // Shows one input's picture and frame and returns once the user is done with them, or
@@ -30,8 +31,3 @@ struct InputOutcome {
 // input + "_out.bmp" and input + "_out.h" are written.
 InputOutcome convertInput(const std::string& input, ResizeMode mode, bool printData,
                           PreviewFunction preview, std::ostream& out);
-
-// The picture at path as 8-bit BGR, or an empty image when path is not a regular
-// file or cannot be decoded. The library's own diagnostics are kept off stderr.
-// May throw what the library throws.
-cv::Mat loadColourImage(const std::string& path);

@@ -22,17 +22,6 @@ PackedFrame packFrame(const cv::Mat& frame) {
 
 namespace {
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // "0x" and the byte in lower-case hex without leading zeros, then ", ".
 void appendEntry(std::string& text, unsigned char byte) {
     static const char digits[] = "0123456789abcdef";
@@ -70,13 +59,27 @@ void writePackedBytes(std::ostream& out, const cv::Mat& frame) {
     out.write(reinterpret_cast<const char*>(packed.data()), packed.size());
 }
 
+bool writeAll(int fd, const void* bytes, std::size_t size) {
+    const char* data = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool writeFileBytes(const std::string& path, const char* data, std::size_t size) {
     // Opened without O_TRUNC and cut to size afterwards: truncating an existing file
     // to zero makes some file systems (ext4) flush it at close, which costs
     // milliseconds per output when a run overwrites earlier results.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // O_NONBLOCK: a FIFO nobody reads fails here instead of blocking the run.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) return false;
-    bool written = writeAll(fd, data, size);
+    bool written = ::fcntl(fd, F_SETFL, 0) == 0 && writeAll(fd, data, size);
     struct stat status {};
     if (written && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
         status.st_size != static_cast<off_t>(size))

@@ -35,6 +35,9 @@ bool writeHeaderFile(const std::string& path, const cv::Mat& frame);
 // Writes the 4080 packed bytes bare to out, untranslated and without a flush.
 void writePackedBytes(std::ostream& out, const cv::Mat& frame);
 
+// Writes size bytes to the descriptor fd, going on after short writes and EINTR.
+bool writeAll(int fd, const void* bytes, std::size_t size);
+
 // Writes size bytes to path, creating or truncating it. False when the file could
 // not be opened, written in full or closed.
 bool writeFileBytes(const std::string& path, const char* data, std::size_t size);

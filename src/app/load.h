@@ -1,0 +1,15 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+#include <string>
+
+// The picture at path as 8-bit BGR, or an empty image when path is not a regular file
+// or cannot be decoded. The library's own diagnostics are kept off stderr. Files that
+// are not PNG, JPEG, BMP, TIFF, WebP or PNM are decoded in a child process, so that a
+// crash in a rarely used decoder costs only this input. May throw what the library
+// throws (for example for a declared size beyond its limits).
+cv::Mat loadColourImage(const std::string& path);
+
+// True when bytes (the start of a file) carry the signature of one of the common
+// formats named above.
+bool hasCommonSignature(const std::string& bytes);
