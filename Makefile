@@ -91,7 +91,9 @@ FUZZ_ABS = $(abspath $(FUZZ_DIR))
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := parser_fuzz frame_fuzz input_fuzz
 FUZZ_PACKAGES := $(BUILD_PACKAGES) clang-14 libclang-rt-14-dev
-FUZZ_OPTIONS = -max_total_time=$(FUZZ_SECONDS) -timeout=60 -rss_limit_mb=6144 \
+# A fixed seed keeps CI's runs repeatable; FUZZ_SEED=0 lets libFuzzer pick one.
+FUZZ_SEED ?= 1
+FUZZ_OPTIONS = -seed=$(FUZZ_SEED) -max_total_time=$(FUZZ_SECONDS) -timeout=60 -rss_limit_mb=6144 \
 	-malloc_limit_mb=6144 -print_final_stats=1 -artifact_prefix=$(FUZZ_ABS)/
 
 fuzz:
