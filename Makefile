@@ -20,7 +20,7 @@ DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
-MINIMAL_PACKAGES := $(TEST_PACKAGES) dpkg-dev libgtk-3-dev libpng-dev libjpeg-dev \
+MINIMAL_PACKAGES := $(TEST_PACKAGES) libgtk-3-dev libpng-dev libjpeg-dev \
 	libtiff-dev libwebp-dev zlib1g-dev
 BENCH_PACKAGES := hyperfine imagemagick time
 
@@ -69,8 +69,7 @@ install: all
 # A failed allocation returns null as in the plain build, so that the library's own
 # handling of a hostile size is what gets tested.
 ASAN_DIR ?= build-asan
-ASAN_FLAGS := detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1
-ASAN_FLAGS := $(ASAN_FLAGS):allocator_may_return_null=1
+ASAN_FLAGS := detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:allocator_may_return_null=1
 SANITIZER_ENV := \
 	ASAN_OPTIONS=$(ASAN_FLAGS) \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \

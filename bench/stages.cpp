@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
-#include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <vector>
 
@@ -43,10 +42,7 @@ void timeFile(int runs, const std::string& path) {
     const double reduce = medianMs(runs, [&] { reduceToFrame(image, FitIn); });
     const double raw = medianMs(runs, [&] { writePackedBytes(std::cout, frame); });
     const double files = medianMs(runs, [&] {
-        std::vector<uchar> bmp;
-        cv::imencode(".bmp", frame, bmp);
-        writeFileBytes(path + "_out.bmp", reinterpret_cast<const char*>(bmp.data()),
-                       bmp.size());
+        writeBmpFile(path + "_out.bmp", frame);
         writeHeaderFile(path + "_out.h", frame);
     });
     const double whole =

@@ -7,14 +7,13 @@
 #include <opencv2/imgproc.hpp>
 
 #include "frame/frame.h"
+#include "fuzz_support.h"
 
 namespace {
 
 constexpr int MAX_PIXELS = 1 << 18;
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
 
 struct Picture {
     cv::Mat storage;  // the picture, or a larger image it is a view into

@@ -11,6 +11,7 @@
 
 #include "app/messages.h"
 #include "app/run.h"
+#include "fuzz_support.h"
 #include "packed/packed.h"
 
 namespace {
@@ -19,11 +20,7 @@ namespace fs = std::filesystem;
 
 std::string scratch;
 
-void removeScratch() { fs::remove_all(scratch); }
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
 
 std::string readAll(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -70,10 +67,7 @@ bool checkedPreview(const std::string& name, const cv::Mat& image, const cv::Mat
 
 // Works in a fresh directory that is removed at exit; the library stays silent.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char dir[] = "/tmp/input-fuzz-XXXXXX";
-    check(::mkdtemp(dir) != nullptr);
-    scratch = dir;
-    std::atexit(removeScratch);
+    scratch = fuzz::makeScratchDirectory("input-fuzz");
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/run.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -69,9 +70,7 @@ std::optional<RunOptions> parse(Args args) {
     return parseCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::check;
 
 std::string picture;
 
@@ -92,19 +91,11 @@ void checkRefusedRunProcessesNothing(const Args& args) {
     check(!std::filesystem::exists(picture + "_out.h"));
 }
 
-std::string scratch;
-
-void removeScratch() { std::filesystem::remove_all(scratch); }
-
 }  // namespace
 
 // The picture lies in a fresh directory that is removed at exit.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char dir[] = "/tmp/parser-fuzz-XXXXXX";
-    check(::mkdtemp(dir) != nullptr);
-    scratch = dir;
-    std::atexit(removeScratch);
-    picture = scratch + "/picture.png";
+    picture = fuzz::makeScratchDirectory("parser-fuzz") + "/picture.png";
     cv::imwrite(picture, cv::Mat(8, 8, CV_8UC3, cv::Scalar(1, 2, 3)));
     return 0;
 }

@@ -102,8 +102,8 @@ cv::Mat decodeInChild(const std::string& path) {
     return clean ? image : cv::Mat();
 }
 
-}  // namespace
-
+// True when bytes (the start of a file) carry the signature of PNG, JPEG, BMP, TIFF,
+// WebP or PNM.
 bool hasCommonSignature(const std::string& bytes) {
     const auto startsWith = [&](const std::string& prefix) {
         return bytes.compare(0, prefix.size(), prefix) == 0;
@@ -117,6 +117,8 @@ bool hasCommonSignature(const std::string& bytes) {
            startsWith(std::string("MM\0*", 4)) || startsWith(std::string("II+\0", 4)) ||
            startsWith(std::string("MM\0+", 4));
 }
+
+}  // namespace
 
 cv::Mat loadColourImage(const std::string& path) {
     if (!isRegularFile(path)) return {};

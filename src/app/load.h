@@ -9,7 +9,3 @@
 // crash in a rarely used decoder costs only this input. May throw what the library
 // throws (for example for a declared size beyond its limits).
 cv::Mat loadColourImage(const std::string& path);
-
-// True when bytes (the start of a file) carry the signature of one of the common
-// formats named above.
-bool hasCommonSignature(const std::string& bytes);

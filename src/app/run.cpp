@@ -3,8 +3,6 @@
 #include <iostream>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
-#include <opencv2/imgcodecs.hpp>
-#include <vector>
 
 #include "app/command_line.h"
 #include "app/load.h"
@@ -14,21 +12,15 @@
 
 namespace {
 
-bool writeBmpFile(const std::string& path, const cv::Mat& frame) {
-    std::vector<unsigned char> bytes;
-    if (!cv::imencode(".bmp", frame, bytes)) return false;
-    return writeFileBytes(path, reinterpret_cast<const char*>(bytes.data()),
-                          bytes.size());
-}
+using FrameWriter = bool (*)(const std::string& path, const cv::Mat& frame);
 
-// Runs write on path; the message for path when it fails or throws, else "".
-template <typename Write>
-std::string writeOrMessage(const std::string& path, Write write) {
+// Writes the frame to path; the message for path when that fails or throws, else "".
+std::string writeOrMessage(FrameWriter write, const std::string& path,
+                           const cv::Mat& frame) {
     bool written = false;
     try {
-        written = write(path);
+        written = write(path, frame);
     } catch (...) {
-        written = false;
     }
     return written ? std::string() : cannotWriteMessage(path);
 }
@@ -56,12 +48,9 @@ std::string writeOutputs(const std::string& input, const cv::Mat& frame, bool pr
         if (previewed) out.flush();
         return {};
     }
-    const auto bmp = [&](const std::string& path) { return writeBmpFile(path, frame); };
-    const auto header = [&](const std::string& path) {
-        return writeHeaderFile(path, frame);
-    };
-    const std::string bmpFailure = writeOrMessage(input + "_out.bmp", bmp);
-    return bmpFailure + writeOrMessage(input + "_out.h", header);
+    const std::string bmpFailure =
+        writeOrMessage(writeBmpFile, input + "_out.bmp", frame);
+    return bmpFailure + writeOrMessage(writeHeaderFile, input + "_out.h", frame);
 }
 
 bool noPreview(const std::string&, const cv::Mat&, const cv::Mat&) { return false; }

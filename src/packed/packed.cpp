@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <opencv2/imgcodecs.hpp>
+#include <vector>
 
 #include "frame/frame.h"
 
@@ -54,6 +56,12 @@ bool writeHeaderFile(const std::string& path, const cv::Mat& frame) {
     return writeFileBytes(path, text.data(), text.size());
 }
 
+bool writeBmpFile(const std::string& path, const cv::Mat& frame) {
+    std::vector<unsigned char> bytes;
+    return cv::imencode(".bmp", frame, bytes) &&
+           writeFileBytes(path, bytes.data(), bytes.size());
+}
+
 void writePackedBytes(std::ostream& out, const cv::Mat& frame) {
     const PackedFrame packed = packFrame(frame);
     out.write(reinterpret_cast<const char*>(packed.data()), packed.size());
@@ -71,7 +79,7 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
     return true;
 }
 
-bool writeFileBytes(const std::string& path, const char* data, std::size_t size) {
+bool writeFileBytes(const std::string& path, const void* data, std::size_t size) {
     // Opened without O_TRUNC and cut to size afterwards: truncating an existing file
     // to zero makes some file systems (ext4) flush it at close, which costs
     // milliseconds per output when a run overwrites earlier results.

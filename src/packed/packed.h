@@ -32,6 +32,10 @@ void writeHeaderText(std::ostream& out, const cv::Mat& frame);
 // could not be opened or not all of it reached the file.
 bool writeHeaderFile(const std::string& path, const cv::Mat& frame);
 
+// Writes the frame as an 8-bit gray BMP (the library's own encoder) to path, creating or
+// truncating it. False when it could not be encoded or not all of it reached the file.
+bool writeBmpFile(const std::string& path, const cv::Mat& frame);
+
 // Writes the 4080 packed bytes bare to out, untranslated and without a flush.
 void writePackedBytes(std::ostream& out, const cv::Mat& frame);
 
@@ -40,4 +44,4 @@ bool writeAll(int fd, const void* bytes, std::size_t size);
 
 // Writes size bytes to path, creating or truncating it. False when the file could
 // not be opened, written in full or closed.
-bool writeFileBytes(const std::string& path, const char* data, std::size_t size);
+bool writeFileBytes(const std::string& path, const void* data, std::size_t size);
