@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <opencv2/imgcodecs.hpp>
 #include <random>
 
@@ -145,6 +146,54 @@ TEST(Cli, DamagedInputsNeverCostTheBatch) {
         } else {
             EXPECT_FALSE(fs::exists(dir / (name + "_out.bmp"))) << name;
             EXPECT_FALSE(fs::exists(dir / (name + "_out.h"))) << name;
+        }
+    }
+}
+
+// Every output file under dir (name -> bytes), removed once read.
+std::map<std::string, std::string> takeOutputs(const fs::path& dir) {
+    std::map<std::string, std::string> outputs;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string name = entry.path().string();
+        if (entry.is_regular_file() && name.find("_out.") != std::string::npos)
+            outputs[name] = test::readFile(name);
+    }
+    for (const auto& output : outputs) fs::remove(output.first);
+    return outputs;
+}
+
+// Inputs are loaded on a worker per processor, yet a run writes what a run on one
+// processor writes, in the same order; inputs that name an earlier input's output (under
+// another spelling, or through a link made before that output exists) read it written.
+TEST(Cli, BatchOnWorkersWritesWhatOneWorkerWrites) {
+    const test::TempDir dir;
+    const std::vector<std::string> names = hostileBatch(dir);
+    fs::create_directory(dir / "sub");
+    fs::create_symlink("good.png_out.bmp", dir / "link.bmp");
+    std::vector<std::string> args{"-resizemode", "stretch"};
+    for (const std::string& name : names) {
+        args.insert(args.end(), {"-i", name});
+        if (name == "good.png")
+            args.insert(args.end(), {"-i", "./good.png_out.bmp", "-i", "sub/../link.bmp",
+                                     "-i", "link.bmp_out.bmp"});
+    }
+    std::vector<std::string> oneWorker{"-c", "0", GRAYFRAME_PATH};
+    oneWorker.insert(oneWorker.end(), args.begin(), args.end());
+    for (const bool printData : {false, true}) {
+        if (printData) oneWorker.push_back("-printdata"), args.push_back("-printdata");
+        const test::RunResult expected =
+            test::runProgram("/usr/bin/taskset", oneWorker, dir.path);
+        const std::map<std::string, std::string> expectedFiles = takeOutputs(dir.path);
+        ASSERT_EQ(expected.status, 0) << expected.err;
+        ASSERT_NE(expected.err.find(cannotOpen("bad-missing.png")), std::string::npos);
+        EXPECT_EQ(expected.err.find(cannotOpen("link.bmp_out.bmp")) == std::string::npos,
+                  !printData);
+        for (int round = 0; round < 3; ++round) {
+            const test::RunResult run = test::runGrayframe(args, dir.path);
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(run.err, expected.err);
+            EXPECT_TRUE(run.out == expected.out);
+            EXPECT_TRUE(takeOutputs(dir.path) == expectedFiles);
         }
     }
 }
