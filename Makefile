@@ -5,6 +5,7 @@
 # make deb    build the Debian package into build/
 # make install   install under PREFIX (default /usr/local)
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
+# make test-tsan  the tests that run inputs on worker threads, built with ThreadSanitizer
 # make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
 # make bench-memory  peak memory on a 6000 x 4000 JPEG in each mode
 # make minimal       build build-minimal/grayframe on a small OpenCV built from source
@@ -25,7 +26,7 @@ MINIMAL_PACKAGES := $(TEST_PACKAGES) libgtk-3-dev libpng-dev libjpeg-dev \
 BENCH_PACKAGES := hyperfine imagemagick time
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
-.PHONY: test-asan fuzz bench-memory
+.PHONY: test-asan test-tsan fuzz bench-memory
 .PHONY: minimal minimal-deps minimal-test bench
 
 all: deps configure
@@ -81,6 +82,20 @@ test-asan: test-deps
 	$(SANITIZER_ENV) cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
+# The installed libraries are not instrumented: tests/tsan.supp lists, with reasons, what
+# that makes the sanitizer report in them. The program the tests start sends its reports
+# to $(TSAN_DIR)/tsan-report.PID (its standard error leads nowhere) and fails the test.
+TSAN_DIR ?= build-tsan
+TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp:log_path=$(abspath $(TSAN_DIR))/tsan-report
+TSAN_TESTS := ^(Cli|Pipeline|Preview|PreviewWithoutDisplay)\.
+
+test-tsan: test-deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+		-DGRAYFRAME_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target grayframe_tests
+	rm -f $(TSAN_DIR)/tsan-report.*
+	cd $(TSAN_DIR) && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 # Extra options of a target: fuzz/TARGET.options. New findings land in
 # $(FUZZ_DIR)/corpus; a failing input is saved as $(FUZZ_DIR)/crash-* (or leak-*,
 # timeout-*, oom-*) and stops the run. The library's pixel limit is lowered to 2^24 so
@@ -116,7 +131,7 @@ bench-memory: deps configure
 	sh scripts/memory-bench.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(MINIMAL_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(MINIMAL_DIR)
 
 minimal-deps:
 	@sh scripts/install-deps.sh $(MINIMAL_PACKAGES)
