@@ -78,6 +78,8 @@ batch() {
     for i in "${files[@]}"; do args+=(-i "$i"); done
     for i in "${!dirs[@]}"; do
         commands+=(-n "${labels[i]} one call" "${dirs[i]}/grayframe -printdata ${args[*]}"
+                   -n "${labels[i]} one core"
+                   "taskset -c 0 ${dirs[i]}/grayframe -printdata ${args[*]}"
                    -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}")
         loops+=(-n "${labels[i]} each" "sh $here/each.sh grayframe ${dirs[i]}/grayframe $list")
     done
@@ -111,18 +113,23 @@ report_single() {
 }
 
 report_batch() {
-    local csv=$work/batch.csv i one decode each convert_each count
+    local csv=$work/batch.csv i one core decode each convert_each count
     count=$(wc -l <"$list")
     convert_each=$(seconds "$work/loops.csv" "convert each")
     echo "### A batch of $count pictures, 160 x 120 to 6000 x 4000 (median of 5 rounds; loops run once)"
     echo
-    echo "| build | one call | vs decoding alone | same in CPU time | decoding alone | a call per picture | convert, a call per picture |"
-    echo "|---|---:|---:|---:|---:|---:|---:|"
+    echo "On $(nproc) processors; \"one core\" is the same call under taskset -c 0; decoding"
+    echo "alone runs on one thread."
+    echo
+    echo "| build | one call | vs decoding alone | one core | vs decoding alone | CPU time vs decoding | decoding alone | a call per picture | convert, a call per picture |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
     for i in "${!labels[@]}"; do
         one=$(seconds "$csv" "${labels[i]} one call")
+        core=$(seconds "$csv" "${labels[i]} one core")
         decode=$(seconds "$csv" "${labels[i]} decode")
         each=$(seconds "$work/loops.csv" "${labels[i]} each")
         echo "| ${labels[i]} | $(ms "$one") ms | $(ratio "$one" "$decode") |" \
+             "$(ms "$core") ms | $(ratio "$core" "$decode") |" \
              "$(ratio "$(seconds "$csv" "${labels[i]} one call" cpu)" \
                       "$(seconds "$csv" "${labels[i]} decode" cpu)") |" \
              "$(ms "$decode") ms | $(ms "$each") ms ($(ratio "$each" "$one")) |" \
@@ -131,23 +138,26 @@ report_batch() {
 }
 
 report_memory() {
-    local i base gray decode images thumb
+    local i base gray eight decode images thumb file batch=()
     thumb=$(head -n 1 "$list")
     images=$((6000 * 4000 * 4 / 1024))
-    echo "### Peak memory on a 6000 x 4000 JPEG"
+    while read -r file; do batch+=(-i "$file"); done < <(tail -n 8 "$list")
+    echo "### Peak memory on a 6000 x 4000 JPEG, and on the batch's eight of them"
     echo
-    echo "Colour and gray images: $((images / 1024)) MiB; baseline: the same call on a 160 x 120 JPEG."
+    echo "Colour and gray images of one: $((images / 1024)) MiB; baseline: the same call on a 160 x 120 JPEG."
     echo
-    echo "| build | baseline | grayframe | over baseline / images | decoding alone |"
-    echo "|---|---:|---:|---:|---:|"
+    echo "| build | baseline | grayframe | over baseline / images | eight | over baseline / images | decoding alone |"
+    echo "|---|---:|---:|---:|---:|---:|---:|"
     for i in "${!dirs[@]}"; do
         base=$(peak "${dirs[i]}/grayframe" -printdata -i "$thumb")
         gray=$(peak "${dirs[i]}/grayframe" -printdata -i "$big")
+        eight=$(peak "${dirs[i]}/grayframe" -printdata "${batch[@]}")
         decode=$(peak "${dirs[i]}/decode_only" "$big")
         echo "| ${labels[i]} | $((base / 1024)) MiB | $((gray / 1024)) MiB |" \
-             "$(ratio $((gray - base)) "$images") | $((decode / 1024)) MiB |"
+             "$(ratio $((gray - base)) "$images") | $((eight / 1024)) MiB |" \
+             "$(ratio $((eight - base)) "$images") | $((decode / 1024)) MiB |"
     done
-    echo "| convert | | $(($(peak "$magick" "$big" "${to_raw[@]}" gray:-) / 1024)) MiB | | |"
+    echo "| convert | | $(($(peak "$magick" "$big" "${to_raw[@]}" gray:-) / 1024)) MiB | | | | |"
 }
 
 report_stages() {

@@ -122,7 +122,7 @@ std::optional<std::uint64_t> declaredPixels(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 0;
+    if (fd < 0) return {};
     const Pixels pixels = headerPixels(fd);
     ::close(fd);
     return pixels;

@@ -38,9 +38,11 @@ struct Batch {
 
 bool mayBegin(const Batch& batch, std::size_t i, std::uint64_t pixels) {
     const std::ptrdiff_t after = batch.after[i];
+    const bool alone = pixels == batch.limits.pixels;
     return batch.begun == i &&
            (after < 0 || batch.finished > static_cast<std::size_t>(after)) &&
-           (batch.pixels == 0 || batch.pixels + pixels <= batch.limits.pixels);
+           (alone ? batch.pixels == 0 && batch.finished == i
+                  : batch.pixels + pixels <= batch.limits.pixels);
 }
 
 void work(Batch& batch) {

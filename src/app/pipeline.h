@@ -16,8 +16,7 @@ struct PreparedInput {
 struct PipelineLimits {
     unsigned workers = 1;      // threads that prepare inputs
     std::size_t ahead = 2;     // inputs begun and not yet finished, at most (at least 1)
-    std::uint64_t pixels = 1;  // pixels of the pictures being prepared or kept, at most;
-                               // a larger picture is prepared with no other in flight
+    std::uint64_t pixels = 1;  // pixels of the pictures being prepared or kept, at most
 };
 
 // The steps of a batch of inputs, numbered from 0.
@@ -35,9 +34,11 @@ struct PipelineSteps {
 // finish on the calling thread strictly in order, one at a time. Inputs begin to be
 // prepared in order, input i only once finish has returned for input after[i] (-1:
 // none; else below i), and within limits. A kept picture counts against limits.pixels
-// until its finish returns. Returns once every input is finished; an exception from
-// finish is passed on once the workers have stopped. When no thread can be started, each
-// input is prepared and finished in turn on the calling thread.
+// until its finish returns. A picture of limits.pixels or more is prepared alone: once
+// every earlier input is finished and nothing else is in flight (only inputs that
+// measure 0 may then be prepared beside it). Returns once every input is finished; an
+// exception from finish is passed on once the workers have stopped. When no thread can
+// be started, each input is prepared and finished in turn on the calling thread.
 void runPipeline(std::size_t count, const std::vector<std::ptrdiff_t>& after,
                  const PipelineLimits& limits, const PipelineSteps& steps);
 
