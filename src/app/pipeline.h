@@ -14,9 +14,9 @@ struct PreparedInput {
 
 // How far the workers may get ahead of the thread that finishes the inputs.
 struct PipelineLimits {
-    unsigned workers = 1;      // threads that prepare inputs
-    std::size_t ahead = 2;     // inputs begun and not yet finished, at most (at least 1)
-    std::uint64_t pixels = 1;  // pixels of the pictures being prepared or kept, at most
+    unsigned workers;      // threads that prepare inputs
+    std::size_t ahead;     // inputs begun and not yet finished, at most (at least 1)
+    std::uint64_t pixels;  // pixels of the pictures being prepared or kept, at most
 };
 
 // The steps of a batch of inputs, numbered from 0.

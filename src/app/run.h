@@ -12,11 +12,14 @@
 using PreviewFunction = bool (*)(const std::string& name, const cv::Mat& image,
                                  const cv::Mat& frame);
 
-// The whole run: parses the command line, then loads, reduces and writes every input
-// in order; an input that fails is reported and skipped. With "-show" each input goes
-// through preview before its outputs are written; when it cannot be shown (or preview
-// is null) that is reported once and the run goes on without it. Returns the exit
-// status: 1 for a refused command line (nothing processed), otherwise 0.
+// The whole run: parses the command line, then loads and reduces the inputs on a
+// worker per usable processor (see runPipeline) while the calling thread previews,
+// writes and reports them in command-line order, exactly as one thread would; an input
+// that names an earlier input's output is loaded once that is written (latestWriters).
+// An input that fails is reported and skipped. With "-show" each input goes through
+// preview, on the calling thread, before its outputs are written; when it cannot be
+// shown (or preview is null) that is reported once and the run goes on without it.
+// Returns the exit status: 1 for a refused command line (nothing processed), else 0.
 int runConversion(int argc, const char* const* argv, PreviewFunction preview = nullptr);
 
 // What became of one input.
