@@ -68,7 +68,7 @@ deb: minimal
 install: minimal
 	cmake --install $(MINIMAL_DIR) --prefix $(or $(PREFIX),/usr/local)
 
-package-test: deb
+package-test: all deb
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe make_picture
 	sh tests/package_test.sh $(MINIMAL_DIR) . $(BUILD_DIR)/grayframe \
 		$(MINIMAL_DIR)/grayframe_*.deb

@@ -8,7 +8,7 @@
 # Usage: package_test.sh BUILD_DIR SOURCE_DIR REFERENCE_PROGRAM [PACKAGE.deb]
 #   (the reference's build directory also holds tests/make_picture)
 set -eu
-build=$1 source=$2 reference=$3 deb=${4:-}
+build=$1 source=$2 reference=$(realpath "$3") deb=${4:+$(realpath "$4")}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 chmod 755 "$scratch"  # man drops root's privileges when it formats a page
