@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The decode helper grayframe-decode (src/app/decode_helper.h), installed into the
 # private directory. It is always built on the system's OpenCV, whose codecs read every
 # format Debian enables, also when the program is built on another one (the minimal

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # A program built on an OpenCV outside the system's directories (the minimal build)
 # takes that library along: its libraries are installed under their sonames into the
 # private directory, where the program (run path $ORIGIN/<bin to private directory>)
