@@ -49,7 +49,8 @@ const char* const printSets =
     "int main(void) {\n"
     "    fwrite(logo, 1, sizeof logo, stdout);\n"
     "    fwrite(walk, LOGO_FRAME_BYTES, WALK_FRAME_COUNT, stdout);\n"
-    "    return sizeof logo == LOGO_FRAME_COUNT * 4080u && WALK_FRAME_COUNT == 4 ? 0 : 1;\n"
+    "    return sizeof logo == LOGO_FRAME_COUNT * 4080u && WALK_FRAME_COUNT == 4 ? 0 : "
+    "1;\n"
     "}\n";
 
 // Pictures in several formats and sizes, a three-page TIFF among them, and each of
@@ -72,15 +73,16 @@ TEST(Embed, FramesAreTheRawStreamsBytesInEveryModeAsC89C99AndCxx17) {
     test::writeFile(dir / "main.cpp", printSets);
     for (const std::string mode : {"fitin", "fitout", "stretch"}) {
         SCOPED_TRACE(mode);
-        ASSERT_EQ(runEmbed({"--name", "logo", "--mode", mode, "a.png"}, dir.path).status, 0);
-        const test::RunResult walk = runEmbed(
-            {"-n", "walk", "-m", mode, "--attribute", "__attribute__((aligned(4)))", "b.jpg",
-             "pages.tif"},
-            dir.path);
+        ASSERT_EQ(runEmbed({"--name", "logo", "--mode", mode, "a.png"}, dir.path).status,
+                  0);
+        const test::RunResult walk =
+            runEmbed({"-n", "walk", "-m", mode, "--attribute",
+                      "__attribute__((aligned(4)))", "b.jpg", "pages.tif"},
+                     dir.path);
         ASSERT_EQ(walk.status, 0) << walk.err;
         EXPECT_EQ(walk.out + walk.err, "");
-        const std::string expected =
-            rawStream(mode, {"a.png", "b.jpg", "pages.tif", "page2.png", "page3.png"}, dir.path);
+        const std::string expected = rawStream(
+            mode, {"a.png", "b.jpg", "pages.tif", "page2.png", "page3.png"}, dir.path);
         ASSERT_EQ(expected.size(), 5 * 4080u);
 
         build(C_COMPILER, {"-std=c89"}, {"main.c", "logo.c", "walk.c"}, dir.path);
@@ -100,7 +102,8 @@ struct Snapshot {
     std::vector<std::string> names, contents;
     std::vector<long> mtimes;
     bool operator==(const Snapshot& other) const {
-        return names == other.names && contents == other.contents && mtimes == other.mtimes;
+        return names == other.names && contents == other.contents &&
+               mtimes == other.mtimes;
     }
 };
 
@@ -113,14 +116,16 @@ Snapshot snapshot(const test::TempDir& dir) {
         ::stat(path.c_str(), &status);
         shot.names.push_back(path.filename());
         shot.contents.push_back(test::readFile(path));
-        shot.mtimes.push_back(status.st_mtim.tv_sec * 1000000000L + status.st_mtim.tv_nsec);
+        shot.mtimes.push_back(status.st_mtim.tv_sec * 1000000000L +
+                              status.st_mtim.tv_nsec);
     }
     return shot;
 }
 
 void ageOutputs(const test::TempDir& dir) {
     const utimbuf past{1000000000, 1000000000};
-    for (const std::string name : {"set.h", "set.c"}) ::utime((dir / name).c_str(), &past);
+    for (const std::string name : {"set.h", "set.c"})
+        ::utime((dir / name).c_str(), &past);
 }
 
 TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {

@@ -20,14 +20,13 @@ EmbedCommand refused(const std::string& problem) {
 }  // namespace
 
 EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
-    static const option longOptions[] = {
-        {"name", required_argument, nullptr, 'n'},
-        {"mode", required_argument, nullptr, 'm'},
-        {"output-dir", required_argument, nullptr, 'o'},
-        {"attribute", required_argument, nullptr, 'a'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {nullptr, 0, nullptr, 0}};
+    static const option longOptions[] = {{"name", required_argument, nullptr, 'n'},
+                                         {"mode", required_argument, nullptr, 'm'},
+                                         {"output-dir", required_argument, nullptr, 'o'},
+                                         {"attribute", required_argument, nullptr, 'a'},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {"version", no_argument, nullptr, 'V'},
+                                         {nullptr, 0, nullptr, 0}};
     EmbedCommand command;
     EmbedOptions& options = command.options;
     bool named = false;
@@ -48,12 +47,22 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                 options.mode = *modeNamed(value);
                 options.modeName = value;
                 break;
-            case 'o': options.outputDir = value; break;
-            case 'a': options.attribute = value; break;
-            case 'h': command.action = EmbedCommand::Help; return command;
-            case 'V': command.action = EmbedCommand::Version; return command;
-            case ':': return refused("option '" + given + "' needs a value");
-            default: return refused("unknown option '" + given + "'");
+            case 'o':
+                options.outputDir = value;
+                break;
+            case 'a':
+                options.attribute = value;
+                break;
+            case 'h':
+                command.action = EmbedCommand::Help;
+                return command;
+            case 'V':
+                command.action = EmbedCommand::Version;
+                return command;
+            case ':':
+                return refused("option '" + given + "' needs a value");
+            default:
+                return refused("unknown option '" + given + "'");
         }
     }
     options.images.assign(argv + optind, argv + argc);
@@ -71,16 +80,20 @@ std::string embedUsage() {
            "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
            "DIR/NAME.c (definition).\n"
            "\n"
-           "  -n, --name NAME        the array's name, a C identifier; also names the files\n"
-           "  -m, --mode MODE        fitin (default): whole picture, black bars; fitout:\n"
+           "  -n, --name NAME        the array's name, a C identifier; also names the "
+           "files\n"
+           "  -m, --mode MODE        fitin (default): whole picture, black bars; "
+           "fitout:\n"
            "                         frame filled, centre cropped; stretch: distorted\n"
            "  -o, --output-dir DIR   an existing folder for the two files (default: .)\n"
            "  -a, --attribute TEXT   placed after the array's declarator in NAME.c, for\n"
-           "                         example PROGMEM or __attribute__((section(\".x\")))\n"
+           "                         example PROGMEM or "
+           "__attribute__((section(\".x\")))\n"
            "  -h, --help             this text\n"
            "  -V, --version          the version\n"
            "\n"
-           "Any failure (a bad option or name, an image that cannot be read, a file that\n"
+           "Any failure (a bad option or name, an image that cannot be read, a file "
+           "that\n"
            "cannot be written) prints one line and exits with status 1, and both files\n"
            "stay as they were. Files whose content would not change are not touched.\n";
 }

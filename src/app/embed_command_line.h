@@ -8,11 +8,11 @@
 
 // What grayframe-embed is asked to do.
 struct EmbedOptions {
-    std::string name;             // as given; checked by the run
+    std::string name;  // as given; checked by the run
     ResizeMode mode = FitIn;
     std::string modeName = "fitin";
     std::string outputDir = ".";
-    std::string attribute;        // "" when not given
+    std::string attribute;            // "" when not given
     std::vector<std::string> images;  // at least one, in command-line order
 };
 

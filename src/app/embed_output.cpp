@@ -16,8 +16,9 @@ namespace {
 bool holds(const std::string& path, const void* data, std::size_t size) {
     std::ifstream file(path, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-    return file.good() || file.eof() ? bytes == std::string(static_cast<const char*>(data), size)
-                                     : false;
+    return file.good() || file.eof()
+               ? bytes == std::string(static_cast<const char*>(data), size)
+               : false;
 }
 
 std::string hiddenBeside(const std::string& path) {
@@ -52,7 +53,8 @@ std::optional<StagedFile> stageOutputFile(const std::string& path, const void* d
 
 bool commitOutputFile(const StagedFile& staged) {
     if (staged.temporary.empty()) return true;
-    if (staged.temporary == staged.target) return ::utimensat(AT_FDCWD, staged.target.c_str(), nullptr, 0) == 0;
+    if (staged.temporary == staged.target)
+        return ::utimensat(AT_FDCWD, staged.target.c_str(), nullptr, 0) == 0;
     return std::rename(staged.temporary.c_str(), staged.target.c_str()) == 0;
 }
 

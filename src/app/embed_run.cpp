@@ -11,9 +11,9 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
 
+#include "app/embed_output.h"
 #include "app/load_pages.h"
 #include "frame/frame.h"
-#include "app/embed_output.h"
 
 namespace {
 
@@ -70,8 +70,8 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode) {
     const size_t pages = countPages(path);
     for (size_t page = 0; page < pages; ++page) {
         const cv::Mat frame = framePage(path, page, mode);
-        const std::string pageName = "page " + std::to_string(page + 1) + " of " +
-                                     std::to_string(pages);
+        const std::string pageName =
+            "page " + std::to_string(page + 1) + " of " + std::to_string(pages);
         if (frame.empty() && pages == 1)
             return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
         if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
@@ -87,14 +87,17 @@ std::string stage(std::optional<StagedFile>& staged, const std::string& path,
     return staged ? std::string() : "cannot write " + quoted(path);
 }
 
-void report(const std::string& line) { std::cerr << program << ": " << line << std::endl; }
+void report(const std::string& line) {
+    std::cerr << program << ": " << line << std::endl;
+}
 
 }  // namespace
 
 LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     if (!isArrayName(options.name))
-        return {std::nullopt, quoted(options.name) + " cannot name a C array (letters, "
-                              "digits and _, not first a digit, not a keyword)"};
+        return {std::nullopt, quoted(options.name) +
+                                  " cannot name a C array (letters, "
+                                  "digits and _, not first a digit, not a keyword)"};
     FrameSet set{options.name, options.modeName, options.attribute, {}, {}};
     const StderrAside quiet;
     for (const std::string& image : options.images) {
@@ -108,7 +111,8 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     struct stat status {};
     if (::stat(dir.c_str(), &status) != 0)
         return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
-    if (!S_ISDIR(status.st_mode)) return "cannot write into " + quoted(dir) + ": not a folder";
+    if (!S_ISDIR(status.st_mode))
+        return "cannot write into " + quoted(dir) + ": not a folder";
     std::ostringstream header, source;
     writeFrameSetHeader(header, set);
     writeFrameSetSource(source, set);
@@ -145,7 +149,8 @@ int runEmbed(int argc, char** argv) {
     cv::setNumThreads(0);
     const LoadedFrameSet loaded = loadFrameSet(command.options);
     const std::string problem =
-        loaded.set ? writeFrameSet(*loaded.set, command.options.outputDir) : loaded.problem;
+        loaded.set ? writeFrameSet(*loaded.set, command.options.outputDir)
+                   : loaded.problem;
     if (problem.empty()) return 0;
     report(problem);
     return 1;

@@ -26,7 +26,8 @@ bool isTiff(const std::string& path) {
 
 std::size_t countPages(const std::string& path) {
     try {
-        if (isTiff(path)) return std::max<std::size_t>(1, cv::imcount(path, cv::IMREAD_COLOR));
+        if (isTiff(path))
+            return std::max<std::size_t>(1, cv::imcount(path, cv::IMREAD_COLOR));
     } catch (...) {
     }
     return 1;

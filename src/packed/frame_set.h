@@ -8,9 +8,9 @@
 
 // A named set of packed frames, compiled into a program as NAME.h and NAME.c.
 struct FrameSet {
-    std::string name;                 // the array's name; a valid C identifier
-    std::string modeName;             // "fitin", "fitout" or "stretch", for the comment
-    std::string attribute;            // placed after the array's declarator in NAME.c; may be ""
+    std::string name;       // the array's name; a valid C identifier
+    std::string modeName;   // "fitin", "fitout" or "stretch", for the comment
+    std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
 };
