@@ -5,102 +5,20 @@
 
 namespace {
 
-// Keywords of C (to C23) and C++ (to C++20) that are plain identifiers otherwise.
-const char* const keywords[] = {"alignas",
-                                "alignof",
-                                "and",
-                                "and_eq",
-                                "asm",
-                                "auto",
-                                "bitand",
-                                "bitor",
-                                "bool",
-                                "break",
-                                "case",
-                                "catch",
-                                "char",
-                                "char8_t",
-                                "char16_t",
-                                "char32_t",
-                                "class",
-                                "compl",
-                                "concept",
-                                "const",
-                                "consteval",
-                                "constexpr",
-                                "constinit",
-                                "const_cast",
-                                "continue",
-                                "co_await",
-                                "co_return",
-                                "co_yield",
-                                "decltype",
-                                "default",
-                                "delete",
-                                "do",
-                                "double",
-                                "dynamic_cast",
-                                "else",
-                                "enum",
-                                "explicit",
-                                "export",
-                                "extern",
-                                "false",
-                                "float",
-                                "for",
-                                "friend",
-                                "goto",
-                                "if",
-                                "inline",
-                                "int",
-                                "long",
-                                "mutable",
-                                "namespace",
-                                "new",
-                                "noexcept",
-                                "not",
-                                "not_eq",
-                                "nullptr",
-                                "operator",
-                                "or",
-                                "or_eq",
-                                "private",
-                                "protected",
-                                "public",
-                                "register",
-                                "reinterpret_cast",
-                                "requires",
-                                "restrict",
-                                "return",
-                                "short",
-                                "signed",
-                                "sizeof",
-                                "static",
-                                "static_assert",
-                                "static_cast",
-                                "struct",
-                                "switch",
-                                "template",
-                                "this",
-                                "thread_local",
-                                "throw",
-                                "true",
-                                "try",
-                                "typedef",
-                                "typeid",
-                                "typename",
-                                "typeof",
-                                "typeof_unqual",
-                                "union",
-                                "unsigned",
-                                "using",
-                                "virtual",
-                                "void",
-                                "volatile",
-                                "wchar_t",
-                                "while",
-                                "xor",
-                                "xor_eq"};
+// The keywords of C (to C23) and C++ (to C++20), each between blanks.
+const std::string keywords =
+    " alignas alignof and and_eq asm auto bitand bitor bool break case catch "
+    "char char8_t char16_t char32_t class compl concept const consteval "
+    "constexpr constinit const_cast continue co_await co_return co_yield "
+    "decltype default delete do double dynamic_cast else enum explicit export "
+    "extern false float for friend goto if inline int long mutable namespace new "
+    "noexcept not not_eq nullptr operator or or_eq private protected public "
+    "register reinterpret_cast requires restrict return short signed sizeof "
+    "static static_assert static_cast struct switch template this thread_local "
+    "throw true try typedef typeid typename typeof typeof_unqual union unsigned "
+    "using virtual void volatile wchar_t while xor xor_eq _Alignas _Alignof "
+    "_Atomic _BitInt _Bool _Complex _Decimal32 _Decimal64 _Decimal128 _Generic "
+    "_Imaginary _Noreturn _Static_assert _Thread_local ";
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -152,8 +70,7 @@ bool isArrayName(const std::string& name) {
     const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
         return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_';
     });
-    return plain && std::find(std::begin(keywords), std::end(keywords), name) ==
-                        std::end(keywords);
+    return plain && keywords.find(" " + name + " ") == std::string::npos;
 }
 
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
