@@ -81,10 +81,18 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode) {
     return {};
 }
 
+// Stages text for path; "" or the problem. An existing path that is not a regular
+// file (through links) is refused here, so that the commits that follow hardly fail.
 std::string stage(std::optional<StagedFile>& staged, const std::string& path,
                   const std::string& text) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return "cannot write " + quoted(path) + ": not a regular file";
+    errno = 0;
     staged = stageOutputFile(path, text.data(), text.size(), SameContent::Keep);
-    return staged ? std::string() : "cannot write " + quoted(path);
+    if (staged) return {};
+    return "cannot write " + quoted(path) +
+           (errno ? ": " + std::string(std::strerror(errno)) : "");
 }
 
 void report(const std::string& line) {
@@ -112,7 +120,7 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     if (::stat(dir.c_str(), &status) != 0)
         return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
     if (!S_ISDIR(status.st_mode))
-        return "cannot write into " + quoted(dir) + ": not a folder";
+        return "cannot write into " + quoted(dir) + ": not a directory";
     std::ostringstream header, source;
     writeFrameSetHeader(header, set);
     writeFrameSetSource(source, set);
