@@ -177,6 +177,14 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
         const bool changed = after.names[i] == "set.c" || after.names[i] == "a.png";
         EXPECT_EQ(after.mtimes[i] != before.mtimes[i], changed) << after.names[i];
     }
+    // The files depend on the pictures and options only, not on where they lie.
+    fs::create_directory(dir.path / "elsewhere");
+    EXPECT_EQ(runEmbed({"--name", "set", dir / "a.png", dir / "b.jpg"}, dir / "elsewhere")
+                  .status,
+              0);
+    for (const std::string name : {"set.h", "set.c"})
+        EXPECT_EQ(test::readFile(dir / ("elsewhere/" + name)),
+                  test::readFile(dir / name));
 }
 
 }  // namespace
