@@ -51,6 +51,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                 options.outputDir = value;
                 break;
             case 'a':
+                if (value.find_first_of("\r\n") != std::string::npos)
+                    return refused("the attribute must be one line");
                 options.attribute = value;
                 break;
             case 'h':
