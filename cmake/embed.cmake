@@ -3,7 +3,6 @@
 # programs and grayframe_add_frames() to other projects.
 target_sources(grayframe_core PRIVATE
   src/app/embed_command_line.cpp
-  src/app/embed_output.cpp
   src/app/embed_run.cpp
   src/app/load_pages.cpp
   src/packed/frame_set.cpp

@@ -11,32 +11,14 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
 
-#include "app/embed_output.h"
 #include "app/load_pages.h"
+#include "app/messages.h"
 #include "frame/frame.h"
+#include "packed/output_file.h"
 
 namespace {
 
 const char* const program = "grayframe-embed";
-
-// Points standard error at /dev/null for its lifetime.
-struct StderrAside {
-    int saved = ::dup(STDERR_FILENO);
-    StderrAside() {
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDERR_FILENO);
-            ::close(null);
-        }
-    }
-    ~StderrAside() {
-        if (saved < 0) return;
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-    }
-    StderrAside(const StderrAside&) = delete;
-    StderrAside& operator=(const StderrAside&) = delete;
-};
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -95,8 +77,8 @@ std::string stage(std::optional<StagedFile>& staged, const std::string& path,
            (errno ? ": " + std::string(std::strerror(errno)) : "");
 }
 
-void report(const std::string& line) {
-    std::cerr << program << ": " << line << std::endl;
+void fail(const std::string& problem) {
+    report(std::string(program) + ": " + problem + "\n");
 }
 
 }  // namespace
@@ -107,7 +89,6 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
                                   " cannot name a C array (letters, "
                                   "digits and _, not first a digit, not a keyword)"};
     FrameSet set{options.name, options.modeName, options.attribute, {}, {}};
-    const StderrAside quiet;
     for (const std::string& image : options.images) {
         const std::string problem = addImage(set, image, options.mode);
         if (!problem.empty()) return {std::nullopt, problem};
@@ -133,26 +114,25 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
         return problem;
     }
     if (!commitOutputFile(*stagedHeader)) {
-        discardOutputFile(*stagedHeader);
         discardOutputFile(*stagedSource);
         return "cannot write " + quoted(base + ".h");
     }
-    if (commitOutputFile(*stagedSource)) return {};
-    discardOutputFile(*stagedSource);
-    return "cannot write " + quoted(base + ".c");
+    return commitOutputFile(*stagedSource) ? "" : "cannot write " + quoted(base + ".c");
 }
 
 int runEmbed(int argc, char** argv) {
     const EmbedCommand command = parseEmbedCommandLine(argc, argv);
-    if (command.action == EmbedCommand::Help) std::cout << embedUsage();
-    if (command.action == EmbedCommand::Version)
-        std::cout << program << " " << GRAYFRAME_VERSION << "\n";
-    if (command.action != EmbedCommand::Run) {
-        std::cout.flush();
-        if (command.action == EmbedCommand::Refused)
-            report(command.problem + " (see " + program + " --help)");
-        return command.action == EmbedCommand::Refused || !std::cout ? 1 : 0;
+    if (command.action == EmbedCommand::Refused) {
+        fail(command.problem + " (see " + program + " --help)");
+        return 1;
     }
+    if (command.action != EmbedCommand::Run) {
+        std::cout << (command.action == EmbedCommand::Help
+                          ? embedUsage()
+                          : std::string(program) + " " + GRAYFRAME_VERSION + "\n");
+        return std::cout.flush() ? 0 : 1;
+    }
+    keepLibrariesOffStandardError();
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     cv::setNumThreads(0);
     const LoadedFrameSet loaded = loadFrameSet(command.options);
@@ -160,6 +140,6 @@ int runEmbed(int argc, char** argv) {
         loaded.set ? writeFrameSet(*loaded.set, command.options.outputDir)
                    : loaded.problem;
     if (problem.empty()) return 0;
-    report(problem);
+    fail(problem);
     return 1;
 }

@@ -13,8 +13,7 @@
 int runEmbed(int argc, char** argv);
 
 // The frame set of options' images, or the one message line (without the program
-// name) saying why it cannot be made. What the library prints while decoding is
-// kept off standard error.
+// name) saying why it cannot be made.
 struct LoadedFrameSet {
     std::optional<FrameSet> set;
     std::string problem;
