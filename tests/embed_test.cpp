@@ -138,7 +138,6 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
     const Snapshot before = snapshot(dir);
 
     const std::string prefix = "grayframe-embed: ";
-    const std::string usage = " (see grayframe-embed --help)\n";
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -148,16 +147,13 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
          "program reads\n"},
         {{"--name", "set", "a.png", "gone.png"},
          "cannot read image 'gone.png': No such file or directory\n"},
-        {{"--name", "set", "a.png", "."}, "cannot read image '.': not a regular file\n"},
         {{"--name", "set", "-o", "nowhere", "a.png"},
          "cannot write into 'nowhere': No such file or directory\n"},
         {{"--name", "2set", "a.png"},
          "'2set' cannot name a C array (letters, digits and _, not first a digit, not a "
          "keyword)\n"},
-        {{"--name", "set", "--mode", "fit", "a.png"}, "unknown mode 'fit'" + usage},
-        {{"--name", "set", "--colour", "a.png"}, "unknown option '--colour'" + usage},
-        {{"--name", "set"}, "no image given" + usage},
-        {{"a.png", "--name"}, "option '--name' needs a value" + usage},
+        {{"--name", "set", "--colour", "a.png"},
+         "unknown option '--colour' (see grayframe-embed --help)\n"},
     };
     for (const auto& failure : failures) {
         const test::RunResult run = runEmbed(failure.args, dir.path);
