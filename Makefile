@@ -1,4 +1,4 @@
-# make        build build/grayframe (Release)
+# make        build build/grayframe and build/grayframe-embed (Release)
 # make demo   convert the example chart in all three fit modes
 # make test   build and run the whole test suite
 # make pictures  regenerate the README's pictures in docs/pictures
@@ -29,7 +29,7 @@ BENCH_PACKAGES := hyperfine imagemagick time
 .PHONY: minimal minimal-deps minimal-test bench
 
 all: deps configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe grayframe_embed
 
 deps:
 	@sh scripts/install-deps.sh $(BUILD_PACKAGES)
