@@ -108,6 +108,22 @@ cv::Mat windowPicture(XServer& x, WindowId window) {
     return picture;
 }
 
+cv::Size screenSize(XServer& x) {
+    return {DisplayWidth(x.display, DefaultScreen(x.display)),
+            DisplayHeight(x.display, DefaultScreen(x.display))};
+}
+
+cv::Rect windowPlace(XServer& x, WindowId window) {
+    XWindowAttributes attributes{};
+    int left = 0, top = 0;
+    Window child = 0;
+    if (!XGetWindowAttributes(x.display, window, &attributes) ||
+        !XTranslateCoordinates(x.display, window, attributes.root, 0, 0, &left, &top,
+                               &child))
+        return {};
+    return {left, top, attributes.width, attributes.height};
+}
+
 bool hasFixedSize(XServer& x, WindowId window) {
     XSizeHints hints{};
     long supplied = 0;

@@ -35,6 +35,11 @@ WindowId waitForWindow(XServer& x, const std::string& title, int timeoutSeconds 
 // hidden by other windows are undefined.
 cv::Mat windowPicture(XServer& x, WindowId window);
 
+// The screen's size, and where the window is on it (its size and its top left corner
+// in screen coordinates).
+cv::Size screenSize(XServer& x);
+cv::Rect windowPlace(XServer& x, WindowId window);
+
 // True when the window cannot be resized: its size hints fix minimum = maximum.
 bool hasFixedSize(XServer& x, WindowId window);
 

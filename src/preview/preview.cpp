@@ -2,29 +2,47 @@
 
 #include <dlfcn.h>
 
-#include <algorithm>
 #include <chrono>
 #include <opencv2/highgui.hpp>
+#include <optional>
 #include <thread>
+
+#include "preview/layout.h"
 
 namespace {
 
 const char* const OUTPUT_WINDOW = "output";
+const cv::Size DEFAULT_SCREEN(1024, 768);
 
-// Opens and closes a connection to the X display named by the environment, through a
-// libX11 loaded only for this, so that the window library is never asked to start
-// without one (it would end the process).
-bool displayReachable() {
+// The size of the default screen of the X display named by the environment, asked
+// through a libX11 loaded only for this, so that the window library is never asked to
+// start without a display (it would end the process). Nothing when no display can be
+// reached; DEFAULT_SCREEN when the size cannot be asked.
+std::optional<cv::Size> screenSize() {
     void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!x11) return false;
+    if (!x11) return std::nullopt;
     using OpenDisplay = void* (*)(const char*);
     using CloseDisplay = int (*)(void*);
+    using DefaultScreen = int (*)(void*);
+    using ScreenSide = int (*)(void*, int);
     const auto open = reinterpret_cast<OpenDisplay>(::dlsym(x11, "XOpenDisplay"));
     const auto close = reinterpret_cast<CloseDisplay>(::dlsym(x11, "XCloseDisplay"));
+    const auto screen = reinterpret_cast<DefaultScreen>(::dlsym(x11, "XDefaultScreen"));
+    const auto width = reinterpret_cast<ScreenSide>(::dlsym(x11, "XDisplayWidth"));
+    const auto height = reinterpret_cast<ScreenSide>(::dlsym(x11, "XDisplayHeight"));
     void* display = open && close ? open(nullptr) : nullptr;
-    if (display) close(display);
+    std::optional<cv::Size> size;
+    if (display) {
+        size = DEFAULT_SCREEN;
+        if (screen && width && height) {
+            const int number = screen(display);
+            const cv::Size asked(width(display, number), height(display, number));
+            if (asked.width > 0 && asked.height > 0) size = asked;
+        }
+        close(display);
+    }
     ::dlclose(x11);
-    return display != nullptr;
+    return size;
 }
 
 // Qt hides a window the user closed (visible 0); GTK forgets it, and then reports no
@@ -36,21 +54,34 @@ bool windowClosed(const std::string& name) {
 
 bool keyPressed() { return cv::waitKey(1) != -1; }
 
-// Shows picture in window, sized to the picture enlarged up to 3 x or shrunk to fit
-// 800 x 600. The size is set after the picture: GTK scales the picture into a
-// resizable window only from its next resize on, and shows it cut to the window before.
-void showSized(const std::string& window, const cv::Mat& picture) {
-    cv::imshow(window, picture);
-    const double scale = std::min({3.0, 800.0 / picture.cols, 600.0 / picture.rows});
-    cv::resizeWindow(window, std::max(1, static_cast<int>(picture.cols * scale)),
-                     std::max(1, static_cast<int>(picture.rows * scale)));
+// Every pixel of frame as a zoom x zoom block of its value.
+cv::Mat enlarged(const cv::Mat& frame, int zoom) {
+    cv::Mat blocks(frame.rows * zoom, frame.cols * zoom, frame.type());
+    for (int row = 0; row < frame.rows; ++row)
+        for (int column = 0; column < frame.cols; ++column) {
+            cv::Mat block = blocks(cv::Rect(column * zoom, row * zoom, zoom, zoom));
+            cv::repeat(frame(cv::Rect(column, row, 1, 1)), zoom, zoom, block);
+        }
+    return blocks;
 }
 
-void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    cv::namedWindow(name, cv::WINDOW_NORMAL);
-    cv::namedWindow(OUTPUT_WINDOW, cv::WINDOW_NORMAL);
-    showSized(OUTPUT_WINDOW, frame);
-    showSized(name, image);
+// Shows picture in window at place. The size is set after the picture: GTK scales the
+// picture into a resizable window only from its next resize on, and shows it cut to
+// the window before.
+void showAt(const std::string& window, const cv::Mat& picture, const cv::Rect& place) {
+    cv::imshow(window, picture);
+    cv::resizeWindow(window, place.width, place.height);
+    cv::moveWindow(window, place.x, place.y);
+}
+
+void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame,
+                 cv::Size screen) {
+    const PreviewLayout layout = layoutPreview(screen, image.size(), frame.size());
+    const int flags = cv::WINDOW_NORMAL | cv::WINDOW_KEEPRATIO | cv::WINDOW_GUI_NORMAL;
+    cv::namedWindow(name, flags);
+    cv::namedWindow(OUTPUT_WINDOW, flags);
+    showAt(OUTPUT_WINDOW, enlarged(frame, layout.zoom), layout.output);
+    showAt(name, image, layout.picture);
     if (keyPressed()) return;
     while (!windowClosed(name) && !windowClosed(OUTPUT_WINDOW)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -61,9 +92,10 @@ void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& f
 }  // namespace
 
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    if (!displayReachable()) return false;
+    const std::optional<cv::Size> screen = screenSize();
+    if (!screen) return false;
     try {
-        waitForUser(name, image, frame);
+        waitForUser(name, image, frame, *screen);
     } catch (...) {
     }
     try {
