@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 
+#include "preview/layout.h"
 #include "support.h"
 #include "xserver.h"
 
@@ -200,6 +201,28 @@ TEST_F(Preview, TheWindowLibrarySaysNothingOnStandardError) {
     const test::RunResult result = run->finish(30);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
+}
+
+// On screens from wide to too small: inside the screen, side by side, aspect kept.
+TEST(PreviewLayout, FitsScreensOfEverySize) {
+    const cv::Size frame(102, 80);
+    for (const cv::Size screen : {cv::Size(3840, 1080), cv::Size(1024, 768),
+                                  cv::Size(640, 480), cv::Size(420, 300)})
+        for (const cv::Size picture : {cv::Size(20000, 30), cv::Size(60, 90000),
+                                       cv::Size(320, 200), cv::Size(1, 1)}) {
+            SCOPED_TRACE(testing::Message() << screen << " " << picture);
+            const PreviewLayout layout = layoutPreview(screen, picture, frame);
+            EXPECT_EQ(layout.output.size(), frame * layout.zoom);
+            EXPECT_GE(layout.zoom, 3);
+            EXPECT_LE(layout.picture.x + layout.picture.width, layout.output.x);
+            const cv::Rect whole({}, screen);
+            EXPECT_EQ(layout.output & whole, layout.output);
+            EXPECT_EQ(layout.picture & whole, layout.picture);
+            const double ratio = static_cast<double>(picture.width) / picture.height;
+            if (layout.picture.width > 50 && layout.picture.height > 50) {
+                EXPECT_NEAR(layout.picture.width / ratio, layout.picture.height, 1.0);
+            }
+        }
 }
 
 // A display number nobody serves on this machine.
