@@ -25,6 +25,11 @@ struct XServer {
 
 using WindowId = unsigned long;
 
+// Closes the test's own connection, leaving the server to the programs under test,
+// and opens it again.
+void disconnect(XServer& x);
+void reconnect(XServer& x);
+
 // The top-level window titled exactly title that is shown on screen, or 0.
 WindowId findWindow(XServer& x, const std::string& title);
 

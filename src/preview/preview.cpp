@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <opencv2/highgui.hpp>
-#include <optional>
 #include <thread>
 
 #include "preview/layout.h"
@@ -14,35 +13,45 @@ namespace {
 const char* const OUTPUT_WINDOW = "output";
 const cv::Size DEFAULT_SCREEN(1024, 768);
 
-// The size of the default screen of the X display named by the environment, asked
-// through a libX11 loaded only for this, so that the window library is never asked to
-// start without a display (it would end the process). Nothing when no display can be
-// reached; DEFAULT_SCREEN when the size cannot be asked.
-std::optional<cv::Size> screenSize() {
-    void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!x11) return std::nullopt;
+// A connection to the X display named by the environment, through a libX11 loaded only
+// for this, so that the window library is never asked to start without a display (it
+// would end the process). It stays open until the preview is over: an X server whose
+// last client leaves resets itself and refuses new clients meanwhile, the window
+// library's among them.
+struct DisplayProbe {
+    void* x11 = nullptr;
+    void* display = nullptr;  // null when no display can be reached
+    int (*close)(void*) = nullptr;
+    cv::Size screen = DEFAULT_SCREEN;  // the default screen's size, if X tells it
+};
+
+DisplayProbe openDisplay() {
+    DisplayProbe probe;
+    probe.x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!probe.x11) return probe;
     using OpenDisplay = void* (*)(const char*);
-    using CloseDisplay = int (*)(void*);
     using DefaultScreen = int (*)(void*);
     using ScreenSide = int (*)(void*, int);
-    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(x11, "XOpenDisplay"));
-    const auto close = reinterpret_cast<CloseDisplay>(::dlsym(x11, "XCloseDisplay"));
-    const auto screen = reinterpret_cast<DefaultScreen>(::dlsym(x11, "XDefaultScreen"));
-    const auto width = reinterpret_cast<ScreenSide>(::dlsym(x11, "XDisplayWidth"));
-    const auto height = reinterpret_cast<ScreenSide>(::dlsym(x11, "XDisplayHeight"));
-    void* display = open && close ? open(nullptr) : nullptr;
-    std::optional<cv::Size> size;
-    if (display) {
-        size = DEFAULT_SCREEN;
-        if (screen && width && height) {
-            const int number = screen(display);
-            const cv::Size asked(width(display, number), height(display, number));
-            if (asked.width > 0 && asked.height > 0) size = asked;
-        }
-        close(display);
+    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(probe.x11, "XOpenDisplay"));
+    const auto screen =
+        reinterpret_cast<DefaultScreen>(::dlsym(probe.x11, "XDefaultScreen"));
+    const auto width = reinterpret_cast<ScreenSide>(::dlsym(probe.x11, "XDisplayWidth"));
+    const auto height =
+        reinterpret_cast<ScreenSide>(::dlsym(probe.x11, "XDisplayHeight"));
+    probe.close =
+        reinterpret_cast<decltype(probe.close)>(::dlsym(probe.x11, "XCloseDisplay"));
+    probe.display = open && probe.close ? open(nullptr) : nullptr;
+    if (probe.display && screen && width && height) {
+        const int number = screen(probe.display);
+        const cv::Size asked(width(probe.display, number), height(probe.display, number));
+        if (asked.width > 0 && asked.height > 0) probe.screen = asked;
     }
-    ::dlclose(x11);
-    return size;
+    return probe;
+}
+
+void closeDisplay(const DisplayProbe& probe) {
+    if (probe.display) probe.close(probe.display);
+    if (probe.x11) ::dlclose(probe.x11);
 }
 
 // Qt hides a window the user closed (visible 0); GTK forgets it, and then reports no
@@ -92,16 +101,20 @@ void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& f
 }  // namespace
 
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    const std::optional<cv::Size> screen = screenSize();
-    if (!screen) return false;
+    const DisplayProbe probe = openDisplay();
+    if (!probe.display) {
+        closeDisplay(probe);
+        return false;
+    }
     try {
-        waitForUser(name, image, frame, *screen);
+        waitForUser(name, image, frame, probe.screen);
     } catch (...) {
     }
     try {
         cv::destroyAllWindows();
     } catch (...) {
     }
+    closeDisplay(probe);
     return true;
 }
 
