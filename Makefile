@@ -1,4 +1,4 @@
-# make        build build/grayframe (Release)
+# make        build build/grayframe and build/grayframe-embed (Release)
 # make demo   convert the example chart in all three fit modes
 # make test   build and run the whole test suite
 # make pictures  regenerate the README's pictures in docs/pictures
@@ -29,7 +29,7 @@ BENCH_PACKAGES := hyperfine imagemagick time
 .PHONY: minimal minimal-deps minimal-test bench
 
 all: deps configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe grayframe_embed
 
 deps:
 	@sh scripts/install-deps.sh $(BUILD_PACKAGES)
@@ -67,19 +67,29 @@ install: all
 # Reports end the process with a failure status, also in the program the tests start.
 # Leaks inside the libraries we load are listed, with reasons, in tests/lsan.supp.
 # A failed allocation returns null as in the plain build, so that the library's own
-# handling of a hostile size is what gets tested.
+# handling of a hostile size is what gets tested. grayframe points its standard error
+# at /dev/null while it runs, so reports go to files, SANITIZER_LOG.PID, shown when a
+# run fails.
 ASAN_DIR ?= build-asan
+SANITIZER_LOG = $(abspath $(ASAN_DIR))/sanitizer-report
 ASAN_FLAGS := detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:allocator_may_return_null=1
-SANITIZER_ENV := \
+UBSAN_FLAGS := print_stacktrace=1:halt_on_error=1
+FUZZ_ENV := \
 	ASAN_OPTIONS=$(ASAN_FLAGS) \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+	UBSAN_OPTIONS=$(UBSAN_FLAGS)
+SANITIZER_ENV = \
+	ASAN_OPTIONS=$(ASAN_FLAGS):log_path=$(SANITIZER_LOG) \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=$(UBSAN_FLAGS):log_path=$(SANITIZER_LOG)
 
 test-asan: test-deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
 		-DGRAYFRAME_SANITIZE=ON
 	$(SANITIZER_ENV) cmake --build $(ASAN_DIR) -j $(JOBS)
-	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+	rm -f $(SANITIZER_LOG).*
+	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) || \
+		{ cat $(SANITIZER_LOG).* 2>/dev/null; exit 1; }
 
 # Extra options of a target: fuzz/TARGET.options. New findings land in
 # $(FUZZ_DIR)/corpus; a failing input is saved as $(FUZZ_DIR)/crash-* (or leak-*,
@@ -104,7 +114,7 @@ fuzz:
 		mkdir -p $(FUZZ_DIR)/corpus/$$target; \
 		options=$$(cat fuzz/$$target.options 2>/dev/null); \
 		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
-		$(SANITIZER_ENV) OPENCV_IO_MAX_IMAGE_PIXELS=16777216 \
+		$(FUZZ_ENV) OPENCV_IO_MAX_IMAGE_PIXELS=16777216 \
 			$(FUZZ_DIR)/fuzz/$$target $(FUZZ_OPTIONS) $$options \
 			$(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
@@ -138,3 +148,5 @@ bench: all minimal
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench_pictures decode_only stages
 	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target decode_only stages
 	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) minimal=$(MINIMAL_DIR)
+	bash bench/overwrite.sh $(BUILD_DIR)/bench $(BUILD_DIR)/bench/pictures/batch.txt \
+		debian=$(abspath $(BUILD_DIR))/grayframe minimal=$(abspath $(MINIMAL_DIR))/grayframe
