@@ -31,5 +31,7 @@ target_link_libraries(grayframe-decode PRIVATE ${helper_opencv})
 target_compile_options(grayframe-decode PRIVATE -Wall -Wextra)
 # No run path: the private directory may hold another OpenCV with the same sonames.
 set_target_properties(grayframe-decode PROPERTIES SKIP_BUILD_RPATH ON INSTALL_RPATH "")
-add_dependencies(grayframe grayframe-decode)
+foreach(program grayframe grayframe_embed)
+  add_dependencies(${program} grayframe-decode)
+endforeach()
 install(TARGETS grayframe-decode RUNTIME DESTINATION ${GRAYFRAME_PRIVATE_DIR})

@@ -1,8 +1,8 @@
-# The Debian package: the program, its private directory, the manual page, the
-# copyright file and the changelog. Build it with make deb (cpack -G DEB in the minimal
-# build's directory); dpkg-shlibdeps (dpkg-dev) fills in Depends. The Maintainer field
-# is GRAYFRAME_MAINTAINER (make deb MAINTAINER="Name <address>"), by default the
-# DEBFULLNAME and DEBEMAIL of Debian's tools when set.
+# The Debian package: the programs, their manual pages, the CMake package, the private
+# directory, the copyright file and the changelog. Build it with make deb (cpack -G DEB
+# in the minimal build's directory); dpkg-shlibdeps (dpkg-dev) fills in Depends. The
+# Maintainer field is GRAYFRAME_MAINTAINER (make deb MAINTAINER="Name <address>"), by
+# default the DEBFULLNAME and DEBEMAIL of Debian's tools when set.
 if(DEFINED ENV{DEBEMAIL} AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
   set(default_maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
   string(STRIP "${default_maintainer}" default_maintainer)
@@ -31,9 +31,12 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
     "grayframe turns image files (anything OpenCV reads) into 4-bit grayscale
 frames of 102 x 80 pixels, two pixels a byte, for a small display. For each
-input it writes a C header declaring the packed frame as a const unsigned char
+input it writes a C header defining the packed frame as a const unsigned char
 array, ready to be compiled into firmware, and a BMP of the frame; or it writes
-the raw packed bytes to standard output.")
+the raw packed bytes to standard output.
+.
+grayframe-embed makes one named C array of many such frames (a header and a C
+file) for firmware builds; a CMake package runs it at build time.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${GRAYFRAME_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: Apache-2.0
 # A program built on an OpenCV outside the system's directories (the minimal build)
 # takes that library along: its libraries are installed under their sonames into the
-# private directory, where the program (run path $ORIGIN/<bin to private directory>)
-# and the preview module ($ORIGIN) find them, under any prefix. In the build tree both
+# private directory, where the programs (run path $ORIGIN/<bin to private directory>)
+# and the preview module ($ORIGIN) find them, under any prefix. In the build tree they
 # use the library where it was built.
-set_target_properties(grayframe PROPERTIES INSTALL_RPATH "\$ORIGIN/${private_from_bin}")
+set_target_properties(grayframe grayframe_embed PROPERTIES
+  INSTALL_RPATH "\$ORIGIN/${private_from_bin}")
 set_target_properties(grayframe_preview PROPERTIES INSTALL_RPATH "\$ORIGIN")
 
 set(private_opencv_files)

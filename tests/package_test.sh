@@ -21,10 +21,13 @@ make_picture=$(dirname "$reference")/tests/make_picture
 
 # Install rules.
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
-for file in bin/grayframe share/man/man1/grayframe.1.gz share/doc/grayframe/copyright \
+for file in bin/grayframe bin/grayframe-embed share/man/man1/grayframe.1.gz \
+    share/man/man1/grayframe-embed.1.gz share/doc/grayframe/copyright \
     share/doc/grayframe/changelog.gz; do
     [ -f "$scratch/prefix/$file" ] || fail "cmake --install: no $file"
 done
+[ -n "$(find "$scratch/prefix" -path '*/cmake/grayframe/grayframeConfig.cmake')" ] ||
+    fail "cmake --install: no cmake/grayframe/grayframeConfig.cmake"
 
 # The package.
 if [ -z "$deb" ]; then
@@ -34,14 +37,17 @@ if [ -z "$deb" ]; then
     [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb, got: $*"
     deb=$1
 fi
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | tr '\n' ' ')
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort | tr '\n' ' ')
+cmake_dir=./usr/lib/cmake/grayframe
 private="./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/grayframe"
-expected="./usr/bin/grayframe $private/grayframe-decode $private/grayframe_preview.so"
+expected="./usr/bin/grayframe ./usr/bin/grayframe-embed $cmake_dir/GrayframeAddFrames.cmake"
+expected="$expected $cmake_dir/grayframeConfig.cmake $cmake_dir/grayframeConfigVersion.cmake"
+expected="$expected $private/grayframe-decode $private/grayframe_preview.so"
 for library in core highgui imgcodecs imgproc; do
     expected="$expected $private/libopencv_$library.so.406"
 done
-expected="$expected ./usr/share/doc/grayframe/changelog.gz"
-expected="$expected ./usr/share/doc/grayframe/copyright ./usr/share/man/man1/grayframe.1.gz "
+expected="$expected ./usr/share/doc/grayframe/changelog.gz ./usr/share/doc/grayframe/copyright"
+expected="$expected ./usr/share/man/man1/grayframe-embed.1.gz ./usr/share/man/man1/grayframe.1.gz "
 [ "$files" = "$expected" ] || fail "package files: $files"
 dpkg-deb -c "$deb" | awk '$2 != "root/root" { exit 1 }' || fail "files not owned by root"
 for field in Maintainer Description Section; do
@@ -67,8 +73,10 @@ lintian --fail-on error,warning "$deb" >"$scratch/lintian.txt" 2>&1 ||
 dpkg-deb -x "$deb" "$scratch/root"
 PATH="$scratch/root/usr/bin:$PATH"
 [ "$(command -v grayframe)" = "$scratch/root/usr/bin/grayframe" ] || fail "not on PATH"
-ldd "$scratch/root/usr/bin/grayframe" | grep libopencv | grep -v -q "$scratch/root" &&
-    fail "the program loads an OpenCV from outside the package"
+for program in grayframe grayframe-embed; do
+    ldd "$scratch/root/usr/bin/$program" | grep libopencv | grep -v -q "$scratch/root" &&
+        fail "$program loads an OpenCV from outside the package"
+done
 ldd "$scratch/root/$private/grayframe-decode" | grep libopencv | grep -q "$scratch" &&
     fail "the decode helper loads the package's OpenCV"
 mkdir "$scratch/installed" "$scratch/reference"
@@ -90,15 +98,20 @@ for output in raw chart.png_out.bmp chart.png_out.h photo.exr_out.bmp photo.exr_
     photo.jp2_out.bmp photo.jp2_out.h; do
     cmp "$scratch/installed/$output" "$scratch/reference/$output" || fail "$output differs"
 done
+(cd "$scratch/installed" && grayframe-embed --name chart --mode fitout chart.png photo.exr) ||
+    fail "grayframe-embed failed"
 # Its preview module is found and loaded (the display check lives in the module).
 (cd "$scratch/installed" && DISPLAY= grayframe -show -i chart.png 2>err) || fail "-show failed"
 [ "$(cat "$scratch/installed/err")" = "cannot show the preview: no usable display" ] ||
     fail "-show without a display: $(cat "$scratch/installed/err")"
 
-# The installed page is found by man and formats without warnings.
-MAN_DISABLE_SECCOMP=1 MANWIDTH=80 \
-    man --warnings --manpath="$scratch/root/usr/share/man" grayframe \
-    >"$scratch/man.txt" 2>"$scratch/man.err" || fail "man grayframe failed"
-[ ! -s "$scratch/man.err" ] || fail "man warnings: $(cat "$scratch/man.err")"
-grep -q '^GRAYFRAME(1)' "$scratch/man.txt" || fail "man page has no GRAYFRAME(1) title"
+# The installed pages are found by man and format without warnings.
+for page in grayframe grayframe-embed; do
+    MAN_DISABLE_SECCOMP=1 MANWIDTH=80 \
+        man --warnings --manpath="$scratch/root/usr/share/man" $page \
+        >"$scratch/man.txt" 2>"$scratch/man.err" || fail "man $page failed"
+    [ ! -s "$scratch/man.err" ] || fail "man warnings: $(cat "$scratch/man.err")"
+    title=$(echo $page | tr a-z A-Z)
+    grep -q "^$title(1)" "$scratch/man.txt" || fail "man page has no $title(1) title"
+done
 echo "package test passed: $(basename "$deb")"

@@ -4,10 +4,10 @@
 #include <string>
 
 // The picture at path as 8-bit BGR (or BGRA), or an empty image when path is not a
-// regular file or cannot be decoded. The library's own diagnostics are kept off stderr.
-// Files that are not PNG, JPEG, BMP, TIFF, WebP or PNM are decoded by the decode helper
-// (app/decode_helper.h), so that a crash in a rarely used decoder costs only this input
-// and every format of the system's OpenCV is read; its picture is then taken exactly as
-// one decoded here. May throw what the library throws (for example for a declared size
-// beyond its limits).
+// regular file or cannot be decoded; a JPEG cut before its end counts as one that
+// cannot be decoded (see jpegReachesItsEnd). Files that are not PNG, JPEG, BMP, TIFF,
+// WebP or PNM are decoded by the decode helper (app/decode_helper.h), so that a crash in
+// a rarely used decoder costs only this input and every format of the system's OpenCV
+// is read; its picture is then taken exactly as one decoded here. May throw what the
+// library throws (for example for a declared size beyond its limits).
 cv::Mat loadColourImage(const std::string& path);
