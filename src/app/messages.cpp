@@ -5,6 +5,19 @@
 
 #include "packed/output_file.h"
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define GRAYFRAME_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define GRAYFRAME_SANITIZED 1
+#endif
+#endif
+#ifdef GRAYFRAME_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+
+#include <cstdint>
+#endif
+
 std::string wrongCommandLineMessage() { return "wrong commandline\n"; }
 
 std::string cannotOpenMessage(const std::string& input) {
@@ -44,6 +57,11 @@ void keepLibrariesOffStandardError() {
         return;
     }
     messageDescriptor = own;
+#ifdef GRAYFRAME_SANITIZED
+    // Sanitizer builds: AddressSanitizer's and ThreadSanitizer's reports go where the
+    // tool's own lines go.
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(own)));
+#endif
     ::dup2(null, STDERR_FILENO);
     if (null != STDERR_FILENO) ::close(null);
 }

@@ -41,8 +41,7 @@ bool mayBegin(const Batch& batch, std::size_t i, std::uint64_t pixels) {
     const bool alone = pixels == batch.limits.pixels;
     return batch.begun == i &&
            (after < 0 || batch.finished > static_cast<std::size_t>(after)) &&
-           (alone ? batch.pixels == 0 && batch.finished == i
-                  : batch.pixels + pixels <= batch.limits.pixels);
+           (alone ? batch.pixels == 0 : batch.pixels + pixels <= batch.limits.pixels);
 }
 
 void work(Batch& batch) {

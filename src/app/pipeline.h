@@ -34,11 +34,11 @@ struct PipelineSteps {
 // finish on the calling thread strictly in order, one at a time. Inputs begin to be
 // prepared in order, input i only once finish has returned for input after[i] (-1:
 // none; else below i), and within limits. A kept picture counts against limits.pixels
-// until its finish returns. A picture of limits.pixels or more is prepared alone: once
-// every earlier input is finished and nothing else is in flight (only inputs that
-// measure 0 may then be prepared beside it). Returns once every input is finished; an
-// exception from finish is passed on once the workers have stopped. When no thread can
-// be started, each input is prepared and finished in turn on the calling thread.
+// until its finish returns. A picture of limits.pixels or more is prepared alone, with
+// no other picture in flight (inputs that measure 0 may still be prepared beside it).
+// Returns once every input is finished; an exception from finish is passed on once the
+// workers have stopped. When no thread can be started, each input is prepared and
+// finished in turn on the calling thread.
 void runPipeline(std::size_t count, const std::vector<std::ptrdiff_t>& after,
                  const PipelineLimits& limits, const PipelineSteps& steps);
 

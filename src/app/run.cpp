@@ -84,8 +84,7 @@ bool noPreview(const std::string&, const cv::Mat&, const cv::Mat&) { return fals
 
 // A worker per processor; pictures of up to 50 million pixels in flight, room for two
 // of 6000 x 4000 (96 MB each in colour and gray) but not three. A picture of unknown
-// size is loaded alone; so is every file decoded in a child process, whose fork then
-// happens while no other thread runs library code.
+// size (every file for the decode helper among them) is loaded alone.
 PipelineLimits batchLimits() {
     const unsigned workers = usableProcessors();
     return {workers, 2 * std::size_t{workers}, 50'000'000};

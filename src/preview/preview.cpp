@@ -2,29 +2,56 @@
 
 #include <dlfcn.h>
 
-#include <algorithm>
 #include <chrono>
 #include <opencv2/highgui.hpp>
 #include <thread>
 
+#include "preview/layout.h"
+
 namespace {
 
 const char* const OUTPUT_WINDOW = "output";
+const cv::Size DEFAULT_SCREEN(1024, 768);
 
-// Opens and closes a connection to the X display named by the environment, through a
-// libX11 loaded only for this, so that the window library is never asked to start
-// without one (it would end the process).
-bool displayReachable() {
-    void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!x11) return false;
+// A connection to the X display named by the environment, through a libX11 loaded only
+// for this, so that the window library is never asked to start without a display (it
+// would end the process). It stays open until the preview is over: an X server whose
+// last client leaves resets itself and refuses new clients meanwhile, the window
+// library's among them.
+struct DisplayProbe {
+    void* x11 = nullptr;
+    void* display = nullptr;  // null when no display can be reached
+    int (*close)(void*) = nullptr;
+    cv::Size screen = DEFAULT_SCREEN;  // the default screen's size, if X tells it
+};
+
+DisplayProbe openDisplay() {
+    DisplayProbe probe;
+    probe.x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!probe.x11) return probe;
     using OpenDisplay = void* (*)(const char*);
-    using CloseDisplay = int (*)(void*);
-    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(x11, "XOpenDisplay"));
-    const auto close = reinterpret_cast<CloseDisplay>(::dlsym(x11, "XCloseDisplay"));
-    void* display = open && close ? open(nullptr) : nullptr;
-    if (display) close(display);
-    ::dlclose(x11);
-    return display != nullptr;
+    using DefaultScreen = int (*)(void*);
+    using ScreenSide = int (*)(void*, int);
+    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(probe.x11, "XOpenDisplay"));
+    const auto screen =
+        reinterpret_cast<DefaultScreen>(::dlsym(probe.x11, "XDefaultScreen"));
+    const auto width = reinterpret_cast<ScreenSide>(::dlsym(probe.x11, "XDisplayWidth"));
+    const auto height =
+        reinterpret_cast<ScreenSide>(::dlsym(probe.x11, "XDisplayHeight"));
+    probe.close =
+        reinterpret_cast<decltype(probe.close)>(::dlsym(probe.x11, "XCloseDisplay"));
+    probe.display = open && probe.close ? open(nullptr) : nullptr;
+    if (probe.display && screen && width && height) {
+        const int number = screen(probe.display);
+        const cv::Size asked(width(probe.display, number), height(probe.display, number));
+        if (asked.width > 0 && asked.height > 0) probe.screen = asked;
+    }
+    return probe;
+}
+
+void closeDisplay(const DisplayProbe& probe) {
+    if (probe.display) probe.close(probe.display);
+    if (probe.x11) ::dlclose(probe.x11);
 }
 
 // Qt hides a window the user closed (visible 0); GTK forgets it, and then reports no
@@ -36,21 +63,34 @@ bool windowClosed(const std::string& name) {
 
 bool keyPressed() { return cv::waitKey(1) != -1; }
 
-// Shows picture in window, sized to the picture enlarged up to 3 x or shrunk to fit
-// 800 x 600. The size is set after the picture: GTK scales the picture into a
-// resizable window only from its next resize on, and shows it cut to the window before.
-void showSized(const std::string& window, const cv::Mat& picture) {
-    cv::imshow(window, picture);
-    const double scale = std::min({3.0, 800.0 / picture.cols, 600.0 / picture.rows});
-    cv::resizeWindow(window, std::max(1, static_cast<int>(picture.cols * scale)),
-                     std::max(1, static_cast<int>(picture.rows * scale)));
+// Every pixel of frame as a zoom x zoom block of its value.
+cv::Mat enlarged(const cv::Mat& frame, int zoom) {
+    cv::Mat blocks(frame.rows * zoom, frame.cols * zoom, frame.type());
+    for (int row = 0; row < frame.rows; ++row)
+        for (int column = 0; column < frame.cols; ++column) {
+            cv::Mat block = blocks(cv::Rect(column * zoom, row * zoom, zoom, zoom));
+            cv::repeat(frame(cv::Rect(column, row, 1, 1)), zoom, zoom, block);
+        }
+    return blocks;
 }
 
-void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    cv::namedWindow(name, cv::WINDOW_NORMAL);
-    cv::namedWindow(OUTPUT_WINDOW, cv::WINDOW_NORMAL);
-    showSized(OUTPUT_WINDOW, frame);
-    showSized(name, image);
+// Shows picture in window at place. The size is set after the picture: GTK scales the
+// picture into a resizable window only from its next resize on, and shows it cut to
+// the window before.
+void showAt(const std::string& window, const cv::Mat& picture, const cv::Rect& place) {
+    cv::imshow(window, picture);
+    cv::resizeWindow(window, place.width, place.height);
+    cv::moveWindow(window, place.x, place.y);
+}
+
+void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame,
+                 cv::Size screen) {
+    const PreviewLayout layout = layoutPreview(screen, image.size(), frame.size());
+    const int flags = cv::WINDOW_NORMAL | cv::WINDOW_KEEPRATIO | cv::WINDOW_GUI_NORMAL;
+    cv::namedWindow(name, flags);
+    cv::namedWindow(OUTPUT_WINDOW, flags);
+    showAt(OUTPUT_WINDOW, enlarged(frame, layout.zoom), layout.output);
+    showAt(name, image, layout.picture);
     if (keyPressed()) return;
     while (!windowClosed(name) && !windowClosed(OUTPUT_WINDOW)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -61,15 +101,20 @@ void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& f
 }  // namespace
 
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    if (!displayReachable()) return false;
+    const DisplayProbe probe = openDisplay();
+    if (!probe.display) {
+        closeDisplay(probe);
+        return false;
+    }
     try {
-        waitForUser(name, image, frame);
+        waitForUser(name, image, frame, probe.screen);
     } catch (...) {
     }
     try {
         cv::destroyAllWindows();
     } catch (...) {
     }
+    closeDisplay(probe);
     return true;
 }
 
