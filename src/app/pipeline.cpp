@@ -36,12 +36,12 @@ struct Batch {
     std::vector<Slot> slots;  // input i in slots[i % ahead]
 };
 
+// Whether input i, of pixels up to the limit, may begin (one at the limit, alone).
 bool mayBegin(const Batch& batch, std::size_t i, std::uint64_t pixels) {
     const std::ptrdiff_t after = batch.after[i];
-    const bool alone = pixels == batch.limits.pixels;
     return batch.begun == i &&
            (after < 0 || batch.finished > static_cast<std::size_t>(after)) &&
-           (alone ? batch.pixels == 0 : batch.pixels + pixels <= batch.limits.pixels);
+           batch.pixels + pixels <= batch.limits.pixels;
 }
 
 void work(Batch& batch) {
