@@ -95,10 +95,17 @@ batch() {
     local commands=() loops=() i args=() files=()
     mapfile -t files <"$list"
     for i in "${files[@]}"; do args+=(-i "$i"); done
+    # Every second file each: what two processors give when the machine lets us have them.
+    local odd=() even=()
+    for i in "${!files[@]}"; do
+        if ((i % 2)); then odd+=("${files[i]}"); else even+=("${files[i]}"); fi
+    done
     for i in "${!dirs[@]}"; do
         commands+=(-n "${labels[i]} one call" "${programs[i]} -printdata ${args[*]}"
                    -n "${labels[i]} one core" "taskset -c 0 ${programs[i]} -printdata ${args[*]}"
-                   -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}")
+                   -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}"
+                   -n "${labels[i]} two decoders"
+                   "sh -c '${dirs[i]}/decode_only ${odd[*]} & ${dirs[i]}/decode_only ${even[*]}; wait'")
         loops+=(-n "${labels[i]} each" "sh $here/each.sh grayframe ${programs[i]} $list")
     done
     loops+=(-n "convert each" "sh $here/each.sh convert $magick $list")
@@ -156,10 +163,11 @@ report_batch() {
     echo "### A batch of $count pictures, 160 x 120 to 6000 x 4000 (median of 5 rounds; loops run once)"
     echo
     echo "On $(nproc) processors; \"one core\" is the same call under taskset -c 0; decoding"
-    echo "alone runs on one thread."
+    echo "alone runs on one thread; \"two decoders\" decode every second file each, side by"
+    echo "side: the floor on two processors, as far as the machine grants them."
     echo
-    echo "| build | one call | vs decoding alone | one core | vs decoding alone | CPU time vs decoding | decoding alone | a call per picture | convert, a call per picture |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    echo "| build | one call | vs decoding alone | one core | vs decoding alone | CPU time vs decoding | decoding alone | two decoders | a call per picture | convert, a call per picture |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
     for i in "${!labels[@]}"; do
         one=$(seconds "$csv" "${labels[i]} one call")
         core=$(seconds "$csv" "${labels[i]} one core")
@@ -169,7 +177,10 @@ report_batch() {
              "$(ms "$core") ms | $(ratio "$core" "$decode") |" \
              "$(ratio "$(seconds "$csv" "${labels[i]} one call" cpu)" \
                       "$(seconds "$csv" "${labels[i]} decode" cpu)") |" \
-             "$(ms "$decode") ms | $(ms "$each") ms ($(ratio "$each" "$one")) |" \
+             "$(ms "$decode") ms |" \
+             "$(ms "$(seconds "$csv" "${labels[i]} two decoders")") ms ($(ratio \
+                 "$(seconds "$csv" "${labels[i]} two decoders")" "$decode")) |" \
+             "$(ms "$each") ms ($(ratio "$each" "$one")) |" \
              "$(ms "$convert_each") ms ($(ratio "$convert_each" "$one")) |"
     done
 }
