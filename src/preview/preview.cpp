@@ -1,31 +1,15 @@
 #include "preview/preview.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <chrono>
 #include <opencv2/highgui.hpp>
 #include <thread>
 
+#include "preview/display.h"
+
 namespace {
 
 const char* const OUTPUT_WINDOW = "output";
-
-// Opens and closes a connection to the X display named by the environment, through a
-// libX11 loaded only for this, so that the window library is never asked to start
-// without one (it would end the process).
-bool displayReachable() {
-    void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!x11) return false;
-    using OpenDisplay = void* (*)(const char*);
-    using CloseDisplay = int (*)(void*);
-    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(x11, "XOpenDisplay"));
-    const auto close = reinterpret_cast<CloseDisplay>(::dlsym(x11, "XCloseDisplay"));
-    void* display = open && close ? open(nullptr) : nullptr;
-    if (display) close(display);
-    ::dlclose(x11);
-    return display != nullptr;
-}
 
 // Qt hides a window the user closed (visible 0); GTK forgets it, and then reports no
 // autosize state (-1), while it never reports visibility (always -1).
