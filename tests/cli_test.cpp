@@ -7,6 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <random>
 
+#include "expected.h"
 #include "frame/frame.h"
 #include "packed/packed.h"
 #include "support.h"
@@ -15,33 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string cannotOpen(const std::string& name) {
-    return "image '" + name +
-           "'kann nicht ge\xF6"
-           "ffnet werden.\n";
-}
-
-// The frame the program must make of a file, decoded here with the library directly.
-cv::Mat expectedFrame(const std::string& path, ResizeMode mode) {
-    return reduceToFrame(cv::imread(path, cv::IMREAD_COLOR), mode);
-}
-
-std::string expectedBmp(const cv::Mat& frame) {
-    std::vector<uchar> bytes;
-    cv::imencode(".bmp", frame, bytes);
-    return {bytes.begin(), bytes.end()};
-}
-
-std::string expectedHeader(const cv::Mat& frame) {
-    std::ostringstream text;
-    writeHeaderText(text, frame);
-    return text.str();
-}
-
-std::string packedBytes(const cv::Mat& frame) {
-    const PackedFrame packed = packFrame(frame);
-    return {packed.begin(), packed.end()};
-}
+using test::cannotOpen;
+using test::expectedBmp;
+using test::expectedFrame;
+using test::expectedHeader;
+using test::packedBytes;
 
 void expectFiles(const std::string& input, ResizeMode mode) {
     const cv::Mat frame = expectedFrame(input, mode);
@@ -149,9 +128,9 @@ TEST(Cli, DamagedInputsNeverCostTheBatch) {
     std::vector<std::string> args{"-resizemode", "fitout"};
     std::string expectedErr;
     for (const std::string& name : names) {
-        const bool loads = libraryLoads(dir / name);
-        if (startsWith(name, "good") || startsWith(name, "bad")) {
-            ASSERT_EQ(loads, startsWith(name, "good")) << name;
+        const bool loads = libraryLoads(dir / name) && !startsWith(name, "bad");
+        if (startsWith(name, "good")) {
+            ASSERT_TRUE(loads) << name;
         }
         args.insert(args.end(), {"-i", name});
         if (!loads) expectedErr += cannotOpen(name);
@@ -161,7 +140,7 @@ TEST(Cli, DamagedInputsNeverCostTheBatch) {
     EXPECT_EQ(run.err, expectedErr);
     EXPECT_EQ(run.out, "");
     for (const std::string& name : names) {
-        if (libraryLoads(dir / name)) {
+        if (libraryLoads(dir / name) && !startsWith(name, "bad")) {
             expectFiles(dir / name, FitOut);
         } else {
             EXPECT_FALSE(fs::exists(dir / (name + "_out.bmp"))) << name;

@@ -3,9 +3,10 @@
 //
 // The start of each name tells what to expect of it:
 //   good     pictures the library loads;
-//   bad      inputs the library cannot load (cut headers, wrong signatures, declared
+//   bad      inputs grayframe cannot load (cut headers, wrong signatures, declared
 //            sizes of zero or beyond the library's limits, empty, a directory, a FIFO,
-//            no picture at all);
+//            no picture at all; JPEGs cut anywhere or declaring more than their data
+//            holds, which the library would fill with gray);
 //   damaged  cut or bit-flipped files that the library may still decode in part.
 #include <sys/stat.h>
 
@@ -139,7 +140,8 @@ void writeCuts(const std::string& dir, const Good& good) {
           size_t{26}, size_t{33}, size_t{54}, size_t{100}, size_t{300}, size / 4,
           size / 2, size * 3 / 4, size - 10, size - 1}) {
         if (cut >= size) continue;
-        const std::string kind = cut < good.headerEnd ? "bad" : "damaged";
+        const bool jpeg = good.bytes.compare(0, 2, "\xFF\xD8") == 0;
+        const std::string kind = cut < good.headerEnd || jpeg ? "bad" : "damaged";
         write(dir + "/" + kind + "-cut" + std::to_string(cut) + "." + good.name,
               good.bytes.substr(0, cut));
     }
@@ -172,7 +174,7 @@ void writeDeclaredSizes(const std::string& dir, const std::vector<Good>& good) {
     write(dir + "/bad-taller-than-data.png", pngSized(png, 320, 30000));
     write(dir + "/bad-zero.jpg", jpegSized(jpg, 0, 0));
     write(dir + "/bad-huge.jpg", jpegSized(jpg, 65535, 65535));
-    write(dir + "/damaged-larger-than-data.jpg", jpegSized(jpg, 8000, 6000));
+    write(dir + "/bad-larger-than-data.jpg", jpegSized(jpg, 8000, 6000));
     write(dir + "/bad-zero.bmp", bmpSized(bmp, 0, 0));
     write(dir + "/bad-huge.bmp", bmpSized(bmp, 0x7FFFFFFF, 0x7FFFFFFF));
     write(dir + "/bad-negative-width.bmp", bmpSized(bmp, -320, 240));

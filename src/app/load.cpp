@@ -8,28 +8,10 @@
 #include <cerrno>
 #include <opencv2/imgcodecs.hpp>
 
-#include "packed/packed.h"
+#include "app/jpeg_check.h"
+#include "packed/output_file.h"
 
 namespace {
-
-// Points stderr at /dev/null for its lifetime.
-struct QuietStderr {
-    int saved = ::dup(STDERR_FILENO);
-    QuietStderr() {
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, STDERR_FILENO);
-            ::close(null);
-        }
-    }
-    ~QuietStderr() {
-        if (saved < 0) return;
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-};
 
 bool isRegularFile(const std::string& path) {
     struct stat status {};
@@ -122,7 +104,8 @@ bool hasCommonSignature(const std::string& bytes) {
 
 cv::Mat loadColourImage(const std::string& path) {
     if (!isRegularFile(path)) return {};
-    const QuietStderr quiet;
-    if (!hasCommonSignature(fileStart(path))) return decodeInChild(path);
+    const std::string start = fileStart(path);
+    if (!hasCommonSignature(start)) return decodeInChild(path);
+    if (start.compare(0, 3, "\xFF\xD8\xFF") == 0 && !jpegReachesItsEnd(path)) return {};
     return cv::imread(path, cv::IMREAD_COLOR);
 }

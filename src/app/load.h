@@ -4,7 +4,8 @@
 #include <string>
 
 // The picture at path as 8-bit BGR, or an empty image when path is not a regular file
-// or cannot be decoded. The library's own diagnostics are kept off stderr. Files that
+// or cannot be decoded; a JPEG cut before its end counts as one that cannot be decoded
+// (see jpegReachesItsEnd). Files that
 // are not PNG, JPEG, BMP, TIFF, WebP or PNM are decoded in a child process, so that a
 // crash in a rarely used decoder costs only this input. May throw what the library
 // throws (for example for a declared size beyond its limits).

@@ -12,3 +12,9 @@ std::string previewModuleMessage(const std::string& problem);
 
 // Writes one message line to standard error at once, unbuffered.
 void report(const std::string& message);
+
+// From here on, descriptor 2 leads to /dev/null, so that nothing a library prints (a
+// decoder's warnings, the window toolkit's notes, a helper process that inherits it)
+// reaches standard error; report() keeps writing to the real standard error through a
+// private descriptor. Call once, before any library work.
+void keepLibrariesOffStandardError();

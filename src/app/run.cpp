@@ -8,6 +8,7 @@
 #include "app/load.h"
 #include "app/messages.h"
 #include "frame/frame.h"
+#include "packed/output_file.h"
 #include "packed/packed.h"
 
 namespace {
@@ -53,6 +54,14 @@ std::string writeOutputs(const std::string& input, const cv::Mat& frame, bool pr
     return bmpFailure + writeOrMessage(writeHeaderFile, input + "_out.h", frame);
 }
 
+// The could-not-write line for the raw stream ("-"), once per run: a stream that has
+// failed stays failed and takes no more bytes.
+void reportStreamFailure(const std::ostream& out, bool& reported) {
+    if (reported || out.good()) return;
+    report(cannotWriteMessage("-"));
+    reported = true;
+}
+
 bool noPreview(const std::string&, const cv::Mat&, const cv::Mat&) { return false; }
 
 }  // namespace
@@ -76,15 +85,21 @@ int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
         report(wrongCommandLineMessage());
         return 1;
     }
+    keepLibrariesOffStandardError();
+    protectOutputFiles();
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     // One thread: starting a pool costs more than it saves on a 102 x 80 frame.
     cv::setNumThreads(0);
     PreviewFunction shown = !options->show ? nullptr : preview ? preview : noPreview;
+    bool streamFailed = false;
     for (const std::string& input : options->inputs) {
         const InputOutcome outcome =
             convertInput(input, options->mode, options->printData, shown, std::cout);
         if (outcome.previewUnavailable) shown = nullptr;
         if (!outcome.messages.empty()) report(outcome.messages);
+        reportStreamFailure(std::cout, streamFailed);
     }
+    std::cout.flush();
+    reportStreamFailure(std::cout, streamFailed);
     return 0;
 }

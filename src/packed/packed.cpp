@@ -1,14 +1,10 @@
 #include "packed/packed.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
 #include "frame/frame.h"
+#include "packed/output_file.h"
 
 PackedFrame packFrame(const cv::Mat& frame) {
     CV_Assert(frame.type() == CV_8UC1 && frame.cols == FRAME_WIDTH &&
@@ -53,44 +49,16 @@ void writeHeaderText(std::ostream& out, const cv::Mat& frame) {
 
 bool writeHeaderFile(const std::string& path, const cv::Mat& frame) {
     const std::string text = headerText(packFrame(frame));
-    return writeFileBytes(path, text.data(), text.size());
+    return writeOutputFile(path, text.data(), text.size());
 }
 
 bool writeBmpFile(const std::string& path, const cv::Mat& frame) {
     std::vector<unsigned char> bytes;
     return cv::imencode(".bmp", frame, bytes) &&
-           writeFileBytes(path, bytes.data(), bytes.size());
+           writeOutputFile(path, bytes.data(), bytes.size());
 }
 
 void writePackedBytes(std::ostream& out, const cv::Mat& frame) {
     const PackedFrame packed = packFrame(frame);
     out.write(reinterpret_cast<const char*>(packed.data()), packed.size());
-}
-
-bool writeAll(int fd, const void* bytes, std::size_t size) {
-    const char* data = static_cast<const char*>(bytes);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool writeFileBytes(const std::string& path, const void* data, std::size_t size) {
-    // Opened without O_TRUNC and cut to size afterwards: truncating an existing file
-    // to zero makes some file systems (ext4) flush it at close, which costs
-    // milliseconds per output when a run overwrites earlier results.
-    // O_NONBLOCK: a FIFO nobody reads fails here instead of blocking the run.
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) return false;
-    bool written = ::fcntl(fd, F_SETFL, 0) == 0 && writeAll(fd, data, size);
-    struct stat status {};
-    if (written && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-        status.st_size != static_cast<off_t>(size))
-        written = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
-    return ::close(fd) == 0 && written;
 }

@@ -28,20 +28,13 @@ PackedFrame packFrame(const cv::Mat& frame);
 // Writes the 89-line C text declaring c_imgData, one line per frame row.
 void writeHeaderText(std::ostream& out, const cv::Mat& frame);
 
-// Writes the header text to path, creating or truncating it. False when the file
-// could not be opened or not all of it reached the file.
+// Writes the header text to path as one whole file (see writeOutputFile). False when
+// it could not be written in full; path is then as it was.
 bool writeHeaderFile(const std::string& path, const cv::Mat& frame);
 
-// Writes the frame as an 8-bit gray BMP (the library's own encoder) to path, creating or
-// truncating it. False when it could not be encoded or not all of it reached the file.
+// Writes the frame as an 8-bit gray BMP (the library's own encoder) to path as one whole
+// file (see writeOutputFile). False when it could not be encoded or written in full.
 bool writeBmpFile(const std::string& path, const cv::Mat& frame);
 
 // Writes the 4080 packed bytes bare to out, untranslated and without a flush.
 void writePackedBytes(std::ostream& out, const cv::Mat& frame);
-
-// Writes size bytes to the descriptor fd, going on after short writes and EINTR.
-bool writeAll(int fd, const void* bytes, std::size_t size);
-
-// Writes size bytes to path, creating or truncating it. False when the file could
-// not be opened, written in full or closed.
-bool writeFileBytes(const std::string& path, const void* data, std::size_t size);
