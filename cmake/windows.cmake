@@ -3,6 +3,8 @@
 # grayframe-VERSION-win64.zip holding a folder of that name with the programs, the
 # README and the licence.
 add_link_options(-static $<$<CONFIG:Release>:-s>)
+# stat() with 64-bit sizes, as on Linux.
+add_compile_definitions(_FILE_OFFSET_BITS=64)
 
 set(GRAYFRAME_ZIP_NAME grayframe-${PROJECT_VERSION}-win64)
 set(GRAYFRAME_ZIP ${CMAKE_BINARY_DIR}/${GRAYFRAME_ZIP_NAME}.zip)

@@ -86,6 +86,7 @@ int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
         return 1;
     }
     keepLibrariesOffStandardError();
+    keepStandardOutputBinary();
     protectOutputFiles();
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     // One thread: starting a pool costs more than it saves on a 102 x 80 frame.
