@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <thread>
 
 #include "support.h"
 #include "xserver.h"
@@ -19,12 +23,15 @@ const test::Environment WINE_ENV{"WINEPREFIX=" GRAYFRAME_WINE_PREFIX, "WINEDEBUG
 
 std::string withCrLf(const std::string& text) {
     std::string result;
-    for (const char c : text) result += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (const char c : text)
+        result += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return result;
 }
 
 std::string cannotOpen(const std::string& name) {
-    return "image '" + name + "'kann nicht ge\xF6" "ffnet werden.\n";
+    return "image '" + name +
+           "'kann nicht ge\xF6"
+           "ffnet werden.\n";
 }
 
 test::RunResult runWindows(const std::vector<std::string>& args, const std::string& dir,
@@ -34,8 +41,8 @@ test::RunResult runWindows(const std::vector<std::string>& args, const std::stri
     return test::runProgram("/usr/bin/wine", wineArgs, dir, 120, env);
 }
 
-// A 102 x 80 picture whose frame is the byte 0x0A throughout: levels 0 and 10 in
-// alternate columns, which no mode resamples.
+// A 102 x 80 picture whose frame under "stretch" is the byte 0x0A throughout: levels 0
+// and 10 in alternate columns.
 cv::Mat lineFeedPicture() {
     cv::Mat picture(80, 102, CV_8UC3, cv::Scalar::all(0));
     for (int x = 1; x < picture.cols; x += 2) picture.col(x).setTo(cv::Scalar::all(0xA7));
@@ -46,8 +53,10 @@ cv::Mat lineFeedPicture() {
 std::vector<std::string> writePictures(const test::TempDir& dir) {
     const cv::Mat photo = test::makePicture(640, 480, 21);
     const std::vector<std::pair<std::string, cv::Mat>> pictures{
-        {"photo.png", photo},          {"photo.jpg", photo},
-        {"photo.webp", photo},         {"photo.tif", photo},
+        {"photo.png", photo},
+        {"photo.jpg", photo},
+        {"photo.webp", photo},
+        {"photo.tif", photo},
         {"tall.bmp", test::makePicture(90, 700, 22)},
         {"line feeds.png", lineFeedPicture()}};
     std::vector<std::string> names;
@@ -96,7 +105,9 @@ TEST(Windows, SameBytesAsLinuxInEveryMode) {
         EXPECT_EQ(windows.err, withCrLf(messages));
         EXPECT_EQ(linux.out.size(), 4080 * (names.size() - 2));
         EXPECT_TRUE(windows.out == linux.out) << "the raw streams differ";
-        EXPECT_GE(std::count(windows.out.begin(), windows.out.end(), '\n'), 4080);
+        if (std::string(mode) == "stretch") {
+            EXPECT_GE(std::count(windows.out.begin(), windows.out.end(), '\n'), 4080);
+        }
 
         // Without a display "-show" is reported once and the files are written.
         const auto fileArgs = withInputs({"-show", "-resizemode", mode}, names);
@@ -119,11 +130,64 @@ TEST(Windows, SameBytesAsLinuxInEveryMode) {
 
 TEST(Windows, RefusedCommandLine) {
     const test::TempDir dir;
-    const test::RunResult run = runWindows({"-resizemode", "sideways", "-i", "a.png"},
-                                           dir.path);
+    const test::RunResult run =
+        runWindows({"-resizemode", "sideways", "-i", "a.png"}, dir.path);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "wrong commandline\r\n");
     EXPECT_EQ(run.out, "");
+}
+
+// Starts grayframe.exe with args in dir on x's display and waits until its window
+// titled title shows. Wine's desktop process, started by an earlier call without a
+// display, outlives that call by a second or two, and a call in that time has no
+// display either: such a call is made again, its outputs removed. Null when no window
+// came up.
+std::unique_ptr<test::Child> startWithWindow(test::XServer& x, const std::string& dir,
+                                             const std::vector<std::string>& args,
+                                             const std::string& title) {
+    test::Environment env = WINE_ENV;
+    env.back() = "DISPLAY=" + x.name;
+    std::vector<std::string> wineArgs{GRAYFRAME_WINDOWS_EXE};
+    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        auto run = std::make_unique<test::Child>("/usr/bin/wine", wineArgs, dir, env);
+        for (int tries = 0; tries < 600 && run->running(); ++tries) {
+            if (test::findWindow(x, title)) return run;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        const test::RunResult ended = run->finish();
+        if (ended.err != "cannot show the preview: no usable display\r\n") return nullptr;
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().string().find("_out.") != std::string::npos)
+                fs::remove(entry.path());
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    }
+    return nullptr;
+}
+
+// The preview on wine's X11 driver: both windows come up by name, the frame is drawn,
+// a key ends the preview and only then are the outputs written.
+TEST(Windows, PreviewEndsOnKey) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 23));
+    test::XServer x;
+    const auto run = startWithWindow(x, dir.path, {"-show", "-i", "a.png"}, "a.png");
+    ASSERT_TRUE(run);
+    const test::WindowId output = test::waitForWindow(x, "output", 60);
+    ASSERT_NE(output, 0u);
+    cv::Mat shown;
+    for (int tries = 0; tries < 500 && cv::countNonZero(shown) == 0; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const cv::Mat picture = test::windowPicture(x, output);
+        if (!picture.empty()) cv::cvtColor(picture, shown, cv::COLOR_BGR2GRAY);
+    }
+    ASSERT_GT(cv::countNonZero(shown), 0) << "the frame is not drawn";
+    EXPECT_FALSE(fs::exists(dir / "a.png_out.bmp"));
+    test::pressKey(x, output);
+    const test::RunResult result = run->finish(60);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(fs::exists(dir / "a.png_out.bmp") && fs::exists(dir / "a.png_out.h"));
 }
 
 }  // namespace

@@ -68,4 +68,3 @@ cv::Mat decodeInChild(const std::string& path) {
     const bool clean = child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return clean ? image : cv::Mat();
 }
-

@@ -92,7 +92,8 @@ bool writeHandle(HANDLE handle, const void* bytes, std::size_t size) {
 // file's name cannot be written in the active code page.
 std::string followLinks(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return path;
     const Handle file(openExisting(path, 0));
     if (!file.valid()) return path;
@@ -107,14 +108,17 @@ std::string followLinks(const std::string& path) {
 
 bool sameBytes(HANDLE file, const void* data, std::size_t size) {
     LARGE_INTEGER length{};
-    if (!::GetFileSizeEx(file, &length) || static_cast<std::size_t>(length.QuadPart) != size)
+    if (!::GetFileSizeEx(file, &length) ||
+        static_cast<std::size_t>(length.QuadPart) != size)
         return false;
     std::string old(size, '\0');
     std::size_t got = 0;
     while (got < size) {
         DWORD n = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - got, 1 << 30));
-        if (!::ReadFile(file, old.data() + got, chunk, &n, nullptr) || n == 0) return false;
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(size - got, 1 << 30));
+        if (!::ReadFile(file, old.data() + got, chunk, &n, nullptr) || n == 0)
+            return false;
         got += n;
     }
     return std::memcmp(old.data(), data, size) == 0;
@@ -138,7 +142,8 @@ std::string temporaryName(const std::string& target) {
 
 // The new bytes in a fresh temporary file beside target, hidden while it is written.
 // Its name, or empty.
-std::string writeTemporary(const std::string& target, const void* data, std::size_t size) {
+std::string writeTemporary(const std::string& target, const void* data,
+                           std::size_t size) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temporary = temporaryName(target);
         track(temporary);
@@ -176,7 +181,8 @@ std::optional<StagedFile> stageOutputFile(const std::string& path, const void* d
         BY_HANDLE_FILE_INFORMATION information{};
         if (::GetFileType(old.handle) != FILE_TYPE_DISK) {
             const Handle device(openExisting(staged.target, GENERIC_WRITE));
-            if (!device.valid() || !writeHandle(device.handle, data, size)) return std::nullopt;
+            if (!device.valid() || !writeHandle(device.handle, data, size))
+                return std::nullopt;
             return staged;
         }
         if (!::GetFileInformationByHandle(old.handle, &information) ||
@@ -194,8 +200,9 @@ std::optional<StagedFile> stageOutputFile(const std::string& path, const void* d
 
 bool commitOutputFile(const StagedFile& staged) {
     if (staged.temporary.empty()) return !staged.touch || touch(staged.target);
-    const bool moved = ::MoveFileExW(wide(staged.temporary).c_str(),
-                                     wide(staged.target).c_str(), MOVEFILE_REPLACE_EXISTING);
+    const bool moved =
+        ::MoveFileExW(wide(staged.temporary).c_str(), wide(staged.target).c_str(),
+                      MOVEFILE_REPLACE_EXISTING);
     if (!moved) ::DeleteFileW(wide(staged.temporary).c_str());
     untrack(staged.temporary);
     return moved;
