@@ -2,6 +2,7 @@
 # the system's own DLLs is needed, and the zip users download:
 # grayframe-VERSION-win64.zip holding a folder of that name with the programs, the
 # README and the licence.
+enable_language(RC)
 add_link_options(-static $<$<CONFIG:Release>:-s>)
 # stat() with 64-bit sizes, as on Linux.
 add_compile_definitions(_FILE_OFFSET_BITS=64)

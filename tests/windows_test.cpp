@@ -49,7 +49,9 @@ cv::Mat lineFeedPicture() {
     return picture;
 }
 
-// The pictures of the batch, a missing and a damaged file among them.
+// The pictures of the batch, a missing and a damaged file among them; names with
+// blanks and with characters beyond any single-byte code page (UTF-8, as in the
+// program's manifest).
 std::vector<std::string> writePictures(const test::TempDir& dir) {
     const cv::Mat photo = test::makePicture(640, 480, 21);
     const std::vector<std::pair<std::string, cv::Mat>> pictures{
@@ -58,14 +60,16 @@ std::vector<std::string> writePictures(const test::TempDir& dir) {
         {"photo.webp", photo},
         {"photo.tif", photo},
         {"tall.bmp", test::makePicture(90, 700, 22)},
-        {"line feeds.png", lineFeedPicture()}};
+        {"line feeds.png", lineFeedPicture()},
+        {"gr\xC3\xB6\xC3\x9F\x65 \xE6\x97\xA5\xE6\x9C\xAC.png",
+         test::makePicture(50, 50, 24)}};
     std::vector<std::string> names;
     for (const auto& [name, picture] : pictures) {
         EXPECT_TRUE(cv::imwrite(dir / name, picture)) << name;
         names.push_back(name);
     }
     test::writeFile(dir / "damaged.png", "\x89PNG\r\n\x1a\nnot a picture at all");
-    names.insert(names.begin() + 2, {"missing.png", "damaged.png"});
+    names.insert(names.begin() + 2, {"missing \xC3\xB1.png", "damaged.png"});
     return names;
 }
 
@@ -93,7 +97,8 @@ TEST(Windows, SameBytesAsLinuxInEveryMode) {
     ASSERT_TRUE(fs::exists(GRAYFRAME_WINDOWS_EXE)) << "make windows first";
     const test::TempDir dir;
     const std::vector<std::string> names = writePictures(dir);
-    const std::string messages = cannotOpen("missing.png") + cannotOpen("damaged.png");
+    const std::string messages =
+        cannotOpen("missing \xC3\xB1.png") + cannotOpen("damaged.png");
     for (const char* mode : {"fitin", "fitout", "stretch"}) {
         SCOPED_TRACE(mode);
         const auto args = withInputs({"-resizemode", mode, "-printdata"}, names);
