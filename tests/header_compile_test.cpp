@@ -42,4 +42,45 @@ TEST(HeaderCompiles, AsCAndCxxWithTheRawBytes) {
     }
 }
 
+// The README's two ways to put several such headers into one program.
+TEST(HeaderCompiles, SeveralInOneProgramEachWayTheReadmeShows) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "logo.png", test::makePicture(200, 150, 3));
+    cv::imwrite(dir / "walk.png", test::makePicture(80, 120, 4));
+    ASSERT_EQ(test::runGrayframe({"-i", "logo.png", "-i", "walk.png"}, dir.path).status, 0);
+    const std::string raw =
+        test::runGrayframe({"-printdata", "-i", "logo.png", "-i", "walk.png"}, dir.path).out;
+    const std::string print =
+        "int main(void) {\n"
+        "    fwrite(logo, 1, 4080, stdout);\n"
+        "    return fwrite(walk, 1, 4080, stdout) == 4080 ? 0 : 1;\n"
+        "}\n";
+    test::writeFile(dir / "extern.c",
+                    "#include <stdio.h>\n"
+                    "extern const unsigned char logo[4080];\n"
+                    "extern const unsigned char walk[4080];\n" + print);
+    test::writeFile(dir / "renamed.c",
+                    "#include <stdio.h>\n"
+                    "#define c_imgData logo\n"
+                    "#include \"logo.png_out.h\"\n"
+                    "#undef c_imgData\n"
+                    "#undef _IMAGE_DATA_\n"
+                    "#define c_imgData walk\n"
+                    "#include \"walk.png_out.h\"\n"
+                    "#undef c_imgData\n" + print);
+    const std::vector<std::vector<std::string>> steps = {
+        {"-x", "c", "-Dc_imgData=logo", "-c", "logo.png_out.h", "-o", "logo.o"},
+        {"-x", "c", "-Dc_imgData=walk", "-c", "walk.png_out.h", "-o", "walk.o"},
+        {"extern.c", "logo.o", "walk.o", "-o", "extern"},
+        {"renamed.c", "-o", "renamed"}};
+    for (std::vector<std::string> args : steps) {
+        args.insert(args.begin(), {"-std=c99", "-Wall", "-Wextra", "-pedantic"});
+        const test::RunResult compile = test::runProgram(C_COMPILER, args, dir.path);
+        ASSERT_EQ(compile.status, 0) << compile.err;
+        EXPECT_EQ(test::unexpectedWarnings(compile.err), "");
+    }
+    EXPECT_EQ(test::runProgram(dir / "extern", {}, dir.path).out, raw);
+    EXPECT_EQ(test::runProgram(dir / "renamed", {}, dir.path).out, raw);
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 
+#include "preview/layout.h"
 #include "support.h"
 #include "xserver.h"
 
@@ -49,6 +50,29 @@ bool waitForFrame(test::XServer& x, test::WindowId window) {
     return false;
 }
 
+// The frame with every pixel a zoom x zoom block, as "output" should show it.
+cv::Mat blocks(const cv::Mat& frame, int zoom) {
+    cv::Mat picture(frame.rows * zoom, frame.cols * zoom, CV_8UC3);
+    for (int row = 0; row < picture.rows; ++row)
+        for (int column = 0; column < picture.cols; ++column)
+            picture.at<cv::Vec3b>(row, column) =
+                cv::Vec3b::all(frame.at<uchar>(row / zoom, column / zoom));
+    return picture;
+}
+
+// Waits until the window shows exactly the frame's blocks at some zoom; returns the
+// zoom, or 0 when it does not within 5 s.
+int waitForBlocks(test::XServer& x, test::WindowId window, const cv::Mat& frame) {
+    for (int tries = 0; tries < 250; ++tries, pause(20)) {
+        const cv::Mat shot = test::windowPicture(x, window);
+        const int zoom = shot.cols / frame.cols;
+        if (zoom > 0 && shot.size() == frame.size() * zoom &&
+            cv::norm(shot, blocks(frame, zoom), cv::NORM_INF) == 0)
+            return zoom;
+    }
+    return 0;
+}
+
 class Preview : public testing::Test {
   protected:
     void SetUp() override {
@@ -58,10 +82,12 @@ class Preview : public testing::Test {
         ::mkdir((dir / "runtime").c_str(), 0700);
     }
 
-    // grayframe with args, started in dir on this test's display.
-    std::unique_ptr<test::Child> start(const std::vector<std::string>& args) {
-        const test::Environment env{"DISPLAY=" + x.name,
-                                    "XDG_RUNTIME_DIR=" + dir / "runtime"};
+    // grayframe with args, started in dir on this test's display, with more changes
+    // to its environment.
+    std::unique_ptr<test::Child> start(const std::vector<std::string>& args,
+                                       const test::Environment& more = {}) {
+        test::Environment env{"DISPLAY=" + x.name, "XDG_RUNTIME_DIR=" + dir / "runtime"};
+        env.insert(env.end(), more.begin(), more.end());
         return std::make_unique<test::Child>(GRAYFRAME_PATH, args, dir.path.string(),
                                              env);
     }
@@ -144,6 +170,76 @@ TEST_F(Preview, PrintedBytesOfEachInputFollowItsPreview) {
     EXPECT_TRUE(result.out == expected);
     EXPECT_EQ(result.err, "");
     EXPECT_FALSE(hasAnyOutput(dir / "a.png"));
+}
+
+TEST_F(Preview, WindowsSitSideBySideOnTheScreenAndShowTheFrameInWholeBlocks) {
+    ASSERT_EQ(test::runGrayframe({"-i", "a.png"}, dir.path).status, 0);
+    const cv::Mat frame = cv::imread(dir / "a.png_out.bmp", cv::IMREAD_GRAYSCALE);
+    const auto run = start({"-show", "-i", "a.png"});
+    const test::WindowId picture = waitForPreview("a.png");
+    ASSERT_NE(picture, 0u);
+    EXPECT_GE(waitForBlocks(x, output, frame), 3);
+
+    const cv::Rect screen({0, 0}, test::screenSize(x));
+    const cv::Rect left = test::windowPlace(x, picture);
+    const cv::Rect right = test::windowPlace(x, output);
+    EXPECT_LE(left.x + left.width, right.x);
+    EXPECT_EQ(left & screen, left);
+    EXPECT_EQ(right & screen, right);
+    EXPECT_NEAR(left.width * 200.0 / left.height, 320.0, 2.0);  // as a.png's 320 x 200
+
+    test::pressKey(x, picture);
+    EXPECT_EQ(run->finish(30).status, 0);
+}
+
+// An X server whose last client leaves resets itself, refusing clients meanwhile: the
+// program's own look at the display must not leave the window library refused. A race,
+// so tried a few times.
+TEST_F(Preview, OpensOnAServerWithNoOtherClient) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        test::disconnect(x);
+        const auto run = start({"-show", "-i", "a.png"});
+        pause(1500);
+        ASSERT_TRUE(run->running());
+        test::reconnect(x);
+        const test::WindowId picture = waitForPreview("a.png");
+        ASSERT_NE(picture, 0u);
+        test::pressKey(x, picture);
+        EXPECT_EQ(run->finish(30).status, 0);
+    }
+}
+
+// Qt, for one, complains on standard error when XDG_RUNTIME_DIR is not set.
+TEST_F(Preview, TheWindowLibrarySaysNothingOnStandardError) {
+    const auto run = start({"-show", "-i", "a.png"}, {"XDG_RUNTIME_DIR"});
+    const test::WindowId picture = waitForPreview("a.png");
+    ASSERT_NE(picture, 0u);
+    test::pressKey(x, picture);
+    const test::RunResult result = run->finish(30);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+// On screens from wide to too small: inside the screen, side by side, aspect kept.
+TEST(PreviewLayout, FitsScreensOfEverySize) {
+    const cv::Size frame(102, 80);
+    for (const cv::Size screen : {cv::Size(3840, 1080), cv::Size(1024, 768),
+                                  cv::Size(640, 480), cv::Size(420, 300)})
+        for (const cv::Size picture : {cv::Size(20000, 30), cv::Size(60, 90000),
+                                       cv::Size(320, 200), cv::Size(1, 1)}) {
+            SCOPED_TRACE(testing::Message() << screen << " " << picture);
+            const PreviewLayout layout = layoutPreview(screen, picture, frame);
+            EXPECT_EQ(layout.output.size(), frame * layout.zoom);
+            EXPECT_GE(layout.zoom, 3);
+            EXPECT_LE(layout.picture.x + layout.picture.width, layout.output.x);
+            const cv::Rect whole({}, screen);
+            EXPECT_EQ(layout.output & whole, layout.output);
+            EXPECT_EQ(layout.picture & whole, layout.picture);
+            const double ratio = static_cast<double>(picture.width) / picture.height;
+            if (layout.picture.width > 50 && layout.picture.height > 50) {
+                EXPECT_NEAR(layout.picture.width / ratio, layout.picture.height, 1.0);
+            }
+        }
 }
 
 // A display number nobody serves on this machine.

@@ -66,14 +66,24 @@ XServer::XServer() {
     }
     name = ":" + server->result.out.substr(0, server->result.out.find('\n'));
     XSetErrorHandler(ignoreErrors);
-    display = XOpenDisplay(name.c_str());
-    if (!display) throw std::runtime_error("cannot connect to Xvfb on " + name);
+    reconnect(*this);
 }
 
 XServer::~XServer() {
     if (display) XCloseDisplay(display);
     ::kill(server->pid, SIGTERM);
     server->finish(5);
+}
+
+void disconnect(XServer& x) {
+    if (x.display) XCloseDisplay(x.display);
+    x.display = nullptr;
+}
+
+void reconnect(XServer& x) {
+    disconnect(x);
+    x.display = XOpenDisplay(x.name.c_str());
+    if (!x.display) throw std::runtime_error("cannot connect to Xvfb on " + x.name);
 }
 
 WindowId findWindow(XServer& x, const std::string& title) {
@@ -106,6 +116,22 @@ cv::Mat windowPicture(XServer& x, WindowId window) {
         }
     XDestroyImage(image);
     return picture;
+}
+
+cv::Size screenSize(XServer& x) {
+    return {DisplayWidth(x.display, DefaultScreen(x.display)),
+            DisplayHeight(x.display, DefaultScreen(x.display))};
+}
+
+cv::Rect windowPlace(XServer& x, WindowId window) {
+    XWindowAttributes attributes{};
+    int left = 0, top = 0;
+    Window child = 0;
+    if (!XGetWindowAttributes(x.display, window, &attributes) ||
+        !XTranslateCoordinates(x.display, window, attributes.root, 0, 0, &left, &top,
+                               &child))
+        return {};
+    return {left, top, attributes.width, attributes.height};
 }
 
 bool hasFixedSize(XServer& x, WindowId window) {

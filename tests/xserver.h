@@ -25,6 +25,11 @@ struct XServer {
 
 using WindowId = unsigned long;
 
+// Closes the test's own connection, leaving the server to the programs under test,
+// and opens it again.
+void disconnect(XServer& x);
+void reconnect(XServer& x);
+
 // The top-level window titled exactly title that is shown on screen, or 0.
 WindowId findWindow(XServer& x, const std::string& title);
 
@@ -34,6 +39,11 @@ WindowId waitForWindow(XServer& x, const std::string& title, int timeoutSeconds 
 // What the window shows, as an 8-bit BGR picture; empty when it cannot be read. Parts
 // hidden by other windows are undefined.
 cv::Mat windowPicture(XServer& x, WindowId window);
+
+// The screen's size, and where the window is on it (its size and its top left corner
+// in screen coordinates).
+cv::Size screenSize(XServer& x);
+cv::Rect windowPlace(XServer& x, WindowId window);
 
 // True when the window cannot be resized: its size hints fix minimum = maximum.
 bool hasFixedSize(XServer& x, WindowId window);

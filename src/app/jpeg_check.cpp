@@ -113,8 +113,8 @@ bool reachesEnd(ByteReader& bytes) {
         }
         const int high = bytes.next();
         const int low = bytes.next();
-        const int length = (high << 8 | low) - 2;
-        if (low < 0 || length < 0) return false;
+        if (high < 0 || low < 0 || high * 256 + low < 2) return false;
+        const int length = high * 256 + low - 2;
         if (isHuffmanFrame(marker)) {
             unsigned char frame[6 + 3 * 255];
             const int kept = std::min(length, static_cast<int>(sizeof frame));

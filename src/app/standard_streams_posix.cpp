@@ -4,6 +4,19 @@
 #include "app/standard_streams.h"
 #include "packed/output_file.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define GRAYFRAME_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GRAYFRAME_ASAN 1
+#endif
+#endif
+#ifdef GRAYFRAME_ASAN
+#include <sanitizer/common_interface_defs.h>
+
+#include <cstdint>
+#endif
+
 namespace {
 
 int messageDescriptor = STDERR_FILENO;
@@ -23,6 +36,10 @@ void keepLibrariesOffStandardError() {
         return;
     }
     messageDescriptor = own;
+#ifdef GRAYFRAME_ASAN
+    // Sanitizer builds: AddressSanitizer's reports go where the tool's own lines go.
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(own)));
+#endif
     ::dup2(null, STDERR_FILENO);
     if (null != STDERR_FILENO) ::close(null);
 }

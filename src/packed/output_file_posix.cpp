@@ -1,6 +1,7 @@
 #include "packed/output_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,9 +134,14 @@ int createTemporary(const std::string& target, std::string& temporary) {
 std::string writeTemporary(const std::string& target, const struct stat* old,
                            const void* data, std::size_t size) {
     std::string temporary;
+    sigset_t caught, before;
+    sigemptyset(&caught);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&caught, signal);
+    ::pthread_sigmask(SIG_BLOCK, &caught, &before);  // until the handler knows the file
     const int fd = createTemporary(target, temporary);
+    const int slot = fd < 0 ? -1 : claimSlot(temporary);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return {};
-    const int slot = claimSlot(temporary);
     bool written = slot >= 0;
     if (written && old) {
         if (::fchown(fd, old->st_uid, old->st_gid) != 0) {

@@ -1,11 +1,11 @@
 #include "preview/preview.h"
 
-#include <algorithm>
 #include <chrono>
 #include <opencv2/highgui.hpp>
 #include <thread>
 
 #include "preview/display.h"
+#include "preview/layout.h"
 
 namespace {
 
@@ -20,21 +20,34 @@ bool windowClosed(const std::string& name) {
 
 bool keyPressed() { return cv::waitKey(1) != -1; }
 
-// Shows picture in window, sized to the picture enlarged up to 3 x or shrunk to fit
-// 800 x 600. The size is set after the picture: GTK scales the picture into a
-// resizable window only from its next resize on, and shows it cut to the window before.
-void showSized(const std::string& window, const cv::Mat& picture) {
-    cv::imshow(window, picture);
-    const double scale = std::min({3.0, 800.0 / picture.cols, 600.0 / picture.rows});
-    cv::resizeWindow(window, std::max(1, static_cast<int>(picture.cols * scale)),
-                     std::max(1, static_cast<int>(picture.rows * scale)));
+// Every pixel of frame as a zoom x zoom block of its value.
+cv::Mat enlarged(const cv::Mat& frame, int zoom) {
+    cv::Mat blocks(frame.rows * zoom, frame.cols * zoom, frame.type());
+    for (int row = 0; row < frame.rows; ++row)
+        for (int column = 0; column < frame.cols; ++column) {
+            cv::Mat block = blocks(cv::Rect(column * zoom, row * zoom, zoom, zoom));
+            cv::repeat(frame(cv::Rect(column, row, 1, 1)), zoom, zoom, block);
+        }
+    return blocks;
 }
 
-void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    cv::namedWindow(name, cv::WINDOW_NORMAL);
-    cv::namedWindow(OUTPUT_WINDOW, cv::WINDOW_NORMAL);
-    showSized(OUTPUT_WINDOW, frame);
-    showSized(name, image);
+// Shows picture in window at place. The size is set after the picture: GTK scales the
+// picture into a resizable window only from its next resize on, and shows it cut to
+// the window before.
+void showAt(const std::string& window, const cv::Mat& picture, const cv::Rect& place) {
+    cv::imshow(window, picture);
+    cv::resizeWindow(window, place.width, place.height);
+    cv::moveWindow(window, place.x, place.y);
+}
+
+void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& frame,
+                 cv::Size screen) {
+    const PreviewLayout layout = layoutPreview(screen, image.size(), frame.size());
+    const int flags = cv::WINDOW_NORMAL | cv::WINDOW_KEEPRATIO | cv::WINDOW_GUI_NORMAL;
+    cv::namedWindow(name, flags);
+    cv::namedWindow(OUTPUT_WINDOW, flags);
+    showAt(OUTPUT_WINDOW, enlarged(frame, layout.zoom), layout.output);
+    showAt(name, image, layout.picture);
     if (keyPressed()) return;
     while (!windowClosed(name) && !windowClosed(OUTPUT_WINDOW)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -45,15 +58,20 @@ void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& f
 }  // namespace
 
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
-    if (!displayReachable()) return false;
+    const DisplayProbe probe = openDisplay();
+    if (!probe.reachable) {
+        closeDisplay(probe);
+        return false;
+    }
     try {
-        waitForUser(name, image, frame);
+        waitForUser(name, image, frame, probe.screen);
     } catch (...) {
     }
     try {
         cv::destroyAllWindows();
     } catch (...) {
     }
+    closeDisplay(probe);
     return true;
 }
 

@@ -1,0 +1,61 @@
+# grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
+#                      [ATTRIBUTE <text>] IMAGES <image>...)
+#
+# At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
+# frame each, one per page of a multi-page TIFF) in
+# <current binary dir>/grayframe_frames/<target>/. <name>.c becomes a source of
+# <target> (compiled as C++ when the project has no C), and that folder an include
+# directory of it. Relative image paths are taken from the calling CMakeLists.txt's
+# folder. The files are made again when an image or the program changes; the program
+# leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
+# Call it in the directory that creates <target>.
+function(grayframe_add_frames target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE" "IMAGES")
+  set(problem "")
+  if(arg_UNPARSED_ARGUMENTS)
+    set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
+  elseif(NOT TARGET "${target}")
+    set(problem "no target named '${target}'")
+  elseif(NOT arg_NAME MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    set(problem "NAME must be a C identifier, not '${arg_NAME}'")
+  elseif(NOT arg_IMAGES)
+    set(problem "no IMAGES given for ${arg_NAME}")
+  elseif(DEFINED arg_MODE AND NOT arg_MODE MATCHES "^(fitin|fitout|stretch)$")
+    set(problem "MODE must be fitin, fitout or stretch, not '${arg_MODE}'")
+  endif()
+  if(problem)
+    message(FATAL_ERROR "grayframe_add_frames: ${problem}")
+  endif()
+  if(NOT DEFINED arg_MODE)
+    set(arg_MODE fitin)
+  endif()
+  set(attribute "")
+  if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
+    set(attribute --attribute "${arg_ATTRIBUTE}")
+  endif()
+  set(images "")
+  foreach(image IN LISTS arg_IMAGES)
+    get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    list(APPEND images "${image}")
+  endforeach()
+  list(LENGTH images count)
+
+  set(dir "${CMAKE_CURRENT_BINARY_DIR}/grayframe_frames/${target}")
+  set(stamp "${dir}/${arg_NAME}.stamp")
+  file(MAKE_DIRECTORY "${dir}")
+  add_custom_command(
+    OUTPUT "${stamp}"
+    BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
+    COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
+            --output-dir "${dir}" ${attribute} -- ${images}
+    COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
+    DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
+    COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"
+    VERBATIM)
+  target_sources(${target} PRIVATE "${stamp}" "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
+  target_include_directories(${target} PUBLIC "${dir}")
+  get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+  if(NOT C IN_LIST languages)
+    set_source_files_properties("${dir}/${arg_NAME}.c" PROPERTIES LANGUAGE CXX)
+  endif()
+endfunction()

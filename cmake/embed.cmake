@@ -1,0 +1,45 @@
+# grayframe-embed: frame sets for firmware builds, from the same library as grayframe,
+# with its manual page and the CMake package (grayframeConfig.cmake) that offers both
+# programs and grayframe_add_frames() to other projects.
+target_sources(grayframe_core PRIVATE
+  src/app/embed_command_line.cpp
+  src/app/embed_run.cpp
+  src/app/load_pages.cpp
+  src/packed/frame_set.cpp
+)
+set_property(SOURCE src/app/embed_run.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS GRAYFRAME_VERSION="${PROJECT_VERSION}")
+
+add_executable(grayframe_embed src/app/embed_main.cpp)
+set_target_properties(grayframe_embed PROPERTIES OUTPUT_NAME grayframe-embed)
+target_link_libraries(grayframe_embed PRIVATE grayframe_core)
+
+set(GRAYFRAME_EMBED_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/grayframe-embed.1.gz)
+add_custom_command(OUTPUT ${GRAYFRAME_EMBED_MAN_PAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/docs/grayframe-embed.1
+          ${CMAKE_CURRENT_BINARY_DIR}/grayframe-embed.1
+  COMMAND ${GZIP_PROGRAM} -9nf ${CMAKE_CURRENT_BINARY_DIR}/grayframe-embed.1
+  DEPENDS docs/grayframe-embed.1
+  VERBATIM)
+add_custom_target(grayframe_embed_man_page DEPENDS ${GRAYFRAME_EMBED_MAN_PAGE})
+add_dependencies(grayframe_embed grayframe_embed_man_page)
+
+install(TARGETS grayframe_embed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${GRAYFRAME_EMBED_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The package: relocatable (paths relative to the file itself) and usable from any
+# architecture's toolchain, since it offers only programs that run on the build host.
+include(CMakePackageConfigHelpers)
+set(GRAYFRAME_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/grayframe)
+configure_package_config_file(cmake/grayframeConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/grayframeConfig.cmake
+  INSTALL_DESTINATION ${GRAYFRAME_PACKAGE_DIR}
+  PATH_VARS CMAKE_INSTALL_BINDIR)
+write_basic_package_version_file(
+  ${CMAKE_CURRENT_BINARY_DIR}/grayframeConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES
+  ${CMAKE_CURRENT_BINARY_DIR}/grayframeConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/grayframeConfigVersion.cmake
+  cmake/GrayframeAddFrames.cmake
+  DESTINATION ${GRAYFRAME_PACKAGE_DIR})

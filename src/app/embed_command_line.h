@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+
+// What grayframe-embed is asked to do.
+struct EmbedOptions {
+    std::string name;  // as given; checked by the run
+    ResizeMode mode = FitIn;
+    std::string modeName = "fitin";
+    std::string outputDir = ".";
+    std::string attribute;            // "" when not given
+    std::vector<std::string> images;  // at least one, in command-line order
+};
+
+struct EmbedCommand {
+    enum Action { Run, Help, Version, Refused } action = Refused;
+    EmbedOptions options;  // for Run
+    std::string problem;   // for Refused: why, one line without the program name
+};
+
+// Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, then
+// one or more images ("--" ends the options). getopt_long may reorder argv.
+EmbedCommand parseEmbedCommandLine(int argc, char** argv);
+
+// The text of --help.
+std::string embedUsage();

@@ -1,0 +1,52 @@
+#!/bin/sh
+# Installs a built tree into a scratch prefix and builds a copy of
+# examples/cmake-firmware against it through find_package(grayframe): its frames must
+# be grayframe's raw stream; a touched picture remakes only its own frame set; a
+# damaged picture fails the build with grayframe-embed's message and changes nothing.
+# Usage: cmake_firmware_test.sh BUILD_DIR SOURCE_DIR
+set -eu
+build=$1 source=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+prefix=$scratch/prefix project=$scratch/project tree=$scratch/build
+cmake --install "$build" --prefix "$prefix" >/dev/null
+cp -R "$source/examples/cmake-firmware" "$project"
+make_frames() {
+    cmake --build "$tree" >"$scratch/build.log" 2>&1
+}
+
+cmake -S "$project" -B "$tree" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_FLAGS=-Werror \
+    >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure"; }
+make_frames || { cat "$scratch/build.log"; fail "first build"; }
+"$tree/show_frames" >"$scratch/frames.raw" || fail "show_frames failed"
+(
+    cd "$project"
+    "$prefix/bin/grayframe" -printdata -i logo.png
+    "$prefix/bin/grayframe" -resizemode stretch -printdata -i walk-1.png -i walk-2.png \
+        -i walk-3.png
+) >"$scratch/expected.raw"
+[ "$(wc -c <"$scratch/expected.raw")" -eq 16320 ] || fail "grayframe's raw stream"
+cmp "$scratch/frames.raw" "$scratch/expected.raw" || fail "frames differ from -printdata"
+
+# A touched picture remakes its own set only; nothing is remade on the next build.
+sleep 1  # past the second of the last build, for file systems with coarse times
+touch "$project/walk-2.png"
+make_frames || { cat "$scratch/build.log"; fail "build after touch"; }
+grep -q "Making frame set walk" "$scratch/build.log" || fail "walk not remade"
+! grep -q "Making frame set logo" "$scratch/build.log" || fail "logo remade"
+make_frames || fail "build after build"
+! grep -q "Making frame set" "$scratch/build.log" || fail "a set remade for nothing"
+
+# A damaged picture fails the build with the program's one line; the set stays.
+frames=$tree/grayframe_frames/show_frames
+cp "$frames/walk.c" "$scratch/walk.c.before"
+head -c 100 "$source/examples/cmake-firmware/walk-3.png" >"$project/walk-3.png"
+! make_frames || fail "a damaged picture built"
+grep -qx "grayframe-embed: cannot read image '$project/walk-3.png': damaged, too large, or not a picture format this program reads" \
+    "$scratch/build.log" || { cat "$scratch/build.log"; fail "no message from grayframe-embed"; }
+cmp "$frames/walk.c" "$scratch/walk.c.before" || fail "walk.c changed"
+echo "cmake firmware example test passed"

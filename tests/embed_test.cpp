@@ -1,0 +1,186 @@
+// Runs grayframe-embed as a process and builds programs from what it writes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+test::RunResult runEmbed(const std::vector<std::string>& args, const std::string& dir) {
+    return test::runProgram(EMBED_PATH, args, dir);
+}
+
+// Compiles sources in dir with flags, warnings as errors, and links them into
+// "program" unless flags hold "-c".
+void build(const std::string& compiler, std::vector<std::string> flags,
+           const std::vector<std::string>& sources, const std::string& dir) {
+    if (std::find(flags.begin(), flags.end(), "-c") == flags.end())
+        flags.insert(flags.end(), {"-o", "program"});
+    flags.insert(flags.end(), {"-Wall", "-Wextra", "-Wpedantic", "-Werror"});
+    flags.insert(flags.end(), sources.begin(), sources.end());
+    const test::RunResult compile = test::runProgram(compiler, flags, dir);
+    ASSERT_EQ(compile.status, 0) << compiler << ":\n" << compile.err;
+}
+
+std::string runBuilt(const std::string& dir) {
+    const test::RunResult run = test::runProgram(dir + "/program", {}, dir);
+    EXPECT_EQ(run.status, 0);
+    return run.out;
+}
+
+std::string rawStream(const std::string& mode, const std::vector<std::string>& inputs,
+                      const std::string& dir) {
+    std::vector<std::string> args = {"-resizemode", mode, "-printdata"};
+    for (const std::string& input : inputs) args.insert(args.end(), {"-i", input});
+    return test::runGrayframe(args, dir).out;
+}
+
+const char* const printSets =
+    "#include <stdio.h>\n"
+    "#include \"logo.h\"\n"
+    "#include \"walk.h\"\n"
+    "int main(void) {\n"
+    "    fwrite(logo, 1, sizeof logo, stdout);\n"
+    "    fwrite(walk, LOGO_FRAME_BYTES, WALK_FRAME_COUNT, stdout);\n"
+    "    return sizeof logo == LOGO_FRAME_COUNT * 4080u && WALK_FRAME_COUNT == 4 ? 0 : "
+    "1;\n"
+    "}\n";
+
+// Pictures in several formats and sizes, a three-page TIFF among them, and each of
+// its later pages alone as a PNG, so that grayframe can make the same frames.
+void writePictures(const test::TempDir& dir) {
+    cv::imwrite(dir / "a.png", test::makePicture(300, 200, 1));
+    cv::imwrite(dir / "b.jpg", test::makePicture(90, 160, 2));
+    const std::vector<cv::Mat> pages = {test::makePicture(120, 90, 3),
+                                        test::makePicture(64, 200, 4),
+                                        test::makePicture(203, 81, 5)};
+    cv::imwritemulti(dir / "pages.tif", pages);
+    cv::imwrite(dir / "page2.png", pages[1]);
+    cv::imwrite(dir / "page3.png", pages[2]);
+}
+
+TEST(Embed, FramesAreTheRawStreamsBytesInEveryModeAsC89C99AndCxx17) {
+    const test::TempDir dir;
+    writePictures(dir);
+    test::writeFile(dir / "main.c", printSets);
+    test::writeFile(dir / "main.cpp", printSets);
+    for (const std::string mode : {"fitin", "fitout", "stretch"}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(runEmbed({"--name", "logo", "--mode", mode, "a.png"}, dir.path).status,
+                  0);
+        const test::RunResult walk =
+            runEmbed({"-n", "walk", "-m", mode, "--attribute",
+                      "__attribute__((aligned(4)))", "b.jpg", "pages.tif"},
+                     dir.path);
+        ASSERT_EQ(walk.status, 0) << walk.err;
+        EXPECT_EQ(walk.out + walk.err, "");
+        const std::string expected = rawStream(
+            mode, {"a.png", "b.jpg", "pages.tif", "page2.png", "page3.png"}, dir.path);
+        ASSERT_EQ(expected.size(), 5 * 4080u);
+
+        build(C_COMPILER, {"-std=c89"}, {"main.c", "logo.c", "walk.c"}, dir.path);
+        EXPECT_EQ(runBuilt(dir.path), expected);
+        if (mode != "fitin") continue;
+        // C sets in a C++ program, and the same files compiled as C++.
+        build(C_COMPILER, {"-std=c99", "-c"}, {"logo.c", "walk.c"}, dir.path);
+        build(CXX_COMPILER, {"-std=c++17"}, {"main.cpp", "logo.o", "walk.o"}, dir.path);
+        EXPECT_EQ(runBuilt(dir.path), expected);
+        build(CXX_COMPILER, {"-std=c++17"}, {"main.cpp", "-x", "c++", "logo.c", "walk.c"},
+              dir.path);
+        EXPECT_EQ(runBuilt(dir.path), expected);
+    }
+}
+
+struct Snapshot {
+    std::vector<std::string> names, contents;
+    std::vector<long> mtimes;
+    bool operator==(const Snapshot& other) const {
+        return names == other.names && contents == other.contents &&
+               mtimes == other.mtimes;
+    }
+};
+
+Snapshot snapshot(const test::TempDir& dir) {
+    Snapshot shot;
+    std::vector<fs::path> paths(fs::directory_iterator(dir.path), {});
+    std::sort(paths.begin(), paths.end());
+    for (const fs::path& path : paths) {
+        struct stat status {};
+        ::stat(path.c_str(), &status);
+        shot.names.push_back(path.filename());
+        shot.contents.push_back(test::readFile(path));
+        shot.mtimes.push_back(status.st_mtim.tv_sec * 1000000000L +
+                              status.st_mtim.tv_nsec);
+    }
+    return shot;
+}
+
+void ageOutputs(const test::TempDir& dir) {
+    const utimbuf past{1000000000, 1000000000};
+    for (const std::string name : {"set.h", "set.c"})
+        ::utime((dir / name).c_str(), &past);
+}
+
+TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
+    const test::TempDir dir;
+    writePictures(dir);
+    const std::string png = test::readFile(dir / "a.png");
+    test::writeFile(dir / "cut.png", png.substr(0, png.size() / 2));
+    ASSERT_EQ(runEmbed({"--name", "set", "a.png", "b.jpg"}, dir.path).status, 0);
+    ageOutputs(dir);
+    const Snapshot before = snapshot(dir);
+
+    const std::string prefix = "grayframe-embed: ";
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } failures[] = {
+        {{"--name", "set", "a.png", "cut.png", "b.jpg"},
+         "cannot read image 'cut.png': damaged, too large, or not a picture format this "
+         "program reads\n"},
+        {{"--name", "set", "a.png", "gone.png"},
+         "cannot read image 'gone.png': No such file or directory\n"},
+        {{"--name", "set", "-o", "nowhere", "a.png"},
+         "cannot write into 'nowhere': No such file or directory\n"},
+        {{"--name", "2set", "a.png"},
+         "'2set' cannot name a C array (letters, digits and _, not first a digit, not a "
+         "keyword)\n"},
+        {{"--name", "set", "--colour", "a.png"},
+         "unknown option '--colour' (see grayframe-embed --help)\n"},
+    };
+    for (const auto& failure : failures) {
+        const test::RunResult run = runEmbed(failure.args, dir.path);
+        EXPECT_EQ(run.status, 1) << failure.message;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, prefix + failure.message);
+        EXPECT_TRUE(snapshot(dir) == before) << failure.message;
+    }
+    // Unchanged bytes leave the files alone; a changed picture changes only NAME.c.
+    EXPECT_EQ(runEmbed({"--name", "set", "a.png", "b.jpg"}, dir.path).status, 0);
+    EXPECT_TRUE(snapshot(dir) == before);
+    cv::imwrite(dir / "a.png", test::makePicture(300, 200, 6));
+    EXPECT_EQ(runEmbed({"--name", "set", "a.png", "b.jpg"}, dir.path).status, 0);
+    const Snapshot after = snapshot(dir);
+    ASSERT_EQ(after.names, before.names);
+    for (size_t i = 0; i < after.names.size(); ++i) {
+        const bool changed = after.names[i] == "set.c" || after.names[i] == "a.png";
+        EXPECT_EQ(after.mtimes[i] != before.mtimes[i], changed) << after.names[i];
+    }
+    // The files depend on the pictures and options only, not on where they lie.
+    fs::create_directory(dir.path / "elsewhere");
+    EXPECT_EQ(runEmbed({"--name", "set", dir / "a.png", dir / "b.jpg"}, dir / "elsewhere")
+                  .status,
+              0);
+    for (const std::string name : {"set.h", "set.c"})
+        EXPECT_EQ(test::readFile(dir / ("elsewhere/" + name)),
+                  test::readFile(dir / name));
+}
+
+}  // namespace
