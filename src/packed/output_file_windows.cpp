@@ -31,21 +31,27 @@ std::string narrow(const std::wstring& path) {
     return lossy ? std::string() : result;
 }
 
-// The temporary files in flight, removed when the console asks the process to end.
+// The temporary files in flight, removed when the console asks the process to end. A
+// file is created and recorded under the lock, and opened for sharing its deletion.
 std::mutex inFlightLock;
 std::set<std::string> inFlight;
 
 // Runs on a thread of its own; the lock stays taken, so that no new temporary file is
-// started before the default handler ends the process.
+// created before the default handler ends the process.
 BOOL WINAPI removeInFlight(DWORD) {
     inFlightLock.lock();
     for (const std::string& temporary : inFlight) ::DeleteFileW(wide(temporary).c_str());
     return FALSE;
 }
 
-void track(const std::string& temporary) {
+// Creates temporary, hidden, and records it; the handle, or INVALID_HANDLE_VALUE.
+HANDLE createTracked(const std::string& temporary) {
     const std::lock_guard<std::mutex> lock(inFlightLock);
-    inFlight.insert(temporary);
+    const HANDLE file =
+        ::CreateFileW(wide(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file != INVALID_HANDLE_VALUE) inFlight.insert(temporary);
+    return file;
 }
 
 void untrack(const std::string& temporary) {
@@ -146,11 +152,8 @@ std::string writeTemporary(const std::string& target, const void* data,
                            std::size_t size) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temporary = temporaryName(target);
-        track(temporary);
-        Handle file(::CreateFileW(wide(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
+        Handle file(createTracked(temporary));
         if (!file.valid()) {
-            untrack(temporary);
             if (::GetLastError() == ERROR_FILE_EXISTS) continue;
             return {};
         }
