@@ -44,13 +44,16 @@ BOOL WINAPI removeInFlight(DWORD) {
     return FALSE;
 }
 
-// Creates temporary, hidden, and records it; the handle, or INVALID_HANDLE_VALUE.
+// Creates temporary, hidden, and records it; the handle, or INVALID_HANDLE_VALUE with
+// the last error set.
 HANDLE createTracked(const std::string& temporary) {
     const std::lock_guard<std::mutex> lock(inFlightLock);
     const HANDLE file =
         ::CreateFileW(wide(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                       CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    const DWORD error = ::GetLastError();
     if (file != INVALID_HANDLE_VALUE) inFlight.insert(temporary);
+    ::SetLastError(error);
     return file;
 }
 
