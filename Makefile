@@ -2,8 +2,10 @@
 # make demo   convert the example chart in all three fit modes
 # make test   build and run the whole test suite
 # make pictures  regenerate the README's pictures in docs/pictures
-# make deb    build the Debian package into build/
-# make install   install under PREFIX (default /usr/local)
+# make deb    build the Debian package of the minimal build into build-minimal/
+#             (MAINTAINER="Name <address>" sets its Maintainer field)
+# make install   install the minimal build under PREFIX (default /usr/local)
+# make package-test  make deb, then check that package (lintian, a run from a scratch root)
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
 # make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
 # make bench-memory  peak memory on a 6000 x 4000 JPEG in each mode
@@ -11,7 +13,8 @@
 #                    (once, cached in build-minimal/; OPENCV_SOURCE=DIR uses that tree)
 # make minimal-test  build both and run the test suite against the small OpenCV,
 #                    with the check that both builds write the same bytes
-# make bench         benchmark both builds against decoding alone and convert
+# make bench         benchmark the packaged program and the Debian build against
+#                    decoding alone and convert
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and cached in
@@ -21,17 +24,17 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
-DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
 MINIMAL_PACKAGES := $(TEST_PACKAGES) libgtk-3-dev libpng-dev libjpeg-dev \
-	libtiff-dev libwebp-dev zlib1g-dev
+	libtiff-dev libwebp-dev zlib1g-dev file lintian
+MAINTAINER ?=
 BENCH_PACKAGES := hyperfine imagemagick time
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench
+.PHONY: minimal minimal-deps minimal-test bench package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -63,13 +66,19 @@ pictures: all
 	sh scripts/make-pictures.sh $(BUILD_DIR)/grayframe $(BUILD_DIR)/docs_pictures \
 		docs/pictures $(BUILD_DIR)/pictures
 
-deb: all
-	@sh scripts/install-deps.sh $(DEB_PACKAGES)
-	cd $(BUILD_DIR) && cpack -G DEB
-	@ls -1 $(BUILD_DIR)/*.deb
+# What make deb and make install deliver is the minimal build: it starts in a few
+# milliseconds, and its decode helper (built on Debian's OpenCV) reads the rest.
+deb: minimal
+	cd $(MINIMAL_DIR) && cpack -G DEB
+	@ls -1 $(MINIMAL_DIR)/*.deb
 
-install: all
-	cmake --install $(BUILD_DIR) --prefix $(or $(PREFIX),/usr/local)
+install: minimal
+	cmake --install $(MINIMAL_DIR) --prefix $(or $(PREFIX),/usr/local)
+
+package-test: all deb
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe make_picture
+	sh tests/package_test.sh $(MINIMAL_DIR) . $(BUILD_DIR)/grayframe \
+		$(MINIMAL_DIR)/grayframe_*.deb
 
 # Reports end the process with a failure status, also in the program the tests start.
 # Leaks inside the libraries we load are listed, with reasons, in tests/lsan.supp.
@@ -137,20 +146,28 @@ minimal: minimal-deps
 		$(MINIMAL_DIR)/opencv $(OPENCV_SOURCE)
 	cmake -S . -B $(MINIMAL_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 		-DOpenCV_DIR=$(abspath $(MINIMAL_DIR))/opencv/lib/cmake/opencv4 \
-		-DGRAYFRAME_REFERENCE=$(abspath $(BUILD_DIR))/grayframe
+		-DGRAYFRAME_REFERENCE=$(abspath $(BUILD_DIR))/grayframe \
+		$(if $(MAINTAINER),-DGRAYFRAME_MAINTAINER="$(MAINTAINER)")
 	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target grayframe
 
 minimal-test: all minimal
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target make_picture
 	cmake --build $(MINIMAL_DIR) -j $(JOBS)
 	cd $(MINIMAL_DIR) && ctest --output-on-failure -j $(JOBS)
 
-bench: all minimal
+# The installed program is measured as the package holds it, unpacked into a scratch
+# folder; beside it the Debian build.
+bench: all deb
 	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench_pictures decode_only stages
 	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target decode_only stages
-	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) minimal=$(MINIMAL_DIR)
+	rm -rf $(BUILD_DIR)/bench/package && dpkg-deb -x $(MINIMAL_DIR)/grayframe_*.deb \
+		$(BUILD_DIR)/bench/package
+	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) \
+		package=$(MINIMAL_DIR)=$(BUILD_DIR)/bench/package/usr/bin/grayframe
 	bash bench/overwrite.sh $(BUILD_DIR)/bench $(BUILD_DIR)/bench/pictures/batch.txt \
-		debian=$(abspath $(BUILD_DIR))/grayframe minimal=$(abspath $(MINIMAL_DIR))/grayframe
+		debian=$(abspath $(BUILD_DIR))/grayframe \
+		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.

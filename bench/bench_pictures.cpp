@@ -1,5 +1,5 @@
-// Writes the benchmark's pictures into DIR: photo.png and drawing.png (512 x 512),
-// big.jpg (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures
+// Writes the benchmark's pictures into DIR: photo.png and drawing.png (512 x 512), the
+// photo also as photo.exr (float samples) and photo.jp2, big.jpg (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures
 // from thumbnails to 6000 x 4000, listed with absolute paths in batch.txt.
 // Usage: bench_pictures DIR
 #include <cstdio>
@@ -73,7 +73,12 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = std::filesystem::absolute(argv[1]);
     std::filesystem::create_directories(dir / "batch");
     cv::RNG rng(2024);
-    bool ok = write((dir / "photo.png").string(), photoLike(512, 512, rng)) &&
+    const cv::Mat photo = photoLike(512, 512, rng);
+    cv::Mat floatPhoto;
+    photo.convertTo(floatPhoto, CV_32F, 1 / 255.0);
+    bool ok = write((dir / "photo.png").string(), photo) &&
+              write((dir / "photo.exr").string(), floatPhoto) &&
+              write((dir / "photo.jp2").string(), photo) &&
               write((dir / "drawing.png").string(), drawing(512, 512)) &&
               write((dir / "big.jpg").string(), photoLike(6000, 4000, rng));
     const Batch batches[] = {{150, 160, 120, "jpg"},  {20, 256, 256, "png"},

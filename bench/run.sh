@@ -1,8 +1,9 @@
 #!/bin/bash
 # Benchmarks grayframe builds side by side against decoding alone and ImageMagick's
 # convert, and prints a Markdown report (also kept as WORK_DIR/report.md).
-# Usage: bench/run.sh WORK_DIR LABEL=BUILD_DIR...   (each build dir holds grayframe,
-# decode_only and stages; the first one also bench_pictures)
+# Usage: bench/run.sh WORK_DIR LABEL=BUILD_DIR[=PROGRAM]...   (each build dir holds
+# grayframe, decode_only and stages, the first one also bench_pictures; PROGRAM, when
+# given, is the grayframe measured instead of the build dir's, e.g. an unpacked package's)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,14 +11,20 @@ work=$(mkdir -p "$1" && cd "$1" && pwd)
 shift
 labels=()
 dirs=()
+programs=()
 for build in "$@"; do
     labels+=("${build%%=*}")
-    dirs+=("$(cd "${build#*=}" && pwd)")
+    build=${build#*=}
+    dirs+=("$(cd "${build%%=*}" && pwd)")
+    case "$build" in
+        *=*) programs+=("$(realpath "${build#*=}")") ;;
+        *) programs+=("${dirs[-1]}/grayframe") ;;
+    esac
 done
 magick=/usr/bin/convert-im6.q16
 pictures=$work/pictures
 list=$pictures/batch.txt
-[ -f "$list" ] || "${dirs[0]}/bench_pictures" "$pictures"
+[ -f "$list" ] && [ -f "$pictures/photo.jp2" ] || "${dirs[0]}/bench_pictures" "$pictures"
 big=$pictures/big.jpg
 to_raw=(-colorspace Gray -resize 102x80 -background black -gravity center
         -extent 102x80 -depth 4)
@@ -61,8 +68,8 @@ single_calls() {
     for picture in photo drawing; do
         local file=$pictures/$picture.png
         for i in "${!dirs[@]}"; do
-            commands+=(-n "$picture ${labels[i]} raw" "${dirs[i]}/grayframe -printdata -i $file"
-                       -n "$picture ${labels[i]} files" "${dirs[i]}/grayframe -i $file"
+            commands+=(-n "$picture ${labels[i]} raw" "${programs[i]} -printdata -i $file"
+                       -n "$picture ${labels[i]} files" "${programs[i]} -i $file"
                        -n "$picture ${labels[i]} decode" "${dirs[i]}/decode_only $file")
         done
         commands+=(-n "$picture convert raw" "$magick $file ${to_raw[*]} gray:-"
@@ -72,14 +79,26 @@ single_calls() {
     measure single 5 10 2 "${commands[@]}"
 }
 
+# One call on the photo as OpenEXR and as JPEG 2000, formats that the decode helper reads.
+helper_calls() {
+    local commands=() i format
+    for format in exr jp2; do
+        for i in "${!dirs[@]}"; do
+            commands+=(-n "$format ${labels[i]}"
+                       "${programs[i]} -printdata -i $pictures/photo.$format")
+        done
+    done
+    measure helper 5 10 2 "${commands[@]}"
+}
+
 batch() {
     local commands=() loops=() i args=() files=()
     mapfile -t files <"$list"
     for i in "${files[@]}"; do args+=(-i "$i"); done
     for i in "${!dirs[@]}"; do
-        commands+=(-n "${labels[i]} one call" "${dirs[i]}/grayframe -printdata ${args[*]}"
+        commands+=(-n "${labels[i]} one call" "${programs[i]} -printdata ${args[*]}"
                    -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}")
-        loops+=(-n "${labels[i]} each" "sh $here/each.sh grayframe ${dirs[i]}/grayframe $list")
+        loops+=(-n "${labels[i]} each" "sh $here/each.sh grayframe ${programs[i]} $list")
     done
     loops+=(-n "convert each" "sh $here/each.sh convert $magick $list")
     measure batch 5 1 1 "${commands[@]}"
@@ -107,6 +126,25 @@ report_single() {
         done
         echo "| $picture | convert | $(ms "$convert_raw") ms | 1.00 x |" \
              "$(ms "$convert_files") ms | 1.00 x | |"
+    done
+}
+
+report_helper() {
+    local i format same
+    echo "### One call on the 512 x 512 photo as OpenEXR and JPEG 2000 (decode helper; median of 5 rounds of 10 runs)"
+    echo
+    echo "| format | build | raw stream | bytes |"
+    echo "|---|---|---:|---|"
+    for format in exr jp2; do
+        "${programs[0]}" -printdata -i "$pictures/photo.$format" >"$work/photo.$format.raw"
+        for i in "${!labels[@]}"; do
+            same="same as ${labels[0]}"
+            "${programs[i]}" -printdata -i "$pictures/photo.$format" |
+                cmp -s - "$work/photo.$format.raw" || same="DIFFERENT from ${labels[0]}"
+            [ -s "$work/photo.$format.raw" ] || same="NOT READ"
+            echo "| $format | ${labels[i]} |" \
+                 "$(ms "$(seconds "$work/helper.csv" "$format ${labels[i]}")") ms | $same |"
+        done
     done
 }
 
@@ -141,8 +179,8 @@ report_memory() {
     echo "| build | baseline | grayframe | over baseline / images | decoding alone |"
     echo "|---|---:|---:|---:|---:|"
     for i in "${!dirs[@]}"; do
-        base=$(peak "${dirs[i]}/grayframe" -printdata -i "$thumb")
-        gray=$(peak "${dirs[i]}/grayframe" -printdata -i "$big")
+        base=$(peak "${programs[i]}" -printdata -i "$thumb")
+        gray=$(peak "${programs[i]}" -printdata -i "$big")
         decode=$(peak "${dirs[i]}/decode_only" "$big")
         echo "| ${labels[i]} | $((base / 1024)) MiB | $((gray / 1024)) MiB |" \
              "$(ratio $((gray - base)) "$images") | $((decode / 1024)) MiB |"
@@ -164,9 +202,12 @@ report_stages() {
 }
 
 single_calls
+helper_calls
 batch
 {
     report_single
+    echo
+    report_helper
     echo
     report_batch
     echo

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross-building for 64-bit Windows with Debian's mingw-w64 (POSIX thread model):
 #   cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_FIND_ROOT_PATH=PREFIX
 # Libraries and packages are looked up only in the mingw-w64 system directory and in the

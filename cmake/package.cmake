@@ -1,7 +1,27 @@
-# The Debian package: the programs, their manual pages and the CMake package. Build it
-# with cpack -G DEB in the build directory; dpkg-shlibdeps (dpkg-dev) fills in Depends.
-set(GRAYFRAME_MAINTAINER "grayframe developers <grayframe@example.org>"
+# The Debian package: the programs, their manual pages, the CMake package, the private
+# directory, the copyright file and the changelog. Build it with make deb (cpack -G DEB
+# in the minimal build's directory); dpkg-shlibdeps (dpkg-dev) fills in Depends. The
+# Maintainer field is GRAYFRAME_MAINTAINER (make deb MAINTAINER="Name <address>"), by
+# default the DEBFULLNAME and DEBEMAIL of Debian's tools when set.
+if(DEFINED ENV{DEBEMAIL} AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
+  set(default_maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+  string(STRIP "${default_maintainer}" default_maintainer)
+else()
+  set(default_maintainer "grayframe developers <grayframe@example.org>")
+endif()
+set(GRAYFRAME_MAINTAINER "${default_maintainer}"
     CACHE STRING "Maintainer field of the Debian package")
+
+configure_file(packaging/changelog.in changelog @ONLY)
+set(GRAYFRAME_CHANGELOG ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${GRAYFRAME_CHANGELOG}
+  COMMAND ${GZIP_PROGRAM} -9nkf ${CMAKE_CURRENT_BINARY_DIR}/changelog
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog
+  VERBATIM)
+add_custom_target(grayframe_changelog DEPENDS ${GRAYFRAME_CHANGELOG})
+add_dependencies(grayframe grayframe_changelog)
+install(FILES packaging/copyright ${GRAYFRAME_CHANGELOG}
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME grayframe)

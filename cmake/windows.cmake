@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The Windows build (make windows): programs linked statically, so that nothing but
 # the system's own DLLs is needed, and the zip users download:
 # grayframe-VERSION-win64.zip holding a folder of that name with the programs, the

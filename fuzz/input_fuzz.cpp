@@ -7,6 +7,7 @@
 #include <fstream>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 #include "app/messages.h"
@@ -29,10 +30,13 @@ std::string readAll(const std::string& path) {
     return bytes.str();
 }
 
-// The frame straight from the library, empty when it cannot load the file.
+// The frame straight from the library, empty when it cannot load the file. A gray
+// picture (some decoders return one even when asked for colour) counts as colour.
 cv::Mat libraryFrame(const std::string& path, ResizeMode mode) {
     try {
-        const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
+        cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
+        if (image.depth() != CV_8U || image.channels() == 2) return {};
+        if (image.channels() == 1) cv::cvtColor(image, image, cv::COLOR_GRAY2BGR);
         if (!image.empty()) return reduceToFrame(image, mode);
     } catch (...) {
     }

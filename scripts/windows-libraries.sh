@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Cross-builds, once, the libraries grayframe.exe links statically for 64-bit Windows:
 # zlib, libpng, libjpeg-turbo, libtiff and libwebp, then a small OpenCV (core, imgproc,
 # imgcodecs, highgui on its Win32 backend) on top of them, all from Debian's source

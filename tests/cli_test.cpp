@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 
 #include "expected.h"
@@ -170,21 +171,61 @@ TEST(Cli, FailedWritesAreReportedAndTheRunGoesOn) {
     EXPECT_EQ(test::readFile(dir / "fine.png_out.bmp"), expectedBmp(frame));
 }
 
-// Rarely used formats are decoded in a child process: the same pixels, and a decoder
-// that aborts (the DICOM reader does on this file) costs only its own input.
+// Rarely used formats are decoded by the decode helper: the same pixels, whatever type
+// the library returns (a gray PFM comes back with one channel and is taken as a gray
+// PGM is), and a decoder that aborts (the DICOM reader does on this file) costs only its
+// own input.
 TEST(Cli, DecoderCrashCostsOnlyItsInput) {
     const test::TempDir dir;
     const cv::Mat picture = test::makePicture(150, 90, 10);
+    cv::Mat gray, grayFloat;
+    cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
+    gray.convertTo(grayFloat, CV_32F);
     cv::imwrite(dir / "a.ras", picture);
     cv::imwrite(dir / "b.png", picture);
+    cv::imwrite(dir / "gray.pfm", grayFloat);
+    cv::imwrite(dir / "gray.pgm", gray);
     test::writeFile(dir / "crash.dcm", std::string(128, '\0') + "DICM");
     const test::RunResult run = test::runGrayframe(
-        {"-i", "a.ras", "-i", "crash.dcm", "-i", "b.png", "-printdata"}, dir.path);
+        {"-i", "a.ras", "-i", "crash.dcm", "-i", "gray.pfm", "-i", "b.png", "-printdata"},
+        dir.path);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, cannotOpen("crash.dcm"));
     const std::string expected = packedBytes(expectedFrame(dir / "a.ras", FitIn)) +
+                                 packedBytes(expectedFrame(dir / "gray.pgm", FitIn)) +
                                  packedBytes(expectedFrame(dir / "b.png", FitIn));
     EXPECT_TRUE(run.out == expected);
+}
+
+// What the helper sends is taken only when it is a whole picture within the library's
+// limits and the helper ends cleanly; anything else costs only that input.
+TEST(Cli, AHelperThatLiesCostsOnlyItsInput) {
+    const test::TempDir dir;
+    fs::copy_file(GRAYFRAME_PATH, dir / "grayframe");
+    test::writeFile(
+        dir / "grayframe-decode",
+        "#!/bin/sh\n"
+        "head='GFD1\\001\\0\\0\\0\\002\\0\\0\\0\\020\\0\\0\\0'\n"
+        "case \"$2\" in\n"
+        "huge*) printf 'GFD1\\377\\377\\377\\177\\1\\0\\0\\0\\020\\0\\0\\0' ;;\n"
+        "short*) printf \"$head\\1\\2\\3\" ;;\n"
+        "long*) printf \"$head\\1\\2\\3\\4\\5\\6\\7\" ;;\n"
+        "failing*) printf \"$head\\1\\2\\3\\4\\5\\6\"; exit 1 ;;\n"
+        "*) printf \"$head\\1\\2\\3\\4\\5\\6\" ;;\n"
+        "esac\n");
+    fs::permissions(dir / "grayframe-decode", fs::perms::owner_all);
+    std::vector<std::string> args{"-printdata"};
+    for (const char* name : {"huge", "short", "long", "failing", "fine"}) {
+        test::writeFile(dir / name, "not a common format");
+        args.insert(args.end(), {"-i", name});
+    }
+    const test::RunResult run = test::runProgram(dir / "grayframe", args, dir.path);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, cannotOpen("huge") + cannotOpen("short") + cannotOpen("long") +
+                           cannotOpen("failing"));
+    const cv::Mat fine =
+        (cv::Mat_<cv::Vec3b>(1, 2) << cv::Vec3b(1, 2, 3), cv::Vec3b(4, 5, 6));
+    EXPECT_TRUE(run.out == packedBytes(reduceToFrame(fine, FitIn)));
 }
 
 // The preview module is looked up only on "-show", beside the program or where it is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the Windows build (grayframe.exe) under wine beside the Linux build on the same
 // pictures: the frames, BMPs and raw streams must be the same bytes, the headers and
 // messages too but for their CR LF line ends.

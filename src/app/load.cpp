@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
-#include "app/decode_child.h"
+#include "app/decode_helper.h"
 #include "app/jpeg_check.h"
 
 namespace {
@@ -40,12 +41,23 @@ bool hasCommonSignature(const std::string& bytes) {
            startsWith(std::string("MM\0+", 4));
 }
 
+// The decoded picture as the frame reduction takes it: 8-bit samples in 3 or 4
+// channels; a gray one (which some decoders return even when asked for colour) gets
+// three equal channels. Empty for anything else.
+cv::Mat asColour(const cv::Mat& image) {
+    if (image.empty() || image.depth() != CV_8U || image.channels() == 2) return {};
+    if (image.channels() != 1) return image;
+    cv::Mat colour;
+    cv::cvtColor(image, colour, cv::COLOR_GRAY2BGR);
+    return colour;
+}
+
 }  // namespace
 
 cv::Mat loadColourImage(const std::string& path) {
     if (!isRegularFile(path)) return {};
     const std::string start = fileStart(path);
-    if (!hasCommonSignature(start)) return decodeInChild(path);
+    if (!hasCommonSignature(start)) return asColour(decodeInHelper(path));
     if (start.compare(0, 3, "\xFF\xD8\xFF") == 0 && !jpegReachesItsEnd(path)) return {};
-    return cv::imread(path, cv::IMREAD_COLOR);
+    return asColour(cv::imread(path, cv::IMREAD_COLOR));
 }

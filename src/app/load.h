@@ -3,10 +3,11 @@
 #include <opencv2/core.hpp>
 #include <string>
 
-// The picture at path as 8-bit BGR, or an empty image when path is not a regular file
-// or cannot be decoded; a JPEG cut before its end counts as one that cannot be decoded
-// (see jpegReachesItsEnd). Files that
-// are not PNG, JPEG, BMP, TIFF, WebP or PNM are decoded in a child process, so that a
-// crash in a rarely used decoder costs only this input. May throw what the library
-// throws (for example for a declared size beyond its limits).
+// The picture at path as 8-bit BGR (or BGRA), or an empty image when path is not a
+// regular file or cannot be decoded; a JPEG cut before its end counts as one that
+// cannot be decoded (see jpegReachesItsEnd). Files that are not PNG, JPEG, BMP, TIFF,
+// WebP or PNM are decoded by the decode helper (app/decode_helper.h), so that a crash in
+// a rarely used decoder costs only this input and every format of the system's OpenCV
+// is read; its picture is then taken exactly as one decoded here. May throw what the
+// library throws (for example for a declared size beyond its limits).
 cv::Mat loadColourImage(const std::string& path);

@@ -4,20 +4,12 @@
 #include <unistd.h>
 
 #include "app/messages.h"
+#include "app/program_directory.h"
 #include "preview/preview.h"
 
 namespace {
 
 using PreviewEntry = decltype(&grayframe_show_preview);
-
-// The directory of the running program, with a trailing slash; empty if unknown.
-std::string programDirectory() {
-    std::string path(4096, '\0');
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<size_t>(length) == path.size()) return {};
-    path.resize(static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1);
-}
 
 PreviewEntry loadEntry() {
     const std::string directory = programDirectory();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/preview_module.h"
 #include "preview/preview.h"
 
