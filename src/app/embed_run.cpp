@@ -1,10 +1,9 @@
 #include "app/embed_run.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <opencv2/core/utility.hpp>
@@ -27,9 +26,9 @@ std::string unreadableCause(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) return std::strerror(errno);
     if (!S_ISREG(status.st_mode)) return "not a regular file";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::strerror(errno);
+    std::fclose(file);
     return "damaged, too large, or not a picture format this program reads";
 }
 
@@ -63,15 +62,17 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode) {
     return {};
 }
 
-// Stages text for path; "" or the problem. An existing path that is not a regular
-// file (through links) is refused here, so that the commits that follow hardly fail.
+// Stages text for path, its lines ending as text files' do here; "" or the problem. An
+// existing path that is not a regular file (through links) is refused here, so that the
+// commits that follow hardly fail.
 std::string stage(std::optional<StagedFile>& staged, const std::string& path,
                   const std::string& text) {
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
         return "cannot write " + quoted(path) + ": not a regular file";
     errno = 0;
-    staged = stageOutputFile(path, text.data(), text.size(), SameContent::Keep);
+    const std::string file = withTextFileLineEnds(text);
+    staged = stageOutputFile(path, file.data(), file.size(), SameContent::Keep);
     if (staged) return {};
     return "cannot write " + quoted(path) +
            (errno ? ": " + std::string(std::strerror(errno)) : "");

@@ -1,9 +1,9 @@
 #include "app/load.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <cstdio>
+#include <memory>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -19,11 +19,10 @@ bool isRegularFile(const std::string& path) {
 
 std::string fileStart(const std::string& path) {
     char bytes[16] = {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    const ssize_t n = ::read(fd, bytes, sizeof bytes);
-    ::close(fd);
-    return std::string(bytes, n > 0 ? static_cast<size_t>(n) : 0);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return {};
+    return std::string(bytes, std::fread(bytes, 1, sizeof bytes, file.get()));
 }
 
 // True when bytes (the start of a file) carry the signature of PNG, JPEG, BMP, TIFF,

@@ -13,6 +13,7 @@
 #include "app/messages.h"
 #include "app/picture_size.h"
 #include "app/pipeline.h"
+#include "app/standard_streams.h"
 #include "app/written_inputs.h"
 #include "frame/frame.h"
 #include "packed/output_file.h"
@@ -114,6 +115,7 @@ int runConversion(int argc, const char* const* argv, PreviewFunction preview) {
     const std::vector<std::ptrdiff_t> after =
         latestWriters(inputs, options->printData, streams);
     keepLibrariesOffStandardError();
+    keepStandardOutputBinary();
     protectOutputFiles();
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     // One thread each: starting a pool costs more than it saves on a 102 x 80 frame.

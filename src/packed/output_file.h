@@ -49,5 +49,9 @@ void discardOutputFile(const StagedFile& staged);
 // functions above; call it early when threads are started later.
 void protectOutputFiles();
 
+// The text with the line ends of this platform's text files: LF as it is, or CR LF on
+// Windows.
+std::string withTextFileLineEnds(const std::string& text);
+
 // Writes size bytes to the descriptor fd, going on after short writes and EINTR.
 bool writeAll(int fd, const void* bytes, std::size_t size);

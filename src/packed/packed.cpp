@@ -48,7 +48,7 @@ void writeHeaderText(std::ostream& out, const cv::Mat& frame) {
 }
 
 bool writeHeaderFile(const std::string& path, const cv::Mat& frame) {
-    const std::string text = headerText(packFrame(frame));
+    const std::string text = withTextFileLineEnds(headerText(packFrame(frame)));
     return writeOutputFile(path, text.data(), text.size());
 }
 

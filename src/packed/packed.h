@@ -28,8 +28,9 @@ PackedFrame packFrame(const cv::Mat& frame);
 // Writes the 89-line C text declaring c_imgData, one line per frame row.
 void writeHeaderText(std::ostream& out, const cv::Mat& frame);
 
-// Writes the header text to path as one whole file (see writeOutputFile). False when
-// it could not be written in full; path is then as it was.
+// Writes the header text to path as one whole file (see writeOutputFile), its lines
+// ending as text files' do here (CR LF on Windows). False when it could not be written
+// in full; path is then as it was.
 bool writeHeaderFile(const std::string& path, const cv::Mat& frame);
 
 // Writes the frame as an 8-bit gray BMP (the library's own encoder) to path as one whole

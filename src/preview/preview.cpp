@@ -1,58 +1,15 @@
 #include "preview/preview.h"
 
-#include <dlfcn.h>
-
 #include <chrono>
 #include <opencv2/highgui.hpp>
 #include <thread>
 
+#include "preview/display.h"
 #include "preview/layout.h"
 
 namespace {
 
 const char* const OUTPUT_WINDOW = "output";
-const cv::Size DEFAULT_SCREEN(1024, 768);
-
-// A connection to the X display named by the environment, through a libX11 loaded only
-// for this, so that the window library is never asked to start without a display (it
-// would end the process). It stays open until the preview is over: an X server whose
-// last client leaves resets itself and refuses new clients meanwhile, the window
-// library's among them.
-struct DisplayProbe {
-    void* x11 = nullptr;
-    void* display = nullptr;  // null when no display can be reached
-    int (*close)(void*) = nullptr;
-    cv::Size screen = DEFAULT_SCREEN;  // the default screen's size, if X tells it
-};
-
-DisplayProbe openDisplay() {
-    DisplayProbe probe;
-    probe.x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!probe.x11) return probe;
-    using OpenDisplay = void* (*)(const char*);
-    using DefaultScreen = int (*)(void*);
-    using ScreenSide = int (*)(void*, int);
-    const auto open = reinterpret_cast<OpenDisplay>(::dlsym(probe.x11, "XOpenDisplay"));
-    const auto screen =
-        reinterpret_cast<DefaultScreen>(::dlsym(probe.x11, "XDefaultScreen"));
-    const auto width = reinterpret_cast<ScreenSide>(::dlsym(probe.x11, "XDisplayWidth"));
-    const auto height =
-        reinterpret_cast<ScreenSide>(::dlsym(probe.x11, "XDisplayHeight"));
-    probe.close =
-        reinterpret_cast<decltype(probe.close)>(::dlsym(probe.x11, "XCloseDisplay"));
-    probe.display = open && probe.close ? open(nullptr) : nullptr;
-    if (probe.display && screen && width && height) {
-        const int number = screen(probe.display);
-        const cv::Size asked(width(probe.display, number), height(probe.display, number));
-        if (asked.width > 0 && asked.height > 0) probe.screen = asked;
-    }
-    return probe;
-}
-
-void closeDisplay(const DisplayProbe& probe) {
-    if (probe.display) probe.close(probe.display);
-    if (probe.x11) ::dlclose(probe.x11);
-}
 
 // Qt hides a window the user closed (visible 0); GTK forgets it, and then reports no
 // autosize state (-1), while it never reports visibility (always -1).
@@ -102,7 +59,7 @@ void waitForUser(const std::string& name, const cv::Mat& image, const cv::Mat& f
 
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame) {
     const DisplayProbe probe = openDisplay();
-    if (!probe.display) {
+    if (!probe.reachable) {
         closeDisplay(probe);
         return false;
     }

@@ -7,8 +7,8 @@
 // "output", laid out on the display's screen by layoutPreview: the frame enlarged to
 // whole blocks of its pixels, both windows resizable and without tool or status bars.
 // Waits until a key is pressed in either or either is closed; all windows are
-// destroyed on return. Returns false, having opened nothing, when no X display can be
-// reached. Never throws: a failing window call ends the preview early.
+// destroyed on return. Returns false, having opened nothing, when no display can be
+// reached (displayReachable). Never throws: a failing window call ends the preview early.
 bool showPreview(const std::string& name, const cv::Mat& image, const cv::Mat& frame);
 
 // The preview module's entry point, looked up by this name when the program loads the

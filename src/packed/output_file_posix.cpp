@@ -219,3 +219,5 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
     }
     return true;
 }
+
+std::string withTextFileLineEnds(const std::string& text) { return text; }

@@ -1,0 +1,160 @@
+#!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
+# Cross-builds, once, the libraries grayframe.exe links statically for 64-bit Windows:
+# zlib, libpng, libjpeg-turbo, libtiff and libwebp, then a small OpenCV (core, imgproc,
+# imgcodecs, highgui on its Win32 backend) on top of them, all from Debian's source
+# packages; nothing else is downloaded.
+#   scripts/windows-libraries.sh WORK_DIR PREFIX [OPENCV_SOURCE_TREE]
+# The sources are fetched into WORK_DIR/src-debian through source entries derived from
+# this system's apt configuration, which is left as it is. Each library is built once;
+# a finished one is marked PREFIX/.done-NAME.
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mkdir -p "$1" && cd "$1" && pwd)
+prefix=$(mkdir -p "$2" && cd "$2" && pwd)
+opencv_tree=${3:-}
+jobs=${JOBS:-2}
+toolchain="$here/cmake/mingw-w64-x86_64.cmake"
+sources="$work/src-debian"
+
+[ -f "$prefix/.complete" ] && exit 0
+
+# Writes deb-src twins of the system's deb entries into the private apt tree $1.
+derive_source_entries() {
+    mkdir -p "$1/sources.list.d"
+    : >"$1/sources.list"
+    for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$list" ] || continue
+        sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" >>"$1/sources.list"
+    done
+    for entries in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$entries" ] || continue
+        sed 's/^Types:.*/Types: deb-src/' "$entries" >"$1/sources.list.d/$(basename "$entries")"
+    done
+}
+
+# Fetches and unpacks the Debian source package $1 (of the binary package $2) into
+# $sources, once; prints its tree.
+# The package lists are fetched on the first call of a run.
+fetch_source() {
+    if [ ! -f "$sources/.complete-$1" ]; then
+        apt_dir="$work/apt"
+        if [ ! -f "$apt_dir/.updated-$$" ]; then
+            rm -rf "$apt_dir"
+            mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$sources"
+            derive_source_entries "$apt_dir"
+        fi
+        package=$1
+        binary=$2
+        set -- -o "Dir::Etc::SourceList=$apt_dir/sources.list" \
+            -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d" \
+            -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" \
+            -o "APT::Sandbox::User=root"
+        if [ ! -f "$apt_dir/.updated-$$" ]; then
+            apt-get "$@" -qq update >&2
+            touch "$apt_dir/.updated-$$"
+        fi
+        # The version installed here first (what the Linux build runs on), then the
+        # others known, newest first: a mirror may lack some.
+        installed=$(dpkg-query -W -f='${source:Version}' "$binary" 2>/dev/null || true)
+        known=$(apt-cache "$@" showsrc "$package" | sed -n 's/^Version: //p' |
+            grep -vxF "${installed:-none}" | sort -ruV)
+        for version in $installed $known; do
+            (cd "$sources" && rm -rf "$package"-[0-9]* &&
+                apt-get "$@" -qq source "$package=$version" >&2) &&
+                touch "$sources/.complete-$package" && break
+        done
+        [ -f "$sources/.complete-$package" ] || exit 1
+        set -- "$package"
+    fi
+    find "$sources" -mindepth 1 -maxdepth 1 -type d -name "$1-[0-9]*" | head -n 1
+}
+
+# Configures, builds and installs the CMake project in $1 into the prefix as static
+# libraries, with the further options given.
+cmake_build() {
+    tree=$1
+    shift
+    [ -d "$tree" ] || exit 1
+    rm -rf "$work/build/$(basename "$tree")"
+    cmake -S "$tree" -B "$work/build/$(basename "$tree")" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+        -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
+    cmake --build "$work/build/$(basename "$tree")" -j "$jobs"
+    cmake --install "$work/build/$(basename "$tree")" >/dev/null
+}
+
+# Its static library alone, installed as libz.a where the other builds look for it.
+build_zlib() {
+    tree=$(fetch_source zlib zlib1g)
+    build="$work/build/zlib"
+    rm -rf "$build"
+    cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+    cmake --build "$build" -j "$jobs" --target zlibstatic
+    mkdir -p "$prefix/include" "$prefix/lib"
+    cp "$tree/zlib.h" "$build/zconf.h" "$prefix/include/"
+    cp "$build/libzlibstatic.a" "$prefix/lib/libz.a"
+}
+
+build_libpng() {
+    cmake_build "$(fetch_source libpng1.6 libpng16-16)" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
+        -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_FRAMEWORK=OFF
+}
+
+build_libjpeg_turbo() {
+    cmake_build "$(fetch_source libjpeg-turbo libjpeg62-turbo)" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+        -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
+}
+
+build_tiff() {
+    cmake_build "$(fetch_source tiff libtiff6)" -Dtiff-tools=OFF -Dtiff-tests=OFF \
+        -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON \
+        -Djbig=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF \
+        -Dpixarlog=ON
+}
+
+build_libwebp() {
+    cmake_build "$(fetch_source libwebp libwebp7)" -DWEBP_BUILD_ANIM_UTILS=OFF \
+        -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
+        -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF \
+        -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF
+}
+
+# The same compiler optimisation and CPU baseline as the Linux builds, so that all
+# compute alike; the decoders above stay in their libraries' own defaults.
+build_opencv() {
+    tree=${opencv_tree:-$(fetch_source opencv libopencv-dev)}
+    [ -f "$tree/CMakeLists.txt" ] || {
+        echo "no OpenCV source tree at '$tree'" >&2
+        exit 1
+    }
+    cmake_build "$tree" -DCPU_BASELINE=SSE2 -DCPU_BASELINE_DISABLE=SSE3 \
+        -DCMAKE_CXX_FLAGS_RELEASE=-O2 -DCMAKE_C_FLAGS_RELEASE=-O2 \
+        -DOPENCV_DOWNLOAD_TRIES_LIST= -DBUILD_LIST=core,imgproc,imgcodecs,highgui \
+        -DWITH_WIN32UI=ON -DWITH_GTK=OFF -DWITH_QT=OFF -DWITH_OPENGL=OFF -DWITH_VTK=OFF \
+        -DWITH_PNG=ON -DWITH_JPEG=ON -DWITH_TIFF=ON -DWITH_WEBP=ON \
+        -DBUILD_PNG=OFF -DBUILD_JPEG=OFF -DBUILD_TIFF=OFF -DBUILD_WEBP=OFF -DBUILD_ZLIB=OFF \
+        -DWITH_IMGCODEC_PXM=ON -DWITH_IMGCODEC_HDR=ON -DWITH_IMGCODEC_SUNRASTER=ON \
+        -DWITH_IMGCODEC_PFM=ON -DWITH_OPENEXR=OFF -DWITH_JASPER=OFF -DWITH_OPENJPEG=OFF \
+        -DWITH_GDAL=OFF -DWITH_GDCM=OFF -DWITH_IPP=OFF -DWITH_OPENCL=OFF -DWITH_ITT=OFF \
+        -DWITH_LAPACK=OFF -DWITH_EIGEN=OFF -DWITH_TBB=OFF -DWITH_OPENMP=OFF \
+        -DWITH_FFMPEG=OFF -DWITH_GSTREAMER=OFF -DWITH_DSHOW=OFF -DWITH_MSMF=OFF \
+        -DWITH_DIRECTX=OFF -DWITH_OPENCL_D3D11_NV=OFF -DWITH_1394=OFF \
+        -DWITH_PROTOBUF=OFF -DWITH_QUIRC=OFF -DWITH_ADE=OFF -DWITH_CUDA=OFF \
+        -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF \
+        -DBUILD_opencv_apps=OFF -DBUILD_JAVA=OFF -DBUILD_opencv_python2=OFF \
+        -DBUILD_opencv_python3=OFF -DOPENCV_GENERATE_PKGCONFIG=OFF \
+        -DOPENCV_PYTHON_SKIP_DETECTION=ON -DOPENCV_ENABLE_NONFREE=OFF \
+        -DENABLE_PRECOMPILED_HEADERS=OFF -DBUILD_WITH_STATIC_CRT=OFF
+}
+
+for library in zlib libpng libjpeg_turbo tiff libwebp opencv; do
+    [ -f "$prefix/.done-$library" ] && continue
+    echo "building $library for Windows" >&2
+    "build_$library"
+    touch "$prefix/.done-$library"
+done
+touch "$prefix/.complete"

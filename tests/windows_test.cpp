@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: Apache-2.0
+// Runs the Windows build (grayframe.exe) under wine beside the Linux build on the same
+// pictures: the frames, BMPs and raw streams must be the same bytes, the headers and
+// messages too but for their CR LF line ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <thread>
+
+#include "support.h"
+#include "xserver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const test::Environment WINE_ENV{"WINEPREFIX=" GRAYFRAME_WINE_PREFIX, "WINEDEBUG=-all",
+                                 "DISPLAY"};
+
+std::string withCrLf(const std::string& text) {
+    std::string result;
+    for (const char c : text)
+        result += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return result;
+}
+
+std::string cannotOpen(const std::string& name) {
+    return "image '" + name +
+           "'kann nicht ge\xF6"
+           "ffnet werden.\n";
+}
+
+test::RunResult runWindows(const std::vector<std::string>& args, const std::string& dir,
+                           const test::Environment& env = WINE_ENV) {
+    std::vector<std::string> wineArgs{GRAYFRAME_WINDOWS_EXE};
+    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+    return test::runProgram("/usr/bin/wine", wineArgs, dir, 120, env);
+}
+
+// A 102 x 80 picture whose frame under "stretch" is the byte 0x0A throughout: levels 0
+// and 10 in alternate columns.
+cv::Mat lineFeedPicture() {
+    cv::Mat picture(80, 102, CV_8UC3, cv::Scalar::all(0));
+    for (int x = 1; x < picture.cols; x += 2) picture.col(x).setTo(cv::Scalar::all(0xA7));
+    return picture;
+}
+
+// The pictures of the batch, a missing and a damaged file among them; names with
+// blanks and with characters beyond any single-byte code page (UTF-8, as in the
+// program's manifest).
+std::vector<std::string> writePictures(const test::TempDir& dir) {
+    const cv::Mat photo = test::makePicture(640, 480, 21);
+    const std::vector<std::pair<std::string, cv::Mat>> pictures{
+        {"photo.png", photo},
+        {"photo.jpg", photo},
+        {"photo.webp", photo},
+        {"photo.tif", photo},
+        {"tall.bmp", test::makePicture(90, 700, 22)},
+        {"line feeds.png", lineFeedPicture()},
+        {"gr\xC3\xB6\xC3\x9F\x65 \xE6\x97\xA5\xE6\x9C\xAC.png",
+         test::makePicture(50, 50, 24)}};
+    std::vector<std::string> names;
+    for (const auto& [name, picture] : pictures) {
+        EXPECT_TRUE(cv::imwrite(dir / name, picture)) << name;
+        names.push_back(name);
+    }
+    test::writeFile(dir / "damaged.png", "\x89PNG\r\n\x1a\nnot a picture at all");
+    names.insert(names.begin() + 2, {"missing \xC3\xB1.png", "damaged.png"});
+    return names;
+}
+
+std::vector<std::string> withInputs(std::vector<std::string> args,
+                                    const std::vector<std::string>& names) {
+    for (const std::string& name : names) args.insert(args.end(), {"-i", name});
+    return args;
+}
+
+// The outputs written beside names, removed once read.
+std::map<std::string, std::string> takeOutputs(const test::TempDir& dir,
+                                               const std::vector<std::string>& names) {
+    std::map<std::string, std::string> outputs;
+    for (const std::string& name : names) {
+        for (const char* suffix : {"_out.bmp", "_out.h"}) {
+            const std::string path = dir / (name + suffix);
+            if (fs::exists(path)) outputs[name + suffix] = test::readFile(path);
+            fs::remove(path);
+        }
+    }
+    return outputs;
+}
+
+TEST(Windows, SameBytesAsLinuxInEveryMode) {
+    ASSERT_TRUE(fs::exists(GRAYFRAME_WINDOWS_EXE)) << "make windows first";
+    const test::TempDir dir;
+    const std::vector<std::string> names = writePictures(dir);
+    const std::string messages =
+        cannotOpen("missing \xC3\xB1.png") + cannotOpen("damaged.png");
+    for (const char* mode : {"fitin", "fitout", "stretch"}) {
+        SCOPED_TRACE(mode);
+        const auto args = withInputs({"-resizemode", mode, "-printdata"}, names);
+        const test::RunResult linux = test::runProgram(GRAYFRAME_PATH, args, dir.path);
+        const test::RunResult windows = runWindows(args, dir.path);
+        EXPECT_EQ(linux.status, 0);
+        EXPECT_EQ(linux.err, messages);
+        EXPECT_EQ(windows.status, 0);
+        EXPECT_EQ(windows.err, withCrLf(messages));
+        EXPECT_EQ(linux.out.size(), 4080 * (names.size() - 2));
+        EXPECT_TRUE(windows.out == linux.out) << "the raw streams differ";
+        if (std::string(mode) == "stretch") {
+            EXPECT_GE(std::count(windows.out.begin(), windows.out.end(), '\n'), 4080);
+        }
+
+        // Without a display "-show" is reported once and the files are written.
+        const auto fileArgs = withInputs({"-show", "-resizemode", mode}, names);
+        const test::RunResult linuxFiles =
+            test::runProgram(GRAYFRAME_PATH, fileArgs, dir.path, 60, {"DISPLAY"});
+        const auto expected = takeOutputs(dir, names);
+        const test::RunResult windowsFiles = runWindows(fileArgs, dir.path);
+        const auto actual = takeOutputs(dir, names);
+        EXPECT_EQ(windowsFiles.status, 0);
+        EXPECT_EQ(windowsFiles.err, withCrLf(linuxFiles.err));
+        EXPECT_EQ(expected.size(), 2 * (names.size() - 2));
+        ASSERT_EQ(actual.size(), expected.size());
+        for (const auto& [output, bytes] : expected) {
+            const bool header = output.back() == 'h';
+            EXPECT_TRUE(actual.at(output) == (header ? withCrLf(bytes) : bytes))
+                << output << " differs";
+        }
+    }
+}
+
+TEST(Windows, RefusedCommandLine) {
+    const test::TempDir dir;
+    const test::RunResult run =
+        runWindows({"-resizemode", "sideways", "-i", "a.png"}, dir.path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "wrong commandline\r\n");
+    EXPECT_EQ(run.out, "");
+}
+
+// grayframe-embed.exe beside grayframe.exe writes the Linux program's frame set.
+TEST(Windows, EmbedWritesTheSameFrameSet) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 25));
+    cv::imwrite(dir / "b.jpg", test::makePicture(64, 96, 26));
+    fs::create_directory(dir / "linux");
+    fs::create_directory(dir / "windows");
+    const std::string windowsEmbed =
+        (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
+    const std::vector<std::string> args{"--name", "pics",  "--mode",
+                                        "fitout", "a.png", "b.jpg"};
+    std::vector<std::string> linuxArgs = args, windowsArgs{windowsEmbed};
+    linuxArgs.insert(linuxArgs.end(), {"--output-dir", "linux"});
+    windowsArgs.insert(windowsArgs.end(), args.begin(), args.end());
+    windowsArgs.insert(windowsArgs.end(), {"--output-dir", "windows"});
+    EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, linuxArgs, dir.path).status, 0);
+    const test::RunResult run =
+        test::runProgram("/usr/bin/wine", windowsArgs, dir.path, 120, WINE_ENV);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const char* file : {"pics.h", "pics.c"})
+        EXPECT_EQ(test::readFile(dir / ("windows/" + std::string(file))),
+                  withCrLf(test::readFile(dir / ("linux/" + std::string(file)))))
+            << file;
+}
+
+// Starts grayframe.exe with args in dir on x's display and waits until its window
+// titled title shows. Wine's desktop process, started by an earlier call without a
+// display, outlives that call by a second or two, and a call in that time has no
+// display either: such a call is made again, its outputs removed. Null when no window
+// came up.
+std::unique_ptr<test::Child> startWithWindow(test::XServer& x, const std::string& dir,
+                                             const std::vector<std::string>& args,
+                                             const std::string& title) {
+    test::Environment env = WINE_ENV;
+    env.back() = "DISPLAY=" + x.name;
+    std::vector<std::string> wineArgs{GRAYFRAME_WINDOWS_EXE};
+    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        auto run = std::make_unique<test::Child>("/usr/bin/wine", wineArgs, dir, env);
+        for (int tries = 0; tries < 600 && run->running(); ++tries) {
+            if (test::findWindow(x, title)) return run;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        const test::RunResult ended = run->finish();
+        if (ended.err != "cannot show the preview: no usable display\r\n") return nullptr;
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().string().find("_out.") != std::string::npos)
+                fs::remove(entry.path());
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    }
+    return nullptr;
+}
+
+// The preview on wine's X11 driver: both windows come up by name, the frame is drawn,
+// a key ends the preview and only then are the outputs written.
+TEST(Windows, PreviewEndsOnKey) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 23));
+    test::XServer x;
+    const auto run = startWithWindow(x, dir.path, {"-show", "-i", "a.png"}, "a.png");
+    ASSERT_TRUE(run);
+    const test::WindowId output = test::waitForWindow(x, "output", 60);
+    ASSERT_NE(output, 0u);
+    cv::Mat shown;
+    for (int tries = 0; tries < 500 && cv::countNonZero(shown) == 0; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const cv::Mat picture = test::windowPicture(x, output);
+        if (!picture.empty()) cv::cvtColor(picture, shown, cv::COLOR_BGR2GRAY);
+    }
+    ASSERT_GT(cv::countNonZero(shown), 0) << "the frame is not drawn";
+    EXPECT_FALSE(fs::exists(dir / "a.png_out.bmp"));
+    test::pressKey(x, output);
+    const test::RunResult result = run->finish(60);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(fs::exists(dir / "a.png_out.bmp") && fs::exists(dir / "a.png_out.h"));
+}
+
+}  // namespace
