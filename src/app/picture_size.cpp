@@ -1,21 +1,22 @@
 #include "app/picture_size.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 
 namespace {
 
 using Pixels = std::optional<std::uint64_t>;
 
 // The size bytes of the file at offset, zeros past its end.
-std::string bytesAt(int fd, std::uint64_t offset, std::size_t size) {
+std::string bytesAt(std::istream& file, std::uint64_t offset, std::size_t size) {
     std::string bytes(size, '\0');
-    if (offset < (std::uint64_t{1} << 62))
-        (void)::pread(fd, bytes.data(), size, static_cast<off_t>(offset));
+    file.clear();
+    if (offset < (std::uint64_t{1} << 62) &&
+        file.seekg(static_cast<std::streamoff>(offset)))
+        file.read(bytes.data(), static_cast<std::streamsize>(size));
     return bytes;
 }
 
@@ -31,10 +32,10 @@ std::uint32_t number(const std::string& bytes, std::size_t at, int size, bool bi
 
 Pixels area(std::uint64_t width, std::uint64_t height) { return width * height; }
 
-Pixels jpegPixels(int fd) {
+Pixels jpegPixels(std::istream& file) {
     std::uint64_t offset = 2;
     for (int segments = 0; segments < 1000; ++segments) {
-        const std::string marker = bytesAt(fd, offset, 9);
+        const std::string marker = bytesAt(file, offset, 9);
         if (static_cast<unsigned char>(marker[0]) != 0xFF) return {};
         const int code = static_cast<unsigned char>(marker[1]);
         if (code == 0xFF) {  // a fill byte
@@ -50,11 +51,11 @@ Pixels jpegPixels(int fd) {
     return {};
 }
 
-Pixels tiffPixels(int fd, bool bigEndian) {
-    const std::uint32_t directory = number(bytesAt(fd, 4, 4), 0, 4, bigEndian);
-    const std::string count = bytesAt(fd, directory, 2);
+Pixels tiffPixels(std::istream& file, bool bigEndian) {
+    const std::uint32_t directory = number(bytesAt(file, 4, 4), 0, 4, bigEndian);
+    const std::string count = bytesAt(file, directory, 2);
     const std::string entries =
-        bytesAt(fd, directory + 2, 12 * std::size_t{number(count, 0, 2, bigEndian)});
+        bytesAt(file, directory + 2, 12 * std::size_t{number(count, 0, 2, bigEndian)});
     std::uint64_t width = 0, height = 0;
     for (std::size_t at = 0; at + 12 <= entries.size(); at += 12) {
         const std::uint32_t tag = number(entries, at, 2, bigEndian);
@@ -95,22 +96,22 @@ Pixels pnmPixels(const std::string& start) {
     return area(sides[0], sides[1]);
 }
 
-Pixels headerPixels(int fd) {
-    const std::string start = bytesAt(fd, 0, 512);
+Pixels headerPixels(std::istream& file) {
+    const std::string start = bytesAt(file, 0, 512);
     const auto startsWith = [&](const std::string& prefix) {
         return start.compare(0, prefix.size(), prefix) == 0;
     };
     if (startsWith("\x89PNG\r\n\x1a\n"))
         return area(number(start, 16, 4, true), number(start, 20, 4, true));
-    if (startsWith("\xFF\xD8")) return jpegPixels(fd);
+    if (startsWith("\xFF\xD8")) return jpegPixels(file);
     if (startsWith("BM")) {
         if (number(start, 14, 4, false) == 12)
             return area(number(start, 18, 2, false), number(start, 20, 2, false));
         const auto height = static_cast<std::int32_t>(number(start, 22, 4, false));
         return area(number(start, 18, 4, false), std::abs(std::int64_t{height}));
     }
-    if (startsWith(std::string("II*\0", 4))) return tiffPixels(fd, false);
-    if (startsWith(std::string("MM\0*", 4))) return tiffPixels(fd, true);
+    if (startsWith(std::string("II*\0", 4))) return tiffPixels(file, false);
+    if (startsWith(std::string("MM\0*", 4))) return tiffPixels(file, true);
     if (startsWith("RIFF") && start.compare(8, 4, "WEBP") == 0) return webpPixels(start);
     if (start[0] == 'P' && start[1] >= '1' && start[1] <= '6') return pnmPixels(start);
     return {};
@@ -121,9 +122,7 @@ Pixels headerPixels(int fd) {
 std::optional<std::uint64_t> declaredPixels(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
-    const Pixels pixels = headerPixels(fd);
-    ::close(fd);
-    return pixels;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return {};
+    return headerPixels(file);
 }

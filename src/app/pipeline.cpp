@@ -1,6 +1,8 @@
 #include "app/pipeline.h"
 
+#ifndef _WIN32
 #include <sched.h>
+#endif
 
 #include <algorithm>
 #include <condition_variable>
@@ -128,9 +130,13 @@ void runPipeline(std::size_t count, const std::vector<std::ptrdiff_t>& after,
 }
 
 unsigned usableProcessors() {
+#ifdef _WIN32
+    return std::max(1u, std::thread::hardware_concurrency());
+#else
     cpu_set_t set;
     CPU_ZERO(&set);
     if (::sched_getaffinity(0, sizeof set, &set) != 0)
         return std::max(1u, std::thread::hardware_concurrency());
     return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
+#endif
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -22,6 +23,19 @@ struct Place {
     Inode inode;
 };
 
+#ifdef _WIN32
+// Windows: where a name leads as the standard library resolves it (no inodes).
+struct Resolver {
+    Place place(const std::string& path) {
+        std::error_code error;
+        Place place;
+        const std::filesystem::path resolved =
+            std::filesystem::weakly_canonical(path, error);
+        if (!error) place.path = resolved.string();
+        return place;
+    }
+};
+#else
 std::string realPath(const std::string& path) {
     const std::unique_ptr<char, void (*)(void*)> real(::realpath(path.c_str(), nullptr),
                                                       std::free);
@@ -71,6 +85,7 @@ struct Resolver {
         return place;  // links that go round in circles
     }
 };
+#endif
 
 // The latest writers seen so far, by place and by inode.
 struct Writers {
