@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 #include <sstream>
 
+#include "app/jpeg_check.h"
 #include "app/messages.h"
 #include "app/run.h"
 #include "fuzz_support.h"
@@ -30,9 +31,14 @@ std::string readAll(const std::string& path) {
     return bytes.str();
 }
 
+bool isJpeg(const std::string& path) {
+    return readAll(path).compare(0, 3, "\xFF\xD8\xFF") == 0;
+}
+
 // The frame straight from the library, empty when it cannot load the file. A gray
 // picture (some decoders return one even when asked for colour) counts as colour.
 cv::Mat libraryFrame(const std::string& path, ResizeMode mode) {
+    if (isJpeg(path) && !jpegReachesItsEnd(path)) return {};  // cut: refused by rule
     try {
         cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
         if (image.depth() != CV_8U || image.channels() == 2) return {};
