@@ -10,6 +10,8 @@
 #include <system_error>
 #include <thread>
 
+#include "packed/output_file.h"
+
 namespace {
 
 struct Slot {
@@ -117,11 +119,13 @@ void runPipeline(std::size_t count, const std::vector<std::ptrdiff_t>& after,
     Batch batch(count, after, limits, steps);
     Workers workers{batch, {}};
     const std::size_t wanted = std::min<std::size_t>(limits.workers, count);
-    try {
-        while (workers.threads.size() < wanted)
-            workers.threads.emplace_back(work, std::ref(batch));
-    } catch (const std::system_error&) {
-    }
+    withEndingSignalsHeld([&] {
+        try {
+            while (workers.threads.size() < wanted)
+                workers.threads.emplace_back(work, std::ref(batch));
+        } catch (const std::system_error&) {
+        }
+    });
     if (!workers.threads.empty()) return finishInOrder(batch);
     for (std::size_t i = 0; i < count; ++i) {
         PreparedInput prepared = steps.prepare(i);

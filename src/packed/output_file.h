@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,6 +49,11 @@ void discardOutputFile(const StagedFile& staged);
 // limit makes the write fail (reported) instead of killing the run. Called by the
 // functions above; call it early when threads are started later.
 void protectOutputFiles();
+
+// Calls start, which starts threads that never write outputs, with the signals above
+// held, so that those threads inherit them held: the signals then reach only the
+// threads that write, where no temporary file can be created unseen by the handler.
+void withEndingSignalsHeld(const std::function<void()>& start);
 
 // The text with the line ends of this platform's text files: LF as it is, or CR LF on
 // Windows.

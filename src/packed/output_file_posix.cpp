@@ -1,5 +1,3 @@
-#include "packed/output_file.h"
-
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -13,6 +11,8 @@
 #include <cstring>
 #include <mutex>
 #include <random>
+
+#include "packed/output_file.h"
 
 namespace {
 
@@ -134,13 +134,12 @@ int createTemporary(const std::string& target, std::string& temporary) {
 std::string writeTemporary(const std::string& target, const struct stat* old,
                            const void* data, std::size_t size) {
     std::string temporary;
-    sigset_t caught, before;
-    sigemptyset(&caught);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&caught, signal);
-    ::pthread_sigmask(SIG_BLOCK, &caught, &before);  // until the handler knows the file
-    const int fd = createTemporary(target, temporary);
-    const int slot = fd < 0 ? -1 : claimSlot(temporary);
-    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    int fd = -1;
+    int slot = -1;
+    withEndingSignalsHeld([&] {  // until the handler knows the file
+        fd = createTemporary(target, temporary);
+        if (fd >= 0) slot = claimSlot(temporary);
+    });
     if (fd < 0) return {};
     bool written = slot >= 0;
     if (written && old) {
@@ -158,6 +157,15 @@ std::string writeTemporary(const std::string& target, const struct stat* old,
 }
 
 }  // namespace
+
+void withEndingSignalsHeld(const std::function<void()>& start) {
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, signal);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+    start();
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
 
 void protectOutputFiles() {
     static std::once_flag once;
