@@ -16,19 +16,7 @@ jobs=${JOBS:-2}
 
 [ -f "$prefix/.complete" ] && exit 0
 
-# Writes deb-src twins of the system's deb entries into the private apt tree $1.
-derive_source_entries() {
-    mkdir -p "$1/sources.list.d"
-    : >"$1/sources.list"
-    for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$list" ] || continue
-        sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" >>"$1/sources.list"
-    done
-    for sources in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$sources" ] || continue
-        sed 's/^Types:.*/Types: deb-src/' "$sources" >"$1/sources.list.d/$(basename "$sources")"
-    done
-}
+. "$(dirname "$0")/apt-source-entries.sh"
 
 # Fetches and unpacks Debian's OpenCV source into $work/src-debian, once; prints the
 # tree.

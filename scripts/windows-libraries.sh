@@ -20,19 +20,7 @@ sources="$work/src-debian"
 
 [ -f "$prefix/.complete" ] && exit 0
 
-# Writes deb-src twins of the system's deb entries into the private apt tree $1.
-derive_source_entries() {
-    mkdir -p "$1/sources.list.d"
-    : >"$1/sources.list"
-    for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$list" ] || continue
-        sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$list" >>"$1/sources.list"
-    done
-    for entries in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$entries" ] || continue
-        sed 's/^Types:.*/Types: deb-src/' "$entries" >"$1/sources.list.d/$(basename "$entries")"
-    done
-}
+. "$(dirname "$0")/apt-source-entries.sh"
 
 # Fetches and unpacks the Debian source package $1 (of the binary package $2) into
 # $sources, once; prints its tree.

@@ -210,12 +210,6 @@ void discardOutputFile(const StagedFile& staged) {
     releaseSlot(staged.temporary);
 }
 
-bool writeOutputFile(const std::string& path, const void* data, std::size_t size,
-                     SameContent same) {
-    const std::optional<StagedFile> staged = stageOutputFile(path, data, size, same);
-    return staged && commitOutputFile(*staged);
-}
-
 bool writeAll(int fd, const void* bytes, std::size_t size) {
     const char* data = static_cast<const char*>(bytes);
     while (size > 0) {
