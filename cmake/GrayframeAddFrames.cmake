@@ -1,5 +1,5 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text>] IMAGES <image>...)
+#                      [ATTRIBUTE <text> | TARGET avr] IMAGES <image>...)
 #
 # At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
 # frame each, one per page of a multi-page TIFF) in
@@ -8,9 +8,11 @@
 # directory of it. Relative image paths are taken from the calling CMakeLists.txt's
 # folder. The files are made again when an image or the program changes; the program
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
+# TARGET avr makes the set for avr-gcc: in program memory, read through <name>_byte()
+# and <name>_row() (grayframe-embed --target avr).
 # Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE;TARGET" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -22,6 +24,10 @@ function(grayframe_add_frames target)
     set(problem "no IMAGES given for ${arg_NAME}")
   elseif(DEFINED arg_MODE AND NOT arg_MODE MATCHES "^(fitin|fitout|stretch)$")
     set(problem "MODE must be fitin, fitout or stretch, not '${arg_MODE}'")
+  elseif(DEFINED arg_TARGET AND NOT arg_TARGET STREQUAL "avr")
+    set(problem "TARGET must be avr, not '${arg_TARGET}'")
+  elseif(DEFINED arg_TARGET AND NOT "${arg_ATTRIBUTE}" STREQUAL "")
+    set(problem "ATTRIBUTE cannot be used with TARGET avr")
   endif()
   if(problem)
     message(FATAL_ERROR "grayframe_add_frames: ${problem}")
@@ -29,9 +35,12 @@ function(grayframe_add_frames target)
   if(NOT DEFINED arg_MODE)
     set(arg_MODE fitin)
   endif()
-  set(attribute "")
+  set(options "")
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
-    set(attribute --attribute "${arg_ATTRIBUTE}")
+    set(options --attribute "${arg_ATTRIBUTE}")
+  endif()
+  if(DEFINED arg_TARGET)
+    list(APPEND options --target "${arg_TARGET}")
   endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
@@ -47,7 +56,7 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} -- ${images}
+            --output-dir "${dir}" ${options} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"

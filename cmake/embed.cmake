@@ -5,6 +5,7 @@ target_sources(grayframe_core PRIVATE
   src/app/embed_command_line.cpp
   src/app/embed_run.cpp
   src/app/load_pages.cpp
+  src/packed/avr_frame_set.cpp
   src/packed/frame_set.cpp
 )
 set_property(SOURCE src/app/embed_run.cpp APPEND PROPERTY

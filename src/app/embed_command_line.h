@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/frame.h"
+#include "packed/frame_set.h"
 
 // What grayframe-embed is asked to do.
 struct EmbedOptions {
@@ -13,6 +14,7 @@ struct EmbedOptions {
     std::string modeName = "fitin";
     std::string outputDir = ".";
     std::string attribute;            // "" when not given
+    FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // at least one, in command-line order
 };
 
@@ -23,7 +25,8 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, then
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --target avr (not with
+// --attribute), --help, --version, then
 // one or more images ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 

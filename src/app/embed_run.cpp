@@ -89,7 +89,7 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
                                   "digits and _, not first a digit, not a keyword)"};
-    FrameSet set{options.name, options.modeName, options.attribute, {}, {}};
+    FrameSet set{options.name, options.modeName, options.attribute, {}, {}, options.target};
     for (const std::string& image : options.images) {
         const std::string problem = addImage(set, image, options.mode);
         if (!problem.empty()) return {std::nullopt, problem};

@@ -6,6 +6,10 @@
 
 #include "packed/packed.h"
 
+// What NAME.h and NAME.c are written for: any C or C++ compiler (a plain array), or
+// AVR, where the set lies in program memory and is read through accessor functions.
+enum class FrameSetTarget { Any, Avr };
+
 // A named set of packed frames, compiled into a program as NAME.h and NAME.c.
 struct FrameSet {
     std::string name;       // the array's name; a valid C identifier
@@ -13,11 +17,26 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
+    FrameSetTarget target = FrameSetTarget::Any;
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
 // starting with a digit, and not a keyword of either language.
 bool isArrayName(const std::string& name);
+
+// Writes the comment that opens NAME.h: the pictures each frame was made from and how
+// the frames are packed.
+void writeFrameSetComment(std::ostream& out, const FrameSet& set);
+
+// text with its ASCII letters in capitals: NAME_UPPER, the macros' prefix, from NAME.
+std::string upper(std::string text);
+
+// A label as it may stand in a C comment: printable ASCII, no comment end, no trigraph.
+std::string commentText(const std::string& label);
+
+// Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
+// ending with a comma but the last.
+void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 
 // Writes NAME.h: a comment on the pictures and the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
