@@ -11,15 +11,16 @@
 # make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
 # make bench-memory  peak memory on a 6000 x 4000 JPEG in each mode
 # make minimal       build build-minimal/grayframe on a small OpenCV built from source
-#                    (once, cached in build-minimal/; OPENCV_SOURCE=DIR uses that tree)
+#                    (once, kept in ~/.cache/grayframe/ for every clone; OPENCV_SOURCE=DIR
+#                    uses that tree, built into build-minimal/)
 # make minimal-test  build both and run the test suite against the small OpenCV,
 #                    with the check that both builds write the same bytes
 # make bench         benchmark the packaged program and the Debian build against
 #                    decoding alone and convert
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
-#                    small OpenCV are cross-built once from Debian's sources and cached in
-#                    build-windows/ (OPENCV_SOURCE=DIR uses that OpenCV tree)
+#                    small OpenCV are cross-built once from Debian's sources and kept in
+#                    ~/.cache/grayframe/ (OPENCV_SOURCE=DIR uses that OpenCV tree)
 # make windows-test  build both and compare grayframe.exe under wine with build/grayframe
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
 #include "frame/frame.h"
+#include "grayframe/run.h"
+#include "output/frame_files.h"
 #include "packed/packed.h"
 
 namespace {

@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: Apache-2.0
-# The decode helper grayframe-decode (src/app/decode_helper.h), installed into the
+# The decode helper grayframe-decode (src/input/decode_helper.h), installed into the
 # private directory. It is always built on the system's OpenCV, whose codecs read every
 # format Debian enables, also when the program is built on another one (the minimal
 # build); it needs only the library's core and image codecs.
-set_source_files_properties(src/app/decode_helper_posix.cpp PROPERTIES COMPILE_DEFINITIONS
+set_source_files_properties(src/input/decode_helper_posix.cpp PROPERTIES COMPILE_DEFINITIONS
   "DECODE_HELPER_BESIDE=\"grayframe-decode\";DECODE_HELPER_INSTALLED=\"${private_from_bin}/grayframe-decode\";GRAYFRAME_VERSION=\"${PROJECT_VERSION}\"")
 
 if(GRAYFRAME_SYSTEM_OPENCV)
@@ -24,8 +24,8 @@ else()
   set(helper_opencv system_opencv)
 endif()
 
-add_executable(grayframe-decode src/app/decode_helper_main.cpp src/app/decode_helper_posix.cpp
-               src/app/program_directory_posix.cpp)
+add_executable(grayframe-decode src/decode/main.cpp src/input/decode_helper_posix.cpp
+               src/platform/program_directory_posix.cpp)
 target_include_directories(grayframe-decode PRIVATE src)
 target_link_libraries(grayframe-decode PRIVATE ${helper_opencv})
 target_compile_options(grayframe-decode PRIVATE -Wall -Wextra)

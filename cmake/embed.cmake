@@ -1,17 +1,10 @@
 # grayframe-embed: frame sets for firmware builds, from the same library as grayframe,
 # with its manual page and the CMake package (grayframeConfig.cmake) that offers both
 # programs and grayframe_add_frames() to other projects.
-target_sources(grayframe_core PRIVATE
-  src/app/embed_command_line.cpp
-  src/app/embed_run.cpp
-  src/app/load_pages.cpp
-  src/packed/avr_frame_set.cpp
-  src/packed/frame_set.cpp
-)
-set_property(SOURCE src/app/embed_run.cpp APPEND PROPERTY
+set_property(SOURCE src/embed/run.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS GRAYFRAME_VERSION="${PROJECT_VERSION}")
 
-add_executable(grayframe_embed src/app/embed_main.cpp)
+add_executable(grayframe_embed src/embed/main.cpp)
 set_target_properties(grayframe_embed PROPERTIES OUTPUT_NAME grayframe-embed)
 target_link_libraries(grayframe_embed PRIVATE grayframe_core)
 

@@ -10,10 +10,10 @@
 #include <opencv2/imgproc.hpp>
 #include <sstream>
 
-#include "app/jpeg_check.h"
-#include "app/messages.h"
-#include "app/run.h"
 #include "fuzz_support.h"
+#include "grayframe/messages.h"
+#include "grayframe/run.h"
+#include "input/jpeg_check.h"
 #include "packed/packed.h"
 
 namespace {

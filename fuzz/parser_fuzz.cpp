@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/run.h"
 #include "fuzz_support.h"
+#include "grayframe/command_line.h"
+#include "grayframe/run.h"
 
 namespace {
 

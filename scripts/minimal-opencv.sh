@@ -6,17 +6,41 @@
 # Without a source tree, Debian's own OpenCV source package (the version installed as
 # libopencv-dev when there is one) is fetched into WORK_DIR through source entries
 # derived from this system's apt configuration; the system's configuration is left
-# as it is. Does nothing when PREFIX already holds a finished build.
+# as it is. Without a source tree, PREFIX becomes a link to the build kept in the
+# cache outside the clone (scripts/build-cache.sh), made only when the cache has none
+# for this source version, compiler and flags. Does nothing when PREFIX already holds a
+# finished build.
 set -eu
 
+scripts=$(cd "$(dirname "$0")" && pwd)
 work=$(mkdir -p "$1" && cd "$1" && pwd)
-prefix=$(mkdir -p "$2" && cd "$2" && pwd)
 source_tree=${3:-}
 jobs=${JOBS:-2}
 
+# Debian's own compiler flags and CPU baseline, so that both builds compute alike.
+flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS |
+    sed 's/^-g //; s/ -g / /')
+cflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CFLAGS |
+    sed 's/^-g //; s/ -g / /')
+
+if [ -n "$source_tree" ]; then
+    prefix=$(mkdir -p "$2" && cd "$2" && pwd)
+else
+    . "$scripts/build-cache.sh"
+    cached_prefix minimal-opencv "$2" "scripts $(files_hash "$scripts/minimal-opencv.sh" \
+        "$scripts/apt-source-entries.sh")
+opencv $(dpkg-query -W -f='${source:Version}' libopencv-dev 2>/dev/null || true)
+arch $(uname -m)
+c++ $(c++ --version | head -n 1)
+cc $(cc --version | head -n 1)
+cmake $(cmake --version | head -n 1)
+cxxflags $flags
+cflags $cflags"
+fi
+
 [ -f "$prefix/.complete" ] && exit 0
 
-. "$(dirname "$0")/apt-source-entries.sh"
+. "$scripts/apt-source-entries.sh"
 
 # Fetches and unpacks Debian's OpenCV source into $work/src-debian, once; prints the
 # tree.
@@ -49,11 +73,6 @@ fi
     exit 1
 }
 
-# Debian's own compiler flags and CPU baseline, so that both builds compute alike.
-flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS |
-    sed 's/^-g //; s/ -g / /')
-cflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CFLAGS |
-    sed 's/^-g //; s/ -g / /')
 set --
 [ "$(uname -m)" = x86_64 ] && set -- -DCPU_BASELINE=SSE2 -DCPU_BASELINE_DISABLE=SSE3
 

@@ -12,11 +12,29 @@ set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mkdir -p "$1" && cd "$1" && pwd)
-prefix=$(mkdir -p "$2" && cd "$2" && pwd)
 opencv_tree=${3:-}
 jobs=${JOBS:-2}
 toolchain="$here/cmake/mingw-w64-x86_64.cmake"
 sources="$work/src-debian"
+
+# PREFIX becomes a link to the libraries kept in the cache outside the clone
+# (scripts/build-cache.sh), built only when the cache has none for these source
+# versions and this compiler; an OpenCV tree of one's own (not a Debian source tree)
+# is built into PREFIX itself.
+if [ -n "$opencv_tree" ] && [ ! -f "$opencv_tree/debian/changelog" ]; then
+    prefix=$(mkdir -p "$2" && cd "$2" && pwd)
+else
+    versions=$(for binary in zlib1g libpng16-16 libjpeg62-turbo libtiff6 libwebp7 \
+        libopencv-dev; do
+        echo "$binary $(dpkg-query -W -f='${source:Version}' "$binary" 2>/dev/null || true)"
+    done)
+    . "$here/scripts/build-cache.sh"
+    cached_prefix windows-libraries "$2" "scripts $(files_hash "$here/scripts/windows-libraries.sh" \
+        "$here/scripts/apt-source-entries.sh" "$toolchain")
+$versions
+c++ $(x86_64-w64-mingw32-g++-posix --version | head -n 1)
+cmake $(cmake --version | head -n 1)"
+fi
 
 [ -f "$prefix/.complete" ] && exit 0
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "frame/frame.h"
+#include "output/frame_files.h"
 #include "support.h"
 
 namespace {

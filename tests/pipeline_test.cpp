@@ -1,5 +1,5 @@
 // The worker pipeline on its own, with steps that record what happens when.
-#include "app/pipeline.h"
+#include "batch/pipeline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// frame: picture -> frame. Fits a loaded colour picture into 102 x 80 gray pixels under a
+// fit mode and keeps the upper four bits of each sample. Includes nothing of the project.
 #pragma once
 
 #include <opencv2/core.hpp>

@@ -1,10 +1,6 @@
 #include "packed/packed.h"
 
-#include <opencv2/imgcodecs.hpp>
-#include <vector>
-
 #include "frame/frame.h"
-#include "packed/output_file.h"
 
 PackedFrame packFrame(const cv::Mat& frame) {
     CV_Assert(frame.type() == CV_8UC1 && frame.cols == FRAME_WIDTH &&
@@ -29,6 +25,8 @@ void appendEntry(std::string& text, unsigned char byte) {
     text += ", ";
 }
 
+}  // namespace
+
 std::string headerText(const PackedFrame& packed) {
     std::string text =
         "#ifndef _IMAGE_DATA_\n#define _IMAGE_DATA_\n\n\n"
@@ -41,21 +39,8 @@ std::string headerText(const PackedFrame& packed) {
     return text;
 }
 
-}  // namespace
-
 void writeHeaderText(std::ostream& out, const cv::Mat& frame) {
     out << headerText(packFrame(frame));
-}
-
-bool writeHeaderFile(const std::string& path, const cv::Mat& frame) {
-    const std::string text = withTextFileLineEnds(headerText(packFrame(frame)));
-    return writeOutputFile(path, text.data(), text.size());
-}
-
-bool writeBmpFile(const std::string& path, const cv::Mat& frame) {
-    std::vector<unsigned char> bytes;
-    return cv::imencode(".bmp", frame, bytes) &&
-           writeOutputFile(path, bytes.data(), bytes.size());
 }
 
 void writePackedBytes(std::ostream& out, const cv::Mat& frame) {

@@ -1,3 +1,5 @@
+// packed: frame -> bytes and text. The packed layout (drawn below), the converter's
+// header text and raw stream, and the frame sets of frame_set.h. Includes only frame/.
 #pragma once
 
 #include <array>
@@ -25,17 +27,11 @@ inline unsigned char packPair(unsigned char left, unsigned char right) {
 // The packed bytes of a 102 x 80 one-channel 8-bit frame (read through its stride).
 PackedFrame packFrame(const cv::Mat& frame);
 
+// The 89-line C text declaring c_imgData, one line per frame row.
+std::string headerText(const PackedFrame& packed);
+
 // Writes the 89-line C text declaring c_imgData, one line per frame row.
 void writeHeaderText(std::ostream& out, const cv::Mat& frame);
-
-// Writes the header text to path as one whole file (see writeOutputFile), its lines
-// ending as text files' do here (CR LF on Windows). False when it could not be written
-// in full; path is then as it was.
-bool writeHeaderFile(const std::string& path, const cv::Mat& frame);
-
-// Writes the frame as an 8-bit gray BMP (the library's own encoder) to path as one whole
-// file (see writeOutputFile). False when it could not be encoded or written in full.
-bool writeBmpFile(const std::string& path, const cv::Mat& frame);
 
 // Writes the 4080 packed bytes bare to out, untranslated and without a flush.
 void writePackedBytes(std::ostream& out, const cv::Mat& frame);

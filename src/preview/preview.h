@@ -1,3 +1,5 @@
+// preview: the preview module, the only part linked with the window library; grayframe
+// loads it on the first -show.
 #pragma once
 
 #include <opencv2/core.hpp>

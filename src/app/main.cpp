@@ -1,6 +1,0 @@
-#include "app/preview_module.h"
-#include "app/run.h"
-
-int main(int argc, char** argv) {
-    return runConversion(argc, argv, showPreviewThroughModule);
-}

@@ -1,9 +1,0 @@
-// SPDX-License-Identifier: Apache-2.0
-#pragma once
-
-#include <string>
-
-// The directory of the running program (through /proc/self/exe, so links are
-// resolved), with a trailing slash; empty when it cannot be told. The program's
-// companions (the preview module, the decode helper) are looked up relative to it.
-std::string programDirectory();

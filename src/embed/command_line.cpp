@@ -1,0 +1,111 @@
+#include "embed/command_line.h"
+
+#include <getopt.h>
+
+namespace {
+
+std::optional<ResizeMode> modeNamed(const std::string& name) {
+    if (name == "fitin") return FitIn;
+    if (name == "fitout") return FitOut;
+    if (name == "stretch") return Stretch;
+    return std::nullopt;
+}
+
+EmbedCommand refused(const std::string& problem) {
+    EmbedCommand command;
+    command.problem = problem;
+    return command;
+}
+
+}  // namespace
+
+EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
+    static const option longOptions[] = {{"name", required_argument, nullptr, 'n'},
+                                         {"mode", required_argument, nullptr, 'm'},
+                                         {"output-dir", required_argument, nullptr, 'o'},
+                                         {"attribute", required_argument, nullptr, 'a'},
+                                         {"target", required_argument, nullptr, 't'},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {"version", no_argument, nullptr, 'V'},
+                                         {nullptr, 0, nullptr, 0}};
+    EmbedCommand command;
+    EmbedOptions& options = command.options;
+    bool named = false;
+    optind = 0;  // start afresh: the parser keeps state between calls
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:t:hV", longOptions, nullptr)) != -1) {
+        const std::string value = optarg ? optarg : "";
+        const std::string given =
+            c == '?' && optopt != 0 ? std::string("-") + char(optopt) : argv[optind - 1];
+        switch (c) {
+            case 'n':
+                options.name = value;
+                named = true;
+                break;
+            case 'm':
+                if (!modeNamed(value)) return refused("unknown mode '" + value + "'");
+                options.mode = *modeNamed(value);
+                options.modeName = value;
+                break;
+            case 'o':
+                options.outputDir = value;
+                break;
+            case 'a':
+                if (value.find_first_of("\r\n") != std::string::npos)
+                    return refused("the attribute must be one line");
+                options.attribute = value;
+                break;
+            case 't':
+                if (value != "avr") return refused("unknown target '" + value + "'");
+                options.target = FrameSetTarget::Avr;
+                break;
+            case 'h':
+                command.action = EmbedCommand::Help;
+                return command;
+            case 'V':
+                command.action = EmbedCommand::Version;
+                return command;
+            case ':':
+                return refused("option '" + given + "' needs a value");
+            default:
+                return refused("unknown option '" + given + "'");
+        }
+    }
+    options.images.assign(argv + optind, argv + argc);
+    if (!named) return refused("no --name given");
+    if (options.images.empty()) return refused("no image given");
+    if (options.target == FrameSetTarget::Avr && !options.attribute.empty())
+        return refused("--attribute cannot be used with --target avr");
+    command.action = EmbedCommand::Run;
+    return command;
+}
+
+std::string embedUsage() {
+    return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
+           "                       [--output-dir DIR] [--attribute TEXT | --target avr]\n"
+           "                       IMAGE...\n"
+           "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
+           "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
+           "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
+           "DIR/NAME.c (definition).\n"
+           "\n"
+           "  -n, --name NAME        the array's name, a C identifier; also names the "
+           "files\n"
+           "  -m, --mode MODE        fitin (default): whole picture, black bars; "
+           "fitout:\n"
+           "                         frame filled, centre cropped; stretch: distorted\n"
+           "  -o, --output-dir DIR   an existing folder for the two files (default: .)\n"
+           "  -a, --attribute TEXT   placed after the array's declarator in NAME.c, for\n"
+           "                         example PROGMEM or "
+           "__attribute__((section(\".x\")))\n"
+           "  -t, --target avr       for avr-gcc: the frames in program memory (past 64 KiB\n"
+           "                         too), read through NAME_byte() and NAME_row()\n"
+           "  -h, --help             this text\n"
+           "  -V, --version          the version\n"
+           "\n"
+           "Any failure (a bad option or name, an image that cannot be read, a file "
+           "that\n"
+           "cannot be written) prints one line and exits with status 1, and both files\n"
+           "stay as they were. Files whose content would not change are not touched.\n";
+}

@@ -1,0 +1,3 @@
+#include "embed/run.h"
+
+int main(int argc, char** argv) { return runEmbed(argc, argv); }

@@ -1,0 +1,146 @@
+#include "embed/run.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <opencv2/core/utility.hpp>
+#include <opencv2/core/utils/logger.hpp>
+#include <sstream>
+
+#include "frame/frame.h"
+#include "input/load_pages.h"
+#include "output/output_file.h"
+#include "output/standard_streams.h"
+
+namespace {
+
+const char* const program = "grayframe-embed";
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Why the file at path gives no picture.
+std::string unreadableCause(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::strerror(errno);
+    if (!S_ISREG(status.st_mode)) return "not a regular file";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::strerror(errno);
+    std::fclose(file);
+    return "damaged, too large, or not a picture format this program reads";
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode) {
+    try {
+        const cv::Mat image = loadPage(path, page);
+        if (!image.empty()) return reduceToFrame(image, mode);
+    } catch (...) {
+    }
+    return {};
+}
+
+// Adds the frames of every page of the image at path to set; "" or the problem.
+std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode) {
+    const size_t pages = countPages(path);
+    for (size_t page = 0; page < pages; ++page) {
+        const cv::Mat frame = framePage(path, page, mode);
+        const std::string pageName =
+            "page " + std::to_string(page + 1) + " of " + std::to_string(pages);
+        if (frame.empty() && pages == 1)
+            return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
+        if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
+        set.frames.push_back(packFrame(frame));
+        set.labels.push_back(baseName(path) + (pages > 1 ? ", " + pageName : ""));
+    }
+    return {};
+}
+
+// Stages text for path, its lines ending as text files' do here; "" or the problem. An
+// existing path that is not a regular file (through links) is refused here, so that the
+// commits that follow hardly fail.
+std::string stage(std::optional<StagedFile>& staged, const std::string& path,
+                  const std::string& text) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return "cannot write " + quoted(path) + ": not a regular file";
+    errno = 0;
+    const std::string file = withTextFileLineEnds(text);
+    staged = stageOutputFile(path, file.data(), file.size(), SameContent::Keep);
+    if (staged) return {};
+    return "cannot write " + quoted(path) +
+           (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
+void fail(const std::string& problem) {
+    report(std::string(program) + ": " + problem + "\n");
+}
+
+}  // namespace
+
+LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
+    if (!isArrayName(options.name))
+        return {std::nullopt, quoted(options.name) +
+                                  " cannot name a C array (letters, "
+                                  "digits and _, not first a digit, not a keyword)"};
+    FrameSet set{options.name, options.modeName, options.attribute, {}, {}, options.target};
+    for (const std::string& image : options.images) {
+        const std::string problem = addImage(set, image, options.mode);
+        if (!problem.empty()) return {std::nullopt, problem};
+    }
+    return {set, {}};
+}
+
+std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
+    struct stat status {};
+    if (::stat(dir.c_str(), &status) != 0)
+        return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
+    if (!S_ISDIR(status.st_mode))
+        return "cannot write into " + quoted(dir) + ": not a directory";
+    std::ostringstream header, source;
+    writeFrameSetHeader(header, set);
+    writeFrameSetSource(source, set);
+    const std::string base = dir + "/" + set.name;
+    std::optional<StagedFile> stagedHeader, stagedSource;
+    std::string problem = stage(stagedHeader, base + ".h", header.str());
+    if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
+    if (!problem.empty()) {
+        if (stagedHeader) discardOutputFile(*stagedHeader);
+        return problem;
+    }
+    if (!commitOutputFile(*stagedHeader)) {
+        discardOutputFile(*stagedSource);
+        return "cannot write " + quoted(base + ".h");
+    }
+    return commitOutputFile(*stagedSource) ? "" : "cannot write " + quoted(base + ".c");
+}
+
+int runEmbed(int argc, char** argv) {
+    const EmbedCommand command = parseEmbedCommandLine(argc, argv);
+    if (command.action == EmbedCommand::Refused) {
+        fail(command.problem + " (see " + program + " --help)");
+        return 1;
+    }
+    if (command.action != EmbedCommand::Run) {
+        std::cout << (command.action == EmbedCommand::Help
+                          ? embedUsage()
+                          : std::string(program) + " " + GRAYFRAME_VERSION + "\n");
+        return std::cout.flush() ? 0 : 1;
+    }
+    keepLibrariesOffStandardError();
+    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
+    cv::setNumThreads(0);
+    const LoadedFrameSet loaded = loadFrameSet(command.options);
+    const std::string problem =
+        loaded.set ? writeFrameSet(*loaded.set, command.options.outputDir)
+                   : loaded.problem;
+    if (problem.empty()) return 0;
+    fail(problem);
+    return 1;
+}

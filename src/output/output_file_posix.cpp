@@ -1,0 +1,225 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <random>
+
+#include "output/output_file.h"
+
+namespace {
+
+// The temporary files in flight, for the signal handler: a path is published by setting
+// its slot's flag after the path is stored, and withdrawn before the slot is reused.
+constexpr int SLOTS = 8;
+std::array<std::array<char, PATH_MAX>, SLOTS> inFlightPaths;
+std::array<std::atomic<bool>, SLOTS> inFlight;
+std::mutex slotClaims;
+
+int claimSlot(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    const std::lock_guard<std::mutex> lock(slotClaims);
+    for (int i = 0; i < SLOTS; ++i) {
+        if (inFlight[i].load()) continue;
+        std::memcpy(inFlightPaths[i].data(), path.c_str(), path.size() + 1);
+        inFlight[i].store(true);
+        return i;
+    }
+    return -1;
+}
+
+void releaseSlot(const std::string& temporary) {
+    const std::lock_guard<std::mutex> lock(slotClaims);
+    for (int i = 0; i < SLOTS; ++i)
+        if (inFlight[i].load() && temporary == inFlightPaths[i].data()) {
+            inFlight[i].store(false);
+            return;
+        }
+}
+
+extern "C" void removeInFlightAndEnd(int signal) {
+    for (int i = 0; i < SLOTS; ++i)
+        if (inFlight[i].load()) ::unlink(inFlightPaths[i].data());
+    ::raise(signal);  // the handler was reset: the default action ends the process
+}
+
+void catchUnlessIgnored(int signal) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action {};
+    action.sa_handler = removeInFlightAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+}
+
+std::string directoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file path leads to after following symbolic links (a dangling link leads to the
+// file it names); path itself when it is not a link or the links go round in circles.
+std::string followLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status {};
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return current;
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+        if (length <= 0 || length == static_cast<ssize_t>(link.size())) return current;
+        link.resize(static_cast<size_t>(length));
+        current = link[0] == '/' ? link : directoryOf(current) + link;
+    }
+    return path;
+}
+
+bool sameBytes(const std::string& path, const struct stat& status, const void* data,
+               std::size_t size) {
+    if (static_cast<std::size_t>(status.st_size) != size) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    std::string old(size + 1, '\0');
+    size_t got = 0;
+    for (ssize_t n = 1; n > 0 && got < old.size(); got += static_cast<size_t>(n)) {
+        n = ::read(fd, old.data() + got, old.size() - got);
+        if (n < 0 && errno == EINTR) n = 0;
+        if (n < 0) break;
+    }
+    ::close(fd);
+    return got == size && std::memcmp(old.data(), data, size) == 0;
+}
+
+// An existing output that is not a regular file: written in place, never blocking on a
+// FIFO nobody reads.
+bool writeDirectly(const std::string& path, const void* data, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    const bool written = ::fcntl(fd, F_SETFL, 0) == 0 && writeAll(fd, data, size);
+    return ::close(fd) == 0 && written;
+}
+
+std::string temporaryName(const std::string& target) {
+    static std::mt19937_64 random{std::random_device{}()};
+    static const char letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const size_t slash = target.rfind('/') + 1;  // npos + 1 == 0
+    std::string name = "." + target.substr(slash, 200) + ".grayframe-";
+    for (int i = 0; i < 6; ++i) name += letters[random() % (sizeof letters - 1)];
+    return target.substr(0, slash) + name;
+}
+
+// Creates a fresh temporary file beside target; its descriptor, or -1 (errno set).
+int createTemporary(const std::string& target, std::string& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = temporaryName(target);
+        const int fd = ::open(temporary.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// The new bytes in a fresh temporary file beside target, with the permission bits (and,
+// where allowed, the owner) of the file it replaces. Its name, or empty.
+std::string writeTemporary(const std::string& target, const struct stat* old,
+                           const void* data, std::size_t size) {
+    std::string temporary;
+    int fd = -1;
+    int slot = -1;
+    withEndingSignalsHeld([&] {  // until the handler knows the file
+        fd = createTemporary(target, temporary);
+        if (fd >= 0) slot = claimSlot(temporary);
+    });
+    if (fd < 0) return {};
+    bool written = slot >= 0;
+    if (written && old) {
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
+            // Not ours to give away: the new file stays ours, as a fresh output would.
+        }
+        written = ::fchmod(fd, old->st_mode & 07777) == 0;
+    }
+    written = written && writeAll(fd, data, size);
+    written = ::close(fd) == 0 && written;
+    if (written) return temporary;
+    ::unlink(temporary.c_str());
+    if (slot >= 0) releaseSlot(temporary);
+    return {};
+}
+
+}  // namespace
+
+void withEndingSignalsHeld(const std::function<void()>& start) {
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, signal);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+    start();
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+void protectOutputFiles() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) catchUnlessIgnored(signal);
+        std::signal(SIGXFSZ, SIG_IGN);
+    });
+}
+
+std::optional<StagedFile> stageOutputFile(const std::string& path, const void* data,
+                                          std::size_t size, SameContent same) {
+    protectOutputFiles();
+    StagedFile staged{followLinks(path), {}, false};
+    struct stat old {};
+    const bool exists = ::stat(staged.target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        if (!writeDirectly(staged.target, data, size)) return std::nullopt;
+        return staged;
+    }
+    if (exists && sameBytes(staged.target, old, data, size)) {
+        staged.touch = same == SameContent::Touch;
+        return staged;
+    }
+    staged.temporary = writeTemporary(staged.target, exists ? &old : nullptr, data, size);
+    if (staged.temporary.empty()) return std::nullopt;
+    return staged;
+}
+
+bool commitOutputFile(const StagedFile& staged) {
+    if (staged.temporary.empty())
+        return !staged.touch ||
+               ::utimensat(AT_FDCWD, staged.target.c_str(), nullptr, 0) == 0;
+    const bool renamed = ::rename(staged.temporary.c_str(), staged.target.c_str()) == 0;
+    if (!renamed) ::unlink(staged.temporary.c_str());
+    releaseSlot(staged.temporary);
+    return renamed;
+}
+
+void discardOutputFile(const StagedFile& staged) {
+    if (staged.temporary.empty()) return;
+    ::unlink(staged.temporary.c_str());
+    releaseSlot(staged.temporary);
+}
+
+bool writeAll(int fd, const void* bytes, std::size_t size) {
+    const char* data = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string withTextFileLineEnds(const std::string& text) { return text; }
