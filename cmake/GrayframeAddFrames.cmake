@@ -1,5 +1,6 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text> | TARGET avr] IMAGES <image>...)
+#                      [ATTRIBUTE <text> | TARGET avr] [COMPRESS]
+#                      IMAGES <image>...)
 #
 # At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
 # frame each, one per page of a multi-page TIFF) in
@@ -8,11 +9,13 @@
 # directory of it. Relative image paths are taken from the calling CMakeLists.txt's
 # folder. The files are made again when an image or the program changes; the program
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
-# TARGET avr makes the set for avr-gcc: in program memory, read through <name>_byte()
-# and <name>_row() (grayframe-embed --target avr).
-# Call it in the directory that creates <target>.
+# With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
+# the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
+# directory. TARGET avr makes the set for avr-gcc: in program memory, read through
+# <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
+# (grayframe-embed --target avr). Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE;TARGET" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "COMPRESS" "NAME;MODE;ATTRIBUTE;TARGET" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -42,6 +45,9 @@ function(grayframe_add_frames target)
   if(DEFINED arg_TARGET)
     list(APPEND options --target "${arg_TARGET}")
   endif()
+  if(arg_COMPRESS)
+    list(APPEND options --compress)
+  endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
     get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -63,8 +69,15 @@ function(grayframe_add_frames target)
     VERBATIM)
   target_sources(${target} PRIVATE "${stamp}" "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
   target_include_directories(${target} PUBLIC "${dir}")
+  set(sources "${dir}/${arg_NAME}.c")
+  if(arg_COMPRESS)
+    get_property(firmware GLOBAL PROPERTY GRAYFRAME_FIRMWARE_DIR)
+    target_sources(${target} PRIVATE "${firmware}/grayframe_decode.c")
+    target_include_directories(${target} PUBLIC "${firmware}")
+    list(APPEND sources "${firmware}/grayframe_decode.c")
+  endif()
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT C IN_LIST languages)
-    set_source_files_properties("${dir}/${arg_NAME}.c" PROPERTIES LANGUAGE CXX)
+    set_source_files_properties(${sources} PROPERTIES LANGUAGE CXX)
   endif()
 endfunction()

@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs a built tree into a scratch prefix, builds the firmwares of tests/firmware
 # against it with a toolchain file, as a firmware project would, and runs them in an
-# emulator: avr on an ATmega2560 under simavr (a set of 24 frames, so that part of it
-# lies past 64 KiB), arm on a Cortex-M3 (LM3S6965) under qemu-system-arm. What they
-# send out must be grayframe -printdata of the same pictures. Exits 77 (skipped) when
-# the toolchain or the emulator is not installed.
+# emulator: avr on an ATmega2560 under simavr (24 frames, so that part of the raw set
+# and all of the compressed one lie past 64 KiB), arm on a Cortex-M3 (LM3S6965) under
+# qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
+# frames; the bytes must be grayframe -printdata of the same pictures. Exits 77
+# (skipped) when the toolchain or the emulator is not installed.
 # Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|arm
 set -eu
 build=$1 source=$2 board=$3
@@ -46,7 +47,9 @@ for copy in $(seq $copies); do
     done
 done
 # shellcheck disable=SC2086
-"$prefix/bin/grayframe" -printdata $inputs -i "$last" >"$scratch/expected.raw"
+"$prefix/bin/grayframe" -printdata $inputs >"$scratch/frames.raw"
+"$prefix/bin/grayframe" -printdata -i "$last" >"$scratch/last.raw"
+cat "$scratch/frames.raw" "$scratch/last.raw" >"$scratch/expected.raw"
 
 cmake -S "$source/tests/firmware" -B "$tree" \
     -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" $part \
@@ -76,8 +79,16 @@ hex() { od -An -v -tx1 "$1" | tr -d ' \n'; }
 run raw_frames
 hex "$scratch/expected.raw" | cmp -s - "$scratch/raw_frames.hex" ||
     fail "raw_frames sent other bytes than grayframe -printdata"
+# Row by row, as spans, whole, and the last frame alone.
+run compressed_frames
+for mode in rows spans whole; do hex "$scratch/frames.raw"; done >"$scratch/expected.hex"
+hex "$scratch/last.raw" >>"$scratch/expected.hex"
+cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
+    fail "compressed_frames sent other bytes than grayframe -printdata"
 if [ "$board" = avr ]; then
     avr-nm "$tree/raw_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frame_' ||
         fail "no frame of the set lies past 64 KiB"
+    avr-nm "$tree/compressed_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frames_code$' ||
+        fail "the compressed set does not lie past 64 KiB"
 fi
 echo "emulator firmware test ($board) passed"

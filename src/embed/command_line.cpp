@@ -24,6 +24,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                          {"mode", required_argument, nullptr, 'm'},
                                          {"output-dir", required_argument, nullptr, 'o'},
                                          {"attribute", required_argument, nullptr, 'a'},
+                                         {"compress", no_argument, nullptr, 'c'},
                                          {"target", required_argument, nullptr, 't'},
                                          {"help", no_argument, nullptr, 'h'},
                                          {"version", no_argument, nullptr, 'V'},
@@ -34,7 +35,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":n:m:o:a:t:hV", longOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:ct:hV", longOptions, nullptr)) != -1) {
         const std::string value = optarg ? optarg : "";
         const std::string given =
             c == '?' && optopt != 0 ? std::string("-") + char(optopt) : argv[optind - 1];
@@ -55,6 +56,9 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                 if (value.find_first_of("\r\n") != std::string::npos)
                     return refused("the attribute must be one line");
                 options.attribute = value;
+                break;
+            case 'c':
+                options.compress = true;
                 break;
             case 't':
                 if (value != "avr") return refused("unknown target '" + value + "'");
@@ -84,7 +88,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
 std::string embedUsage() {
     return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
            "                       [--output-dir DIR] [--attribute TEXT | --target avr]\n"
-           "                       IMAGE...\n"
+           "                       [--compress] IMAGE...\n"
            "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
            "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
            "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
@@ -99,6 +103,8 @@ std::string embedUsage() {
            "  -a, --attribute TEXT   placed after the array's declarator in NAME.c, for\n"
            "                         example PROGMEM or "
            "__attribute__((section(\".x\")))\n"
+           "  -c, --compress         the frames compressed, as NAME_code, for the decoder\n"
+           "                         grayframe_decode.c\n"
            "  -t, --target avr       for avr-gcc: the frames in program memory (past 64 KiB\n"
            "                         too), read through NAME_byte() and NAME_row()\n"
            "  -h, --help             this text\n"

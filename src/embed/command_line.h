@@ -14,6 +14,7 @@ struct EmbedOptions {
     std::string modeName = "fitin";
     std::string outputDir = ".";
     std::string attribute;            // "" when not given
+    bool compress = false;            // the set in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // at least one, in command-line order
 };
@@ -25,8 +26,8 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --target avr (not with
-// --attribute), --help, --version, then
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --compress, --target avr
+// (not with --attribute), --help, --version, then
 // one or more images ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 

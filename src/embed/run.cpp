@@ -9,6 +9,7 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
+#include <stdexcept>
 
 #include "frame/frame.h"
 #include "input/load_pages.h"
@@ -89,7 +90,8 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
                                   "digits and _, not first a digit, not a keyword)"};
-    FrameSet set{options.name, options.modeName, options.attribute, {}, {}, options.target};
+    FrameSet set{options.name, options.modeName, options.attribute, {},
+                 {},           options.compress, options.target};
     for (const std::string& image : options.images) {
         const std::string problem = addImage(set, image, options.mode);
         if (!problem.empty()) return {std::nullopt, problem};
@@ -104,8 +106,12 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     if (!S_ISDIR(status.st_mode))
         return "cannot write into " + quoted(dir) + ": not a directory";
     std::ostringstream header, source;
-    writeFrameSetHeader(header, set);
-    writeFrameSetSource(source, set);
+    try {
+        writeFrameSetHeader(header, set);
+        writeFrameSetSource(source, set);
+    } catch (const std::length_error& error) {
+        return std::string("cannot compress the set: ") + error.what();
+    }
     const std::string base = dir + "/" + set.name;
     std::optional<StagedFile> stagedHeader, stagedSource;
     std::string problem = stage(stagedHeader, base + ".h", header.str());

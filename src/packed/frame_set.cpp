@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "packed/avr_frame_set.h"
+#include "packed/frame_code.h"
 
 namespace {
 
@@ -42,6 +43,32 @@ std::string commentText(const std::string& label) {
     return text;
 }
 
+namespace {
+
+// How to decode a compressed set, for its comment.
+void writeDecodingComment(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    out << " * Compressed: " << set.name << "_code holds the frames in the code of\n"
+        << " * grayframe_decode.h (version " << int(FRAME_CODE_VERSION) << "), " << macro
+        << "_CODE_BYTES bytes.\n"
+           " * Compile grayframe_decode.c with it and take a frame, for instance row by\n"
+           " * row:\n"
+           " *     grayframe_decoder decoder;\n"
+           " *     unsigned char row["
+        << macro << "_ROW_BYTES];\n"
+        << " *     grayframe_open(&decoder, " << set.name << "_code, " << macro
+        << "_CODE_BYTES);\n"
+           " *     grayframe_rows_begin(&decoder, frame);\n"
+           " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
+           " *         send the row;\n"
+           " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
+           " * the frame before (grayframe_spans_begin, grayframe_spans_next). In program\n"
+           " * memory (PROGMEM), open it with grayframe_open_read and a function that\n"
+           " * reads a byte there (pgm_read_byte, pgm_read_byte_far).\n";
+}
+
+}  // namespace
+
 void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
@@ -50,11 +77,28 @@ void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
     out << " * Each frame is 102 x 80 pixels of 16 gray levels in 4080 bytes: 80 rows\n"
            " * from the top, 51 bytes a row from the left, two pixels a byte, the left\n"
-           " * pixel's level (0 to 15) in the high nibble.\n"
-           " * Made from the pictures above: change them, not this file. */\n";
+           " * pixel's level (0 to 15) in the high nibble.\n";
+    if (set.compressed && set.target == FrameSetTarget::Avr)
+        writeAvrDecodingComment(out, set);
+    else if (set.compressed)
+        writeDecodingComment(out, set);
+    out << " * Made from the pictures above: change them, not this file. */\n";
 }
 
 namespace {
+
+void writeByteLines(std::ostream& out, const std::vector<unsigned char>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < bytes.size(); i += 16) {
+        std::string line = "    ";
+        for (size_t k = i; k < std::min(bytes.size(), i + 16); ++k) {
+            line += k == i ? "0x" : ", 0x";
+            line += digits[bytes[k] >> 4];
+            line += digits[bytes[k] & 0xF];
+        }
+        out << line << (i + 16 < bytes.size() ? ",\n" : "\n");
+    }
+}
 
 void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
     static const char digits[] = "0123456789abcdef";
@@ -86,23 +130,39 @@ bool isArrayName(const std::string& name) {
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
     const std::string macro = upper(set.name);
     if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set);
+    const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
     writeFrameSetComment(out, set);
     out << "#ifndef " << macro << "_H\n#define " << macro << "_H\n\n"
         << "#define " << macro << "_FRAME_WIDTH 102\n"
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
-        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n\n"
-        << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n"
-        << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
-        << macro << "_FRAME_BYTES];\n\n"
-        << "#ifdef __cplusplus\n}\n#endif\n\n"
+        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n";
+    if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << codeBytes << "\n";
+    out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
+    if (set.compressed)
+        out << "extern const unsigned char " << set.name << "_code[" << macro
+            << "_CODE_BYTES];\n\n";
+    else
+        out << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
+            << macro << "_FRAME_BYTES];\n\n";
+    out << "#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << macro << "_H */\n";
 }
 
 void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
     if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set);
     const std::string macro = upper(set.name);
+    if (set.compressed) {
+        out << "/* " << set.name << ".c: the frames declared in " << set.name
+            << ".h, compressed. Generated by grayframe-embed. */\n"
+            << "#include \"" << set.name << ".h\"\n\n"
+            << "const unsigned char " << set.name << "_code[" << macro << "_CODE_BYTES]"
+            << (set.attribute.empty() ? "" : " ") << set.attribute << " = {\n";
+        writeByteLines(out, encodeFrameSet(set.frames));
+        out << "};\n";
+        return;
+    }
     out << "/* " << set.name << ".c: the frames declared in " << set.name
         << ".h. Generated by grayframe-embed. */\n"
         << "#include \"" << set.name << ".h\"\n\n"

@@ -17,6 +17,7 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
+    bool compressed = false;  // the frames as NAME_code in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
 };
 
@@ -40,9 +41,13 @@ void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 
 // Writes NAME.h: a comment on the pictures and the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
-// (with C linkage under C++). Depends on nothing but set.
+// (with C linkage under C++). Compressed: the comment says how to decode the set, and
+// NAME_UPPER_CODE_BYTES and NAME_code, the set's code, take the array's place. Depends
+// on nothing but set; throws std::length_error when a compressed set does not fit the
+// code (see encodeFrameSet).
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // Writes NAME.c: includes "NAME.h" and defines the array, one block per frame and one
-// line per frame row. Depends on nothing but set.
+// line per frame row; compressed, NAME_code, 16 bytes a line. Depends on nothing but
+// set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
