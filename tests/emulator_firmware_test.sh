@@ -5,7 +5,8 @@
 # and all of the compressed one lie past 64 KiB), arm on a Cortex-M3 (LM3S6965) under
 # qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
 # frames; the bytes must be grayframe -printdata of the same pictures. Exits 77
-# (skipped) when the toolchain or the emulator is not installed.
+# (skipped) when the toolchain or the emulator is not installed. With avr, the example
+# examples/avr-animation is built too and run on an ATmega328P.
 # Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|arm
 set -eu
 build=$1 source=$2 board=$3
@@ -20,12 +21,12 @@ skip_without() {
 case $board in
 avr)
     for tool in avr-gcc simavr /usr/lib/avr/include/avr/io.h; do skip_without $tool; done
-    toolchain=avr-gcc.cmake part=-DAVR_MCU=atmega2560 copies=2
+    toolchain=avr-gcc.cmake part=atmega2560 copies=2
     ;;
 arm)
     for tool in arm-none-eabi-gcc qemu-system-arm /usr/lib/arm-none-eabi/include/stdint.h
     do skip_without $tool; done
-    toolchain=arm-none-eabi.cmake part=-DARM_CPU=cortex-m3 copies=1
+    toolchain=arm-none-eabi.cmake part=cortex-m3 copies=1
     ;;
 *) fail "no board '$board'" ;;
 esac
@@ -52,7 +53,8 @@ done
 cat "$scratch/frames.raw" "$scratch/last.raw" >"$scratch/expected.raw"
 
 cmake -S "$source/tests/firmware" -B "$tree" \
-    -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" $part \
+    -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
+    -DAVR_MCU="$part" -DARM_CPU="$part" \
     -Dgrayframe_DIR="$package" -DFRAME_IMAGES="$pictures" >"$scratch/configure.log" 2>&1 ||
     { cat "$scratch/configure.log"; fail "configure"; }
 cmake --build "$tree" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "build"; }
@@ -62,7 +64,7 @@ run() {
     case $board in
     avr)
         # simavr prints each line the USART sends, coloured, its end as a '.'.
-        timeout 120 simavr -m atmega2560 -f 16000000 "$tree/$1.elf" 2>&1 >/dev/null |
+        timeout 120 simavr -m "$part" -f 16000000 "$tree/$1.elf" 2>&1 >/dev/null |
             sed 's/\x1b\[[0-9;]*m//g' | sed -n 's/^\([0-9a-f]*\)\.$/\1/p' |
             tr -d '\n' >"$scratch/$1.hex"
         ;;
@@ -91,4 +93,23 @@ if [ "$board" = avr ]; then
     avr-nm "$tree/compressed_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frames_code$' ||
         fail "the compressed set does not lie past 64 KiB"
 fi
-echo "emulator firmware test ($board) passed"
+# The example: an ATmega328P that plays a compressed animation row by row.
+if [ "$board" = avr ]; then
+    example=$source/examples/avr-animation
+    cmake -S "$example" -B "$scratch/example" \
+        -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/avr-gcc.cmake" \
+        -Dgrayframe_DIR="$package" -DPLAY_ONCE=ON >"$scratch/configure.log" 2>&1 ||
+        { cat "$scratch/configure.log"; fail "configure the example"; }
+    cmake --build "$scratch/example" >"$scratch/build.log" 2>&1 ||
+        { cat "$scratch/build.log"; fail "build the example"; }
+    ! grep -q "warning" "$scratch/build.log" || { cat "$scratch/build.log"; fail "warnings"; }
+    tree=$scratch/example part=atmega328p
+    run play_animation
+    # shellcheck disable=SC2046
+    "$prefix/bin/grayframe" -resizemode stretch -printdata \
+        $(for k in 0 1 2 3 4 5 6 7; do echo "-i $example/ball-$k.png"; done) \
+        >"$scratch/ball.raw"
+    hex "$scratch/ball.raw" | cmp -s - "$scratch/play_animation.hex" ||
+        fail "the example played other bytes than grayframe -printdata"
+fi
+echo "emulator firmware test ($3) passed"

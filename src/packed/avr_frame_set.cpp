@@ -55,9 +55,11 @@ void writeCode(std::ostream& out, const FrameSet& set) {
     const std::vector<unsigned char> code = encodeFrameSet(set.frames);
     const std::string& name = set.name;
     out << "/* The set's code, in one piece after the program's code: assembler data,\n"
-           " * since a C object of an AVR stays below 32 KiB. */\n"
+           " * since a C object of an AVR stays below 32 KiB; code that follows it\n"
+           " * starts at an even address. */\n"
            "__asm__(\".pushsection .text.grayframe."
         << name << ", \\\"a\\\", @progbits\\n\"\n"
+        << "        \".balign 2\\n\"\n"
         << "        \".type " << name << "_code, @object\\n\"\n"
         << "        \"" << name << "_code:\\n\"\n";
     for (size_t i = 0; i < code.size(); i += 16) {
@@ -70,6 +72,7 @@ void writeCode(std::ostream& out, const FrameSet& set) {
         out << line << "\\n\"\n";
     }
     out << "        \".size " << name << "_code, " << code.size() << "\\n\"\n"
+        << "        \".balign 2\\n\"\n"
         << "        \".popsection\");\n"
         << "extern const unsigned char " << name << "_code[];\n\n";
 }
