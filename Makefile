@@ -18,6 +18,8 @@
 # make bench         benchmark the packaged program and the Debian build against
 #                    decoding alone and convert, and the compressed frame sets
 # make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
+# make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
+#                        its cycles per frame on the ATmega328P under simavr
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -38,7 +40,7 @@ BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench bench-frame-code package-test
+.PHONY: minimal minimal-deps minimal-test bench bench-frame-code bench-firmware package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -185,11 +187,16 @@ bench: all deb
 		debian=$(abspath $(BUILD_DIR))/grayframe \
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
 	$(MAKE) bench-frame-code
+	$(MAKE) bench-firmware
 
 bench-frame-code: all
 	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures frame_code_bench
 	bash bench/frame_code.sh $(BUILD_DIR)/bench $(BUILD_DIR)
+
+bench-firmware: all test-deps
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures
+	bash bench/firmware.sh $(BUILD_DIR)/bench $(BUILD_DIR)
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.
