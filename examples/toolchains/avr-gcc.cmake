@@ -1,7 +1,8 @@
 # A CMake toolchain file for avr-gcc and avr-libc (Debian: gcc-avr, avr-libc).
 #   cmake -S . -B build-avr -DCMAKE_TOOLCHAIN_FILE=.../avr-gcc.cmake -DAVR_MCU=atmega2560 \
 #         -Dgrayframe_DIR=<prefix>/lib/cmake/grayframe
-# AVR_MCU names the part as -mmcu does (default atmega328p). Packages are looked up
+# AVR_MCU names the part as -mmcu does (default atmega328p); a CMAKE_C_FLAGS given on
+# the command line replaces the flags set here, so it must repeat -mmcu. Packages are looked up
 # under the target's root only, so the host's grayframe package is named by
 # grayframe_DIR: it offers only programs that run on the build host.
 set(CMAKE_SYSTEM_NAME Generic)
