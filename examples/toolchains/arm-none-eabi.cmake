@@ -3,8 +3,9 @@
 #   cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=.../arm-none-eabi.cmake \
 #         -DARM_CPU=cortex-m0 -Dgrayframe_DIR=<prefix>/lib/cmake/grayframe
 # ARM_CPU names the core as -mcpu does (default cortex-m3); a CMAKE_C_FLAGS given on
-# the command line replaces the flags set here, so it must repeat them. Packages are looked up under
-# the target's root only, so the host's grayframe package is named by grayframe_DIR.
+# the command line replaces the flags set here, so it must repeat them. Packages are
+# looked up under the target's root only, so the host's grayframe package is named by
+# grayframe_DIR.
 set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 set(CMAKE_C_COMPILER arm-none-eabi-gcc)
