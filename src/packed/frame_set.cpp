@@ -42,12 +42,16 @@ std::string commentText(const std::string& label) {
 void writeComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
-        << " made by grayframe-embed, mode " << set.modeName << ", from:\n";
+        << " made by grayframe-embed, mode " << set.modeName
+        << (set.displayOptions.empty() ? "" : ",\n * options " + commentText(set.displayOptions))
+        << ", from:\n";
     for (size_t i = 0; i < set.labels.size(); ++i)
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
     out << " * Each frame is 102 x 80 pixels of 16 gray levels in 4080 bytes: 80 rows\n"
            " * from the top, 51 bytes a row from the left, two pixels a byte, the left\n"
-           " * pixel's level (0 to 15) in the high nibble.\n"
+           " * pixel's level (0 to 15) in the "
+        << (set.nibbles == NibbleOrder::LowFirst ? "low" : "high")
+        << " nibble.\n"
            " * Made from the pictures above: change them, not this file. */\n";
 }
 
