@@ -39,11 +39,30 @@ std::string commentText(const std::string& label) {
     return text;
 }
 
+// " * options " and the options' words, wrapped before column 80; no line end.
+std::string optionLines(const std::string& options) {
+    std::string text = " * options", line = text;
+    size_t start = 0;
+    while (start < options.size()) {
+        size_t end = options.find(' ', start);
+        if (end == std::string::npos) end = options.size();
+        const std::string word = commentText(options.substr(start, end - start));
+        if (line.size() + 1 + word.size() > 78) {
+            text += "\n *  ";
+            line = " *  ";
+        }
+        text += " " + word;
+        line += " " + word;
+        start = end + 1;
+    }
+    return text;
+}
+
 void writeComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
         << " made by grayframe-embed, mode " << set.modeName
-        << (set.displayOptions.empty() ? "" : ",\n * options " + commentText(set.displayOptions))
+        << (set.displayOptions.empty() ? "" : ",\n" + optionLines(set.displayOptions))
         << ", from:\n";
     for (size_t i = 0; i < set.labels.size(); ++i)
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
