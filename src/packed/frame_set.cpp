@@ -39,20 +39,20 @@ std::string commentText(const std::string& label) {
     return text;
 }
 
-// " * options " and the options' words, wrapped before column 80; no line end.
+// " * options " and the options, each with its value, wrapped before column 80; no
+// line end.
 std::string optionLines(const std::string& options) {
-    std::string text = " * options", line = text;
-    size_t start = 0;
+    std::string text = " * options";
+    size_t lineStart = 0, start = 0;
     while (start < options.size()) {
-        size_t end = options.find(' ', start);
+        size_t end = options.find(" --", start + 1);
         if (end == std::string::npos) end = options.size();
-        const std::string word = commentText(options.substr(start, end - start));
-        if (line.size() + 1 + word.size() > 78) {
+        const std::string option = commentText(options.substr(start, end - start));
+        if (text.size() - lineStart + 1 + option.size() > 78) {
+            lineStart = text.size() + 1;
             text += "\n *  ";
-            line = " *  ";
         }
-        text += " " + word;
-        line += " " + word;
+        text += " " + option;
         start = end + 1;
     }
     return text;
