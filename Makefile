@@ -66,7 +66,7 @@ test: test-deps configure
 pictures: all
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target docs_pictures
 	sh scripts/make-pictures.sh $(BUILD_DIR)/grayframe $(BUILD_DIR)/docs_pictures \
-		docs/pictures $(BUILD_DIR)/pictures
+		docs/pictures $(BUILD_DIR)/pictures $(BUILD_DIR)/grayframe-embed
 
 # What make deb and make install deliver is the minimal build: it starts in a few
 # milliseconds, and its decode helper (built on Debian's OpenCV) reads the rest.
