@@ -33,7 +33,8 @@ const std::vector<Variant> variants = {
     {"--gray luma", withSteps(GrayWeights::Luma, Quantizer::UpperBits)},
     {"--gray luma --levels round", withSteps(GrayWeights::Luma, Quantizer::Round)},
     {"--gray luma --dither ordered", withSteps(GrayWeights::Luma, Quantizer::Ordered)},
-    {"--gray luma --dither diffusion", withSteps(GrayWeights::Luma, Quantizer::Diffusion)},
+    {"--gray luma --dither diffusion",
+     withSteps(GrayWeights::Luma, Quantizer::Diffusion)},
 };
 
 // What the table compares: a variant's gain in dB over another, and the gain wanted.
@@ -98,14 +99,15 @@ int main(int argc, char** argv) {
         ideal = seen(ideal);
         std::vector<double> db;
         for (const Variant& variant : variants)
-            db.push_back(
-                psnr(ideal, seen(light(makeDisplayFrame(image, FitOut, variant.options)))));
+            db.push_back(psnr(
+                ideal, seen(light(makeDisplayFrame(image, FitOut, variant.options)))));
         std::printf("| %s |", baseName(argv[i]).c_str());
         for (size_t v = 0; v < db.size(); ++v) {
             std::printf(" %.1f dB |", db[v]);
             means[v] += db[v] / (argc - 1);
         }
-        for (const Gain& gain : gains) std::printf(" %+.1f dB |", db[gain.variant] - db[gain.over]);
+        for (const Gain& gain : gains)
+            std::printf(" %+.1f dB |", db[gain.variant] - db[gain.over]);
         std::printf("\n");
     }
     std::printf("| **mean** |");

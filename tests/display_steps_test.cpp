@@ -67,10 +67,12 @@ TEST(DisplaySteps, OrderedDitherIsTheBayerPatternAndStaysPut) {
     // Halfway between levels 7 and 8, the 4 x 4 thresholds of eight and more choose 8.
     const cv::Mat half(FRAME_HEIGHT, FRAME_WIDTH, CV_32FC1, cv::Scalar(127.5));
     const cv::Mat levels = quantize(half, Quantizer::Ordered, wholeFrame);
-    const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    const int bayer[4][4] = {
+        {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
     for (int y = 0; y < FRAME_HEIGHT; ++y)
         for (int x = 0; x < FRAME_WIDTH; ++x)
-            ASSERT_EQ(levelAt(levels, x, y), bayer[y % 4][x % 4] >= 8 ? 8 : 7) << x << "," << y;
+            ASSERT_EQ(levelAt(levels, x, y), bayer[y % 4][x % 4] >= 8 ? 8 : 7)
+                << x << "," << y;
 
     // Two frames of an animation that differ in a corner differ nowhere else.
     cv::Mat first = test::makePicture(204, 160, 4), second = first.clone();

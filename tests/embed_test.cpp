@@ -204,10 +204,10 @@ TEST(Embed, DisplayOptionsActInTheirOrderAndAreListed) {
     cv::Mat picture(80, 102, CV_8UC3, cv::Scalar(0, 0, 0));
     picture.colRange(0, 51).setTo(cv::Scalar(0, 0, 255));
     cv::imwrite(dir / "half.png", picture);
-    const test::RunResult run =
-        runEmbed({"--name", "panel", "-m", "stretch", "--nibbles", "low-first", "--rotate", "180",
-                  "--invert", "--levels", "round", "--gray", "luma", "half.png"},
-                 dir.path);
+    const test::RunResult run = runEmbed(
+        {"--name", "panel", "-m", "stretch", "--nibbles", "low-first", "--rotate", "180",
+         "--invert", "--levels", "round", "--gray", "luma", "half.png"},
+        dir.path);
     ASSERT_EQ(run.status, 0) << run.err;
     // Red: 76 -> round(4.47) = 4 -> inverted 11; black -> 15; turned: black left. The
     // pair of x = 50 and 51 is black (15) left, red (11) right, low nibble first.

@@ -34,7 +34,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions.data(), nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions.data(), nullptr)) !=
+           -1) {
         const std::string value = optarg ? optarg : "";
         const std::string given =
             c == '?' && optopt != 0 ? std::string("-") + char(optopt) : argv[optind - 1];
@@ -65,7 +66,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
             case ':':
                 return refused("option '" + given + "' needs a value");
             default: {
-                if (c < DISPLAY_OPTION_CODES) return refused("unknown option '" + given + "'");
+                if (c < DISPLAY_OPTION_CODES)
+                    return refused("unknown option '" + given + "'");
                 const std::string problem = takeDisplayOption(c, value, options.display);
                 if (!problem.empty()) return refused(problem);
             }

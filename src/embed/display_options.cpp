@@ -58,12 +58,14 @@ std::string takeDisplayOption(int c, const std::string& value, EmbedDisplay& dis
             return {};
         case Levels:
             if (value != "round") return unknown("levels", value, "round");
-            if (steps.quantizer == Quantizer::UpperBits) steps.quantizer = Quantizer::Round;
+            if (steps.quantizer == Quantizer::UpperBits)
+                steps.quantizer = Quantizer::Round;
             return {};
         case Gamma: {
             const double gamma = parseRatio(value);
             if (!(gamma >= 0.1 && gamma <= 10))
-                return unknown("gamma", value, "a number from 0.1 to 10 such as 2.2 or 1/2.2");
+                return unknown("gamma", value,
+                               "a number from 0.1 to 10 such as 2.2 or 1/2.2");
             steps.gamma = gamma;
             display.gammaText = gamma == 1 ? "" : value;
             return {};
@@ -71,7 +73,8 @@ std::string takeDisplayOption(int c, const std::string& value, EmbedDisplay& dis
         case Dither:
             if (value != "ordered" && value != "diffusion")
                 return unknown("dither", value, "ordered or diffusion");
-            steps.quantizer = value == "ordered" ? Quantizer::Ordered : Quantizer::Diffusion;
+            steps.quantizer =
+                value == "ordered" ? Quantizer::Ordered : Quantizer::Diffusion;
             return {};
         case Invert:
             steps.invert = true;
@@ -118,15 +121,20 @@ std::string displayOptionsUsage() {
            "them the frames are no longer grayframe's:\n"
            "      --gray luma            gray from red 0.299, green 0.587, blue 0.114\n"
            "                             (grayframe's own weighs blue 0.299, red 0.114)\n"
-           "      --gamma G              the panel's response relative to the pictures',\n"
+           "      --gamma G              the panel's response relative to the "
+           "pictures',\n"
            "                             such as 2.2 or 1/2.2: a sample v is sent as\n"
            "                             255 * (v / 255)^(1 / G)\n"
            "      --levels round         level = round(v * 15 / 255), not v >> 4\n"
-           "      --dither ordered       rounding with a 4 x 4 Bayer matrix, the same at\n"
+           "      --dither ordered       rounding with a 4 x 4 Bayer matrix, the same "
+           "at\n"
            "                             each position in every frame (animations)\n"
-           "      --dither diffusion     rounding with serpentine Floyd-Steinberg (stills)\n"
-           "      --invert               level 15 - level, for panels that light level 0\n"
+           "      --dither diffusion     rounding with serpentine Floyd-Steinberg "
+           "(stills)\n"
+           "      --invert               level 15 - level, for panels that light level "
+           "0\n"
            "      --rotate 180           the frame turned, then\n"
-           "      --mirror horizontal|vertical  left and right, or top and bottom, swapped\n"
+           "      --mirror horizontal|vertical  left and right, or top and bottom, "
+           "swapped\n"
            "      --nibbles low-first    the left pixel in each byte's low nibble\n";
 }

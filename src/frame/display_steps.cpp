@@ -12,7 +12,8 @@ namespace {
 constexpr int LEVELS = 16;
 
 // Thresholds of the 4 x 4 Bayer matrix, in sixteenths.
-constexpr int BAYER[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+constexpr int BAYER[4][4] = {
+    {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
 unsigned char levelSample(double level) {
     const double clamped = std::clamp(level, 0.0, LEVELS - 1.0);
@@ -20,7 +21,7 @@ unsigned char levelSample(double level) {
 }
 
 // Level units: 0 for black, 15 for white.
-double levelUnits(float v) { return v * (LEVELS - 1) / 255.0; }
+double levelUnits(double v) { return v * (LEVELS - 1) / 255.0; }
 
 cv::Mat quantizeEach(const cv::Mat& tone, Quantizer quantizer) {
     cv::Mat levels(tone.size(), CV_8UC1);
@@ -68,7 +69,8 @@ void diffuse(const cv::Mat& tone, cv::Mat& levels, const cv::Rect& area) {
 
 }  // namespace
 
-cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions, GrayWeights weights) {
+cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions,
+                     GrayWeights weights) {
     cv::Mat gray;
     cv::cvtColor(image(regions.source), gray,
                  weights == GrayWeights::Luma ? cv::COLOR_BGR2GRAY : cv::COLOR_RGB2GRAY);
@@ -121,7 +123,8 @@ cv::Mat orient(const cv::Mat& levels, bool rotate180, Mirror mirror) {
 cv::Mat makeDisplayFrame(const cv::Mat& image, ResizeMode mode,
                          const DisplayOptions& options) {
     const FitRegions regions = fitRegions(image.cols, image.rows, mode);
-    const cv::Mat tone = applyTone(reduceToGray(image, regions, options.gray), options.gamma);
+    const cv::Mat tone =
+        applyTone(reduceToGray(image, regions, options.gray), options.gamma);
     cv::Mat levels = quantize(tone, options.quantizer, regions.target);
     if (options.invert) levels = invertLevels(levels);
     return orient(levels, options.rotate180, options.mirror);

@@ -36,7 +36,8 @@ struct DisplayOptions {
 // regions (fitRegions of its size): the gray of the chosen weights resized bicubically
 // into regions.target, black elsewhere, no sample cut. With GrayWeights::Converter
 // its upper four bits are reduceToFrame's frame.
-cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions, GrayWeights weights);
+cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions,
+                     GrayWeights weights);
 
 // One-channel float samples 0 to 255 of the 8-bit gray frame: each sample v becomes
 // 255 * (v / 255)^(1 / gamma), the level a panel of that response needs to show v.

@@ -13,7 +13,7 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
-    std::string displayOptions;  // the options the frames were made with, or ""
+    std::string displayOptions;       // the options the frames were made with, or ""
     NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
 };
 

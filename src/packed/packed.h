@@ -24,7 +24,8 @@ inline unsigned char packPair(unsigned char left, unsigned char right) {
     return static_cast<unsigned char>(left | (right >> 4));
 }
 
-// Which pixel of a pair a byte holds in its high nibble: the left (as above) or the right.
+// Which pixel of a pair a byte holds in its high nibble: the left (as above) or the
+// right.
 enum class NibbleOrder { HighFirst, LowFirst };
 
 // The packed bytes of a 102 x 80 one-channel 8-bit frame (read through its stride);
