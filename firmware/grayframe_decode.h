@@ -76,11 +76,19 @@ extern "C" {
 
 typedef unsigned char (*grayframe_read_fn)(unsigned long address);
 
+/* Offsets in a set: 16 bits on AVR parts without far program memory (a set there is
+ * below 64 KiB), else 32 bits. */
+#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+typedef unsigned int grayframe_offset;
+#else
+typedef unsigned long grayframe_offset;
+#endif
+
 /* One frame of a chain being decoded: where its next row's codes are, where the codes
  * of its last row coded in full start (0: none yet), and rows still to repeat. */
 typedef struct grayframe_level {
-    unsigned long next;
-    unsigned long row_codes;
+    grayframe_offset next;
+    grayframe_offset row_codes;
     unsigned char repeats;
 } grayframe_level;
 
@@ -89,13 +97,14 @@ typedef struct grayframe_decoder {
     const unsigned char *data;
     grayframe_read_fn read;
     unsigned long address;
-    unsigned long size;
+    grayframe_offset size;
     unsigned count;
     unsigned char levels;    /* levels in use, 0 when no frame is begun */
-    unsigned char base_raw;  /* level 0 is a raw frame */
+    unsigned char base_kind; /* the kind of level 0's frame */
     unsigned char row;       /* the next row */
     unsigned char column;    /* spans: where the next code applies in the row */
-    unsigned long at;        /* spans: the next code */
+    unsigned char fault;     /* a read past the end */
+    grayframe_offset at;     /* the next byte to read */
     grayframe_level level[GRAYFRAME_CHAIN_MAX];
 } grayframe_decoder;
 
