@@ -7,9 +7,10 @@
 #define KIND_DELTA 0x44 /* 'D' */
 #define LITERAL 0x40
 #define RUN 0x80
-#define REPEAT 0xC0
+#define PAIR 0xC0
+#define ROWS 0xF0
 
-/* The byte at d->at, which moves on; past the end 0 and d->fault set. */
+/* The byte at d->at, which moves on; past the end 0, and d->fault set. */
 static unsigned char get(grayframe_decoder *d)
 {
     grayframe_offset at = d->at;
@@ -30,7 +31,7 @@ static unsigned char get(grayframe_decoder *d)
 static int open_set(grayframe_decoder *d, unsigned long size)
 {
     d->size = (grayframe_offset)size;
-    d->levels = 0;
+    d->chain = 0;
     d->fault = 0;
     d->at = 0;
     if (get(d) != 'G' || get(d) != 'F' || get(d) != GRAYFRAME_CODE_VERSION)
@@ -73,10 +74,9 @@ static unsigned char frame_kind(grayframe_decoder *d, unsigned frame)
     start |= (unsigned)get(d) << 8;
     start |= (unsigned long)get(d) << 16;
     d->at = (grayframe_offset)start;
-    if (d->at != start)
-        return 0;
     kind = get(d);
-    if (d->fault || !(kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame)))
+    if (d->fault || d->at != start + 1
+        || !(kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame)))
         return 0;
     return kind;
 }
@@ -90,12 +90,11 @@ int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
     return kind ? kind == KIND_DELTA : GRAYFRAME_DAMAGED;
 }
 
-/* Sets up the chain that ends at frame (only the frame itself with single): level 0 is
- * the frame, the last level the oldest. */
+/* Sets up the chain that ends at frame, or only the frame itself with single. */
 static int begin(grayframe_decoder *d, unsigned frame, int single)
 {
     unsigned char n = 0, kind;
-    d->levels = 0;
+    d->chain = 0;
     d->row = 0;
     d->column = 0;
     if (frame >= d->count)
@@ -104,98 +103,87 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
         kind = frame_kind(d, frame);
         if (!kind || n == GRAYFRAME_CHAIN_MAX)
             return GRAYFRAME_DAMAGED;
-        d->level[n].next = d->at;
-        d->level[n].row_codes = 0;
-        d->level[n].repeats = 0;
+        d->next[n] = d->at;
+        d->hold[n] = 0;
         ++n;
         if (kind != KIND_DELTA || single)
             break;
         --frame;
     }
     d->base_kind = kind;
-    d->levels = n;
+    d->chain = n;
     return GRAYFRAME_OK;
 }
 
-/* Applies the code at d->at to row from column x, for a frame of the kind: the new
- * column, or 0 when the code does not fit (x < 51 on entry). */
-static unsigned char apply_code(grayframe_decoder *d, unsigned char *row, unsigned char x,
-                                unsigned char kind)
+/* Applies code c (read) to row from column x, taking reference bytes from ref (row
+ * itself: they stay; 0: there is none): the new column, or 0 when it does not fit. */
+static unsigned char apply_code(grayframe_decoder *d, unsigned char c, unsigned char *row,
+                                const unsigned char *ref, unsigned char x)
 {
-    unsigned char c = kind == KIND_RAW ? LITERAL + 50 : get(d);
-    unsigned char n = (unsigned char)((c & 0x3F) + 1);
-    unsigned char b;
-    if (n > GRAYFRAME_ROW_BYTES - x || c >= REPEAT || (c < LITERAL && kind != KIND_DELTA))
+    unsigned char same = 0, n, b;
+    if (c < LITERAL) {
+        same = (unsigned char)(c + 1);
+        n = 0;
+    } else if (c < PAIR) {
+        n = (unsigned char)((c & 0x3F) + 1);
+    } else {
+        same = (unsigned char)(((c >> 3) & 7) + 1);
+        n = (unsigned char)((c & 7) + 1);
+        if (c >= ROWS)
+            return 0;
+    }
+    d->skipped = same;
+    if ((same && !ref) || same + n > GRAYFRAME_ROW_BYTES - x)
         return 0;
-    row += x;
-    x = (unsigned char)(x + n);
-    if (c >= RUN) {
+    if (ref == row)
+        x = (unsigned char)(x + same);
+    else
+        for (; same; --same, ++x)
+            row[x] = ref[x];
+    if (c >= RUN && c < PAIR) {
         b = get(d);
         do
-            *row++ = b;
+            row[x++] = b;
         while (--n);
-    } else if (c >= LITERAL) {
-        do
-            *row++ = get(d);
-        while (--n);
+    } else {
+        for (; n; --n)
+            row[x++] = get(d);
     }
     return d->fault ? 0 : x;
 }
 
-/* Points d->at at the codes of the level's next row, stepping over a repeat code;
- * 0 when there is none. */
-static unsigned char row_start(grayframe_decoder *d, grayframe_level *lv)
+/* Applies the next row of chain frame i to row, with the reference ref (as for
+ * apply_code). */
+static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
+                     const unsigned char *ref)
 {
-    unsigned char c;
-    d->at = lv->next;
-    if (!lv->repeats) {
+    unsigned char x = 0, c;
+    d->at = d->next[i];
+    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
+        x = apply_code(d, LITERAL + GRAYFRAME_ROW_BYTES - 1, row, ref, 0);
+    } else if (d->hold[i]) {
+        --d->hold[i];
+        x = apply_code(d, GRAYFRAME_ROW_BYTES - 1, row, ref, 0);
+    } else {
         c = get(d);
-        if (c < REPEAT) {
-            lv->row_codes = lv->next;
-        } else {
-            lv->repeats = (unsigned char)((c & 0x3F) + 1);
-            lv->next = d->at;
+        if (c >= ROWS) {
+            d->hold[i] = (unsigned char)(c & 0x0F);
+            c = GRAYFRAME_ROW_BYTES - 1;
+        }
+        for (;;) {
+            x = apply_code(d, c, row, ref, x);
+            if (!x || x == GRAYFRAME_ROW_BYTES)
+                break;
+            c = get(d);
         }
     }
-    d->at = lv->row_codes;
-    return (unsigned char)(lv->row_codes && !d->fault);
+    d->next[i] = d->at;
+    return x ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
-/* Where the row that row_start began ends: its codes are behind the cursor. */
-static void row_end(grayframe_decoder *d, grayframe_level *lv)
+static int end(grayframe_decoder *d, int result)
 {
-    if (lv->repeats)
-        --lv->repeats;
-    else
-        lv->next = d->at;
-}
-
-/* Applies the next row of level i to row[0 .. 50]. */
-static int level_row(grayframe_decoder *d, unsigned char i, unsigned char *row)
-{
-    grayframe_level *lv = &d->level[i];
-    unsigned char kind = i + 1 == d->levels ? d->base_kind : KIND_DELTA;
-    unsigned char x = 0;
-    if (kind == KIND_RAW) {
-        d->at = lv->next;
-    } else if (!row_start(d, lv)) {
-        return GRAYFRAME_DAMAGED;
-    }
-    do {
-        x = apply_code(d, row, x, kind);
-        if (!x)
-            return GRAYFRAME_DAMAGED;
-    } while (x != GRAYFRAME_ROW_BYTES);
-    if (kind == KIND_RAW)
-        lv->next = d->at;
-    else
-        row_end(d, lv);
-    return GRAYFRAME_OK;
-}
-
-static int fail(grayframe_decoder *d, int result)
-{
-    d->levels = 0;
+    d->chain = 0;
     return result;
 }
 
@@ -204,15 +192,22 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
 {
     unsigned char i, y;
     unsigned char *row;
+    const unsigned char *ref;
     int result = begin(d, frame, holds_previous);
     if (result)
         return result;
-    i = d->levels;
-    while (i--)
-        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += GRAYFRAME_ROW_BYTES)
-            if (level_row(d, i, row))
-                return fail(d, GRAYFRAME_DAMAGED);
-    return fail(d, GRAYFRAME_OK);
+    i = d->chain;
+    while (i--) {
+        ref = 0;
+        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += GRAYFRAME_ROW_BYTES) {
+            if (d->base_kind == KIND_DELTA || i + 1 != d->chain)
+                ref = row;
+            if (frame_row(d, i, row, ref))
+                return end(d, GRAYFRAME_DAMAGED);
+            ref = row;
+        }
+    }
+    return end(d, GRAYFRAME_OK);
 }
 
 int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
@@ -222,15 +217,21 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
 
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
-    unsigned char i;
-    if (!d->levels)
+    unsigned char i = d->chain - 1, x;
+    unsigned char *base = i ? d->above : row;
+    if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
-        return fail(d, GRAYFRAME_OK);
-    i = d->levels;
-    while (i--)
-        if (level_row(d, i, row))
-            return fail(d, GRAYFRAME_DAMAGED);
+        return end(d, GRAYFRAME_OK);
+    if (frame_row(d, i, base, d->row ? base : 0))
+        return end(d, GRAYFRAME_DAMAGED);
+    if (i) {
+        for (x = 0; x != GRAYFRAME_ROW_BYTES; ++x)
+            row[x] = base[x];
+        while (i--)
+            if (frame_row(d, i, row, row))
+                return end(d, GRAYFRAME_DAMAGED);
+    }
     ++d->row;
     return GRAYFRAME_MORE;
 }
@@ -242,46 +243,50 @@ int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)
 
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row)
 {
-    grayframe_level *lv = &d->level[0];
     unsigned char x, c;
-    if (!d->levels)
-        return GRAYFRAME_ORDER;
     for (;;) {
+        if (!d->chain)
+            return GRAYFRAME_ORDER;
         if (d->row == GRAYFRAME_ROWS)
-            return fail(d, GRAYFRAME_OK);
+            return end(d, GRAYFRAME_OK);
         span->row = d->row;
         if (d->base_kind != KIND_DELTA) {
             /* not a delta frame: whole rows */
-            if (level_row(d, 0, row))
-                return fail(d, GRAYFRAME_DAMAGED);
+            if (frame_row(d, 0, row, d->row ? row : 0))
+                return end(d, GRAYFRAME_DAMAGED);
             ++d->row;
             span->first = 0;
             span->length = GRAYFRAME_ROW_BYTES;
             return GRAYFRAME_MORE;
         }
-        if (!d->column && !row_start(d, lv))
-            return fail(d, GRAYFRAME_DAMAGED);
-        /* a skip ends a span, other codes lengthen it */
+        /* a delta frame, code by code: reference bytes end a span */
         span->length = 0;
-        span->first = d->column;
+        d->at = d->next[0];
+        if (!d->column && d->hold[0]) {
+            --d->hold[0];
+            d->column = GRAYFRAME_ROW_BYTES;
+        }
         while (d->column != GRAYFRAME_ROW_BYTES) {
             c = get(d);
-            if (d->fault)
-                return fail(d, GRAYFRAME_DAMAGED);
-            --d->at;
-            if (c < LITERAL && span->length)
+            if (c >= ROWS && !d->column) {
+                d->hold[0] = (unsigned char)(c & 0x0F);
+                d->column = GRAYFRAME_ROW_BYTES;
                 break;
-            x = apply_code(d, row, d->column, KIND_DELTA);
+            }
+            if (span->length && (c < LITERAL || c >= PAIR)) {
+                --d->at;
+                break;
+            }
+            x = apply_code(d, c, row, row, d->column);
             if (!x)
-                return fail(d, GRAYFRAME_DAMAGED);
-            if (c < LITERAL)
-                span->first = x;
-            else
-                span->length = (unsigned char)(span->length + x - d->column);
+                return end(d, GRAYFRAME_DAMAGED);
+            if (!span->length)
+                span->first = (unsigned char)(d->column + d->skipped);
+            span->length = (unsigned char)(span->length + x - d->column - d->skipped);
             d->column = x;
         }
+        d->next[0] = d->at;
         if (d->column == GRAYFRAME_ROW_BYTES) {
-            row_end(d, lv);
             d->column = 0;
             ++d->row;
         }

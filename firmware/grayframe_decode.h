@@ -12,16 +12,18 @@
  *           offset = where the frame's record starts, from the set's first byte
  *   frame:  kind (1 byte) | body
  *           kind 'R'  raw: the 4080 bytes as they are
- *           kind 'K'  key: 80 rows of codes
- *           kind 'D'  delta: 80 rows of codes applied to the frame before it
- *   row:    codes, each covering n = (low 6 bits) + 1 bytes of the row, left to
- *           right, until the row's 51 bytes are covered:
- *             00nnnnnn             skip: n bytes stay as in the frame before (delta only)
- *             01nnnnnn b1 ... bn   literal: n bytes follow
- *             10nnnnnn b           run: n times byte b
- *             11nnnnnn             repeat (only where a row starts): this row and the
- *                                  next n rows are made by the codes of the last row
- *                                  that was coded in full (not by repeat)
+ *           kind 'K'  key: 80 rows of codes; a row's reference is the row above
+ *                     (row 0 has none)
+ *           kind 'D'  delta: 80 rows of codes; a row's reference is the same row
+ *                     of the frame before
+ *   row:    codes, left to right, until the row's 51 bytes are made:
+ *             00nnnnnn             n+1 bytes (1 to 64) as in the reference
+ *             01nnnnnn b1 ... bk   k = n+1 bytes (1 to 64) as they follow
+ *             10nnnnnn b           n+1 times byte b
+ *             11rrrlll b1 ... bk   (rrr 0 to 5) r+1 bytes as in the reference, then
+ *                                  k = l+1 bytes (1 to 8) as they follow
+ *             1111nnnn             (only where a row starts) this row and the next n
+ *                                  rows (1 to 16 in all) whole as in the reference
  *
  * A delta frame leans on the frame before it, which may be a delta frame too; the
  * chain back to a raw or key frame is at most GRAYFRAME_CHAIN_MAX frames long (the
@@ -35,8 +37,8 @@
  *     buffer holds the frame before and the frame is a delta frame, only the delta
  *     is applied (else the chain is decoded in full, which costs more);
  *   - grayframe_rows_begin / grayframe_rows_next: row by row into a 51-byte buffer,
- *     row 0 first, each row complete when it is handed back; needs nothing of the
- *     frame before in RAM;
+ *     row 0 first, each row complete when it is handed back (leave the buffer as it
+ *     is between the calls of one frame); needs nothing of the frame before in RAM;
  *   - grayframe_spans_begin / grayframe_spans_next: for a display that keeps the
  *     frame before in its own memory, only what changed: (row, first byte, length,
  *     bytes); a frame that is not a delta frame comes as 80 whole rows.
@@ -84,14 +86,6 @@ typedef unsigned int grayframe_offset;
 typedef unsigned long grayframe_offset;
 #endif
 
-/* One frame of a chain being decoded: where its next row's codes are, where the codes
- * of its last row coded in full start (0: none yet), and rows still to repeat. */
-typedef struct grayframe_level {
-    grayframe_offset next;
-    grayframe_offset row_codes;
-    unsigned char repeats;
-} grayframe_level;
-
 /* The whole decoder state; its fields are the decoder's own. */
 typedef struct grayframe_decoder {
     const unsigned char *data;
@@ -99,13 +93,19 @@ typedef struct grayframe_decoder {
     unsigned long address;
     grayframe_offset size;
     unsigned count;
-    unsigned char levels;    /* levels in use, 0 when no frame is begun */
-    unsigned char base_kind; /* the kind of level 0's frame */
+    unsigned char chain;     /* frames in the chain, 0 when no frame is begun */
+    unsigned char base_kind; /* the kind of the chain's oldest frame */
     unsigned char row;       /* the next row */
     unsigned char column;    /* spans: where the next code applies in the row */
     unsigned char fault;     /* a read past the end */
+    unsigned char skipped;   /* reference bytes at the start of the last code */
     grayframe_offset at;     /* the next byte to read */
-    grayframe_level level[GRAYFRAME_CHAIN_MAX];
+    /* the chain, from the frame asked for (0) back to a raw or key frame: where each
+     * frame's next row starts, and rows still to take whole from the reference */
+    grayframe_offset next[GRAYFRAME_CHAIN_MAX];
+    unsigned char hold[GRAYFRAME_CHAIN_MAX];
+    /* rows of a chain: the last row of its raw or key frame */
+    unsigned char above[GRAYFRAME_ROW_BYTES];
 } grayframe_decoder;
 
 typedef struct grayframe_span {
@@ -136,16 +136,18 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
 /* Begins the frame row by row. GRAYFRAME_OK or an error. */
 int grayframe_rows_begin(grayframe_decoder *d, unsigned frame);
 
-/* Writes the next row (rows 0 to 79 in turn) into row[0 .. 50]: GRAYFRAME_MORE, then
- * GRAYFRAME_OK once all 80 rows were given, or an error (which ends the frame). */
+/* Writes the next row (rows 0 to 79 in turn) into row[0 .. 50], which must hold the
+ * row handed back before: GRAYFRAME_MORE, then GRAYFRAME_OK once all 80 rows were
+ * given, or an error (which ends the frame). */
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row);
 
 /* Begins the frame as changed spans. GRAYFRAME_OK or an error. */
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame);
 
 /* Hands back the next span, its bytes in row[span->first .. first + length - 1]
- * (the rest of row untouched): GRAYFRAME_MORE, then GRAYFRAME_OK once the frame is
- * complete, or an error (which ends the frame). Spans come in row order, left to right. */
+ * (the rest of row untouched; leave row as it is between the calls of one frame):
+ * GRAYFRAME_MORE, then GRAYFRAME_OK once the frame is complete, or an error (which
+ * ends the frame). Spans come in row order, left to right. */
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row);
 
 #ifdef __cplusplus
