@@ -14,6 +14,7 @@ struct EmbedOptions {
     std::string modeName = "fitin";
     std::string outputDir = ".";
     std::string attribute;            // "" when not given
+    bool compress = false;            // the set in the frame set code
     std::vector<std::string> images;  // at least one, in command-line order
     EmbedDisplay display;             // --gray, --levels, ... --nibbles
 };
@@ -26,7 +27,7 @@ struct EmbedCommand {
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, the display options
-// (display_options.h), --help, --version, then
+// (display_options.h), --compress, --help, --version, then
 // one or more images ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
