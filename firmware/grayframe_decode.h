@@ -96,15 +96,16 @@ typedef struct grayframe_decoder {
     unsigned char chain;     /* frames in the chain, 0 when no frame is begun */
     unsigned char base_kind; /* the kind of the chain's oldest frame */
     unsigned char row;       /* the next row */
-    unsigned char column;    /* spans: where the next code applies in the row */
+    unsigned char column;    /* spans: where the next span may start in the row */
+    unsigned char spans;     /* spans mode */
     unsigned char fault;     /* a read past the end */
-    unsigned char skipped;   /* reference bytes at the start of the last code */
     grayframe_offset at;     /* the next byte to read */
     /* the chain, from the frame asked for (0) back to a raw or key frame: where each
      * frame's next row starts, and rows still to take whole from the reference */
     grayframe_offset next[GRAYFRAME_CHAIN_MAX];
     unsigned char hold[GRAYFRAME_CHAIN_MAX];
-    /* rows of a chain: the last row of its raw or key frame */
+    /* rows mode: the last row of the chain's raw or key frame; spans mode: bits
+     * marking the bytes of the row that changed */
     unsigned char above[GRAYFRAME_ROW_BYTES];
 } grayframe_decoder;
 
