@@ -10,6 +10,13 @@
 #define PAIR 0xC0
 #define ROWS 0xF0
 
+/* The byte at offset at of the set (at < d->size). */
+#ifdef GRAYFRAME_READ_BYTE
+#define READ_AT(d, at) ((unsigned char)GRAYFRAME_READ_BYTE((d)->address + (at)))
+#else
+#define READ_AT(d, at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
+#endif
+
 /* The byte at d->at, which moves on; past the end 0, and d->fault set. */
 static unsigned char get(grayframe_decoder *d)
 {
@@ -19,12 +26,30 @@ static unsigned char get(grayframe_decoder *d)
         return 0;
     }
     d->at = at + 1;
+    return READ_AT(d, at);
+}
+
+/* Copies n bytes (n > 0, all within the set) from offset at to out. */
+static void copy_out(const grayframe_decoder *d, grayframe_offset at, unsigned char *out,
+                     unsigned char n)
+{
 #ifdef GRAYFRAME_READ_BYTE
-    return (unsigned char)GRAYFRAME_READ_BYTE(d->address + at);
+    unsigned long address = d->address + at;
+    do
+        *out++ = (unsigned char)GRAYFRAME_READ_BYTE(address++);
+    while (--n);
 #else
-    if (d->read)
-        return d->read(d->address + at);
-    return d->data[at];
+    if (d->read) {
+        unsigned long address = d->address + at;
+        do
+            *out++ = d->read(address++);
+        while (--n);
+    } else {
+        const unsigned char *in = d->data + at;
+        do
+            *out++ = *in++;
+        while (--n);
+    }
 #endif
 }
 
@@ -120,16 +145,21 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
 static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
                      const unsigned char *ref)
 {
+    grayframe_offset at = d->next[i];
+    const grayframe_offset size = d->size;
+    const unsigned char raw = (unsigned char)(i + 1 == d->chain && d->base_kind == KIND_RAW);
     unsigned char x = 0, c, same, n, b;
-    d->at = d->next[i];
     do {
-        if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
+        if (raw) {
             c = LITERAL + GRAYFRAME_ROW_BYTES - 1;
         } else if (d->hold[i]) {
             --d->hold[i];
             c = GRAYFRAME_ROW_BYTES - 1;
         } else {
-            c = get(d);
+            if (at >= size)
+                return GRAYFRAME_DAMAGED;
+            c = READ_AT(d, at);
+            ++at;
             if (c >= ROWS && !x) {
                 d->hold[i] = (unsigned char)(c & 0x0F);
                 c = GRAYFRAME_ROW_BYTES - 1;
@@ -141,10 +171,10 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
             same = n;
             n = 0;
         } else if (c >= PAIR) {
-            same = (unsigned char)(((c >> 3) & 7) + 1);
-            n = (unsigned char)((c & 7) + 1);
             if (c >= ROWS)
                 return GRAYFRAME_DAMAGED;
+            same = (unsigned char)(((c >> 3) & 7) + 1);
+            n = (unsigned char)((c & 7) + 1);
         }
         if ((same && !ref) || same + n > GRAYFRAME_ROW_BYTES - x)
             return GRAYFRAME_DAMAGED;
@@ -157,17 +187,23 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
             for (b = x; b != x + n; ++b)
                 d->above[b >> 3] |= (unsigned char)(1 << (b & 7));
         if (c >= RUN && c < PAIR) {
-            b = get(d);
+            if (at >= size)
+                return GRAYFRAME_DAMAGED;
+            b = READ_AT(d, at);
+            ++at;
             do
                 row[x++] = b;
             while (--n);
-        } else {
-            for (; n; --n)
-                row[x++] = get(d);
+        } else if (n) {
+            if (size - at < n)
+                return GRAYFRAME_DAMAGED;
+            copy_out(d, at, row + x, n);
+            at += n;
+            x = (unsigned char)(x + n);
         }
     } while (x != GRAYFRAME_ROW_BYTES);
-    d->next[i] = d->at;
-    return d->fault ? GRAYFRAME_DAMAGED : GRAYFRAME_OK;
+    d->next[i] = at;
+    return GRAYFRAME_OK;
 }
 
 static int end(grayframe_decoder *d, int result)
@@ -212,14 +248,21 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    if (frame_row(d, i, base, d->row ? base : 0))
+    /* in place: a row whole as its reference is left as it is */
+    if (d->hold[i])
+        --d->hold[i];
+    else if (frame_row(d, i, base, d->row ? base : 0))
         return end(d, GRAYFRAME_DAMAGED);
     if (i) {
-        for (x = 0; x != GRAYFRAME_ROW_BYTES; ++x)
-            row[x] = base[x];
-        while (i--)
-            if (frame_row(d, i, row, row))
+        for (x = GRAYFRAME_ROW_BYTES; x; --x)
+            *row++ = *base++;
+        row -= GRAYFRAME_ROW_BYTES;
+        while (i--) {
+            if (d->hold[i])
+                --d->hold[i];
+            else if (frame_row(d, i, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
+        }
     }
     ++d->row;
     return GRAYFRAME_MORE;
