@@ -20,10 +20,11 @@
  *             00nnnnnn             n+1 bytes (1 to 64) as in the reference
  *             01nnnnnn b1 ... bk   k = n+1 bytes (1 to 64) as they follow
  *             10nnnnnn b           n+1 times byte b
- *             11rrrlll b1 ... bk   (rrr 0 to 5) r+1 bytes as in the reference, then
- *                                  k = l+1 bytes (1 to 8) as they follow
- *             1111nnnn             (only where a row starts) this row and the next n
- *                                  rows (1 to 16 in all) whole as in the reference
+ *             11rrrlll b1 ... bk   (rrr 0 to 5) rrr+1 bytes as in the reference,
+ *                                  then k = lll+1 bytes (1 to 8) as they follow
+ *             1111nnnn             (only where a row starts) this row and the next
+ *                                  nnnn rows (1 to 16 in all) whole as in the
+ *                                  reference
  *
  * A delta frame leans on the frame before it, which may be a delta frame too; the
  * chain back to a raw or key frame is at most GRAYFRAME_CHAIN_MAX frames long (the
