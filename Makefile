@@ -16,7 +16,9 @@
 # make minimal-test  build both and run the test suite against the small OpenCV,
 #                    with the check that both builds write the same bytes
 # make bench         benchmark the packaged program and the Debian build against
-#                    decoding alone and convert, and the compressed frame sets
+#                    decoding alone and convert, the display options' frames and the
+#                    compressed frame sets
+# make bench-display the display options' frames against the ideal frame (PSNR)
 # make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
 # make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
 #                        its cycles per frame on the ATmega328P under simavr
@@ -40,7 +42,8 @@ BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench bench-frame-code bench-firmware package-test
+.PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
+	package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -70,7 +73,7 @@ test: test-deps configure
 pictures: all
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target docs_pictures
 	sh scripts/make-pictures.sh $(BUILD_DIR)/grayframe $(BUILD_DIR)/docs_pictures \
-		docs/pictures $(BUILD_DIR)/pictures
+		docs/pictures $(BUILD_DIR)/pictures $(BUILD_DIR)/grayframe-embed
 
 # What make deb and make install deliver is the minimal build: it starts in a few
 # milliseconds, and its decode helper (built on Debian's OpenCV) reads the rest.
@@ -186,8 +189,14 @@ bench: all deb
 	bash bench/overwrite.sh $(BUILD_DIR)/bench $(BUILD_DIR)/bench/pictures/batch.txt \
 		debian=$(abspath $(BUILD_DIR))/grayframe \
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
+	$(MAKE) bench-display
 	$(MAKE) bench-frame-code
 	$(MAKE) bench-firmware
+
+bench-display: all
+	@sh scripts/install-deps.sh imagemagick
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target display_quality
+	sh bench/display.sh $(BUILD_DIR)/display_quality $(BUILD_DIR)/bench
 
 bench-frame-code: all
 	@sh scripts/install-deps.sh $(BENCH_PACKAGES)

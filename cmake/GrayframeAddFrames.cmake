@@ -1,6 +1,11 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text> | TARGET avr] [COMPRESS]
-#                      IMAGES <image>...)
+#                      [ATTRIBUTE <text> | TARGET avr] [GRAY luma] [LEVELS round]
+#                      [GAMMA <g>] [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
+#                      [MIRROR horizontal|vertical] [NIBBLES low-first]
+#                      [COMPRESS] IMAGES <image>...)
+#
+# GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
+# case (--gray luma, ..., --invert), all off unless given.
 #
 # At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
 # frame each, one per page of a multi-page TIFF) in
@@ -15,7 +20,9 @@
 # <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
 # (grayframe-embed --target avr). Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "COMPRESS" "NAME;MODE;ATTRIBUTE;TARGET" "IMAGES")
+  set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS" "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords}"
+                        "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -38,15 +45,26 @@ function(grayframe_add_frames target)
   if(NOT DEFINED arg_MODE)
     set(arg_MODE fitin)
   endif()
-  set(options "")
+  set(attribute "")
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
-    set(options --attribute "${arg_ATTRIBUTE}")
+    set(attribute --attribute "${arg_ATTRIBUTE}")
+  endif()
+  set(display "")
+  foreach(keyword IN LISTS display_keywords)
+    if(DEFINED arg_${keyword})
+      string(TOLOWER "${keyword}" option)
+      list(APPEND display "--${option}" "${arg_${keyword}}")
+    endif()
+  endforeach()
+  if(arg_INVERT)
+    list(APPEND display --invert)
+  endif()
+  set(compress "")
+  if(arg_COMPRESS)
+    set(compress --compress)
   endif()
   if(DEFINED arg_TARGET)
-    list(APPEND options --target "${arg_TARGET}")
-  endif()
-  if(arg_COMPRESS)
-    list(APPEND options --compress)
+    list(APPEND compress --target "${arg_TARGET}")
   endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
@@ -62,7 +80,7 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${options} -- ${images}
+            --output-dir "${dir}" ${attribute} ${display} ${compress} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"

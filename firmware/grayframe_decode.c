@@ -10,6 +10,13 @@
 #define PAIR 0xC0
 #define ROWS 0xF0
 
+/* The byte at offset at of the set (at < d->size). */
+#ifdef GRAYFRAME_READ_BYTE
+#define READ_AT(d, at) ((unsigned char)GRAYFRAME_READ_BYTE((d)->address + (at)))
+#else
+#define READ_AT(d, at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
+#endif
+
 /* The byte at d->at, which moves on; past the end 0, and d->fault set. */
 static unsigned char get(grayframe_decoder *d)
 {
@@ -19,12 +26,30 @@ static unsigned char get(grayframe_decoder *d)
         return 0;
     }
     d->at = at + 1;
+    return READ_AT(d, at);
+}
+
+/* Copies n bytes (n > 0, all within the set) from offset at to out. */
+static void copy_out(const grayframe_decoder *d, grayframe_offset at, unsigned char *out,
+                     unsigned char n)
+{
 #ifdef GRAYFRAME_READ_BYTE
-    return (unsigned char)GRAYFRAME_READ_BYTE(d->address + at);
+    unsigned long address = d->address + at;
+    do
+        *out++ = (unsigned char)GRAYFRAME_READ_BYTE(address++);
+    while (--n);
 #else
-    if (d->read)
-        return d->read(d->address + at);
-    return d->data[at];
+    if (d->read) {
+        unsigned long address = d->address + at;
+        do
+            *out++ = d->read(address++);
+        while (--n);
+    } else {
+        const unsigned char *in = d->data + at;
+        do
+            *out++ = *in++;
+        while (--n);
+    }
 #endif
 }
 
@@ -96,7 +121,6 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     unsigned char n = 0, kind;
     d->chain = 0;
     d->row = 0;
-    d->column = 0;
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
     for (;;) {
@@ -112,73 +136,74 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     }
     d->base_kind = kind;
     d->chain = n;
+    d->spans = 0;
     return GRAYFRAME_OK;
 }
 
-/* Applies code c (read) to row from column x, taking reference bytes from ref (row
- * itself: they stay; 0: there is none): the new column, or 0 when it does not fit. */
-static unsigned char apply_code(grayframe_decoder *d, unsigned char c, unsigned char *row,
-                                const unsigned char *ref, unsigned char x)
-{
-    unsigned char same = 0, n, b;
-    if (c < LITERAL) {
-        same = (unsigned char)(c + 1);
-        n = 0;
-    } else if (c < PAIR) {
-        n = (unsigned char)((c & 0x3F) + 1);
-    } else {
-        same = (unsigned char)(((c >> 3) & 7) + 1);
-        n = (unsigned char)((c & 7) + 1);
-        if (c >= ROWS)
-            return 0;
-    }
-    d->skipped = same;
-    if ((same && !ref) || same + n > GRAYFRAME_ROW_BYTES - x)
-        return 0;
-    if (ref == row)
-        x = (unsigned char)(x + same);
-    else
-        for (; same; --same, ++x)
-            row[x] = ref[x];
-    if (c >= RUN && c < PAIR) {
-        b = get(d);
-        do
-            row[x++] = b;
-        while (--n);
-    } else {
-        for (; n; --n)
-            row[x++] = get(d);
-    }
-    return d->fault ? 0 : x;
-}
-
-/* Applies the next row of chain frame i to row, with the reference ref (as for
- * apply_code). */
+/* Applies the next row of chain frame i to row, taking reference bytes from ref (row
+ * itself: they stay; 0: there is none); in spans mode marks the bytes it writes. */
 static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
                      const unsigned char *ref)
 {
-    unsigned char x = 0, c;
-    d->at = d->next[i];
-    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
-        x = apply_code(d, LITERAL + GRAYFRAME_ROW_BYTES - 1, row, ref, 0);
-    } else if (d->hold[i]) {
-        --d->hold[i];
-        x = apply_code(d, GRAYFRAME_ROW_BYTES - 1, row, ref, 0);
-    } else {
-        c = get(d);
-        if (c >= ROWS) {
-            d->hold[i] = (unsigned char)(c & 0x0F);
+    grayframe_offset at = d->next[i];
+    const grayframe_offset size = d->size;
+    const unsigned char raw = (unsigned char)(i + 1 == d->chain && d->base_kind == KIND_RAW);
+    unsigned char x = 0, c, same, n, b;
+    do {
+        if (raw) {
+            c = LITERAL + GRAYFRAME_ROW_BYTES - 1;
+        } else if (d->hold[i]) {
+            --d->hold[i];
             c = GRAYFRAME_ROW_BYTES - 1;
+        } else {
+            if (at >= size)
+                return GRAYFRAME_DAMAGED;
+            c = READ_AT(d, at);
+            ++at;
+            if (c >= ROWS && !x) {
+                d->hold[i] = (unsigned char)(c & 0x0F);
+                c = GRAYFRAME_ROW_BYTES - 1;
+            }
         }
-        for (;;) {
-            x = apply_code(d, c, row, ref, x);
-            if (!x || x == GRAYFRAME_ROW_BYTES)
-                break;
-            c = get(d);
+        same = 0;
+        n = (unsigned char)((c & 0x3F) + 1);
+        if (c < LITERAL) {
+            same = n;
+            n = 0;
+        } else if (c >= PAIR) {
+            if (c >= ROWS)
+                return GRAYFRAME_DAMAGED;
+            same = (unsigned char)(((c >> 3) & 7) + 1);
+            n = (unsigned char)((c & 7) + 1);
         }
-    }
-    d->next[i] = d->at;
-    return x ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
+        if ((same && !ref) || same + n > GRAYFRAME_ROW_BYTES - x)
+            return GRAYFRAME_DAMAGED;
+        if (ref == row)
+            x = (unsigned char)(x + same);
+        else
+            for (; same; --same, ++x)
+                row[x] = ref[x];
+        if (d->spans)
+            for (b = x; b != x + n; ++b)
+                d->above[b >> 3] |= (unsigned char)(1 << (b & 7));
+        if (c >= RUN && c < PAIR) {
+            if (at >= size)
+                return GRAYFRAME_DAMAGED;
+            b = READ_AT(d, at);
+            ++at;
+            do
+                row[x++] = b;
+            while (--n);
+        } else if (n) {
+            if (size - at < n)
+                return GRAYFRAME_DAMAGED;
+            copy_out(d, at, row + x, n);
+            at += n;
+            x = (unsigned char)(x + n);
+        }
+    } while (x != GRAYFRAME_ROW_BYTES);
+    d->next[i] = at;
+    return GRAYFRAME_OK;
 }
 
 static int end(grayframe_decoder *d, int result)
@@ -217,20 +242,27 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
 
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
-    unsigned char i = d->chain - 1, x;
+    unsigned char i = (unsigned char)(d->chain - 1), x;
     unsigned char *base = i ? d->above : row;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    if (frame_row(d, i, base, d->row ? base : 0))
+    /* in place: a row whole as its reference is left as it is */
+    if (d->hold[i])
+        --d->hold[i];
+    else if (frame_row(d, i, base, d->row ? base : 0))
         return end(d, GRAYFRAME_DAMAGED);
     if (i) {
-        for (x = 0; x != GRAYFRAME_ROW_BYTES; ++x)
-            row[x] = base[x];
-        while (i--)
-            if (frame_row(d, i, row, row))
+        for (x = GRAYFRAME_ROW_BYTES; x; --x)
+            *row++ = *base++;
+        row -= GRAYFRAME_ROW_BYTES;
+        while (i--) {
+            if (d->hold[i])
+                --d->hold[i];
+            else if (frame_row(d, i, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
+        }
     }
     ++d->row;
     return GRAYFRAME_MORE;
@@ -238,59 +270,44 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)
 {
-    return begin(d, frame, 1);
+    int result = begin(d, frame, 1);
+    d->spans = 1;
+    d->column = GRAYFRAME_ROW_BYTES;
+    return result;
+}
+
+/* In spans mode, d->above marks the bytes of the row that its codes wrote. */
+static unsigned char marked(const grayframe_decoder *d, unsigned char x)
+{
+    return x != GRAYFRAME_ROW_BYTES && (d->above[x >> 3] >> (x & 7) & 1);
 }
 
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row)
 {
-    unsigned char x, c;
+    unsigned char x;
+    if (!d->chain)
+        return GRAYFRAME_ORDER;
     for (;;) {
-        if (!d->chain)
-            return GRAYFRAME_ORDER;
+        for (x = d->column; x != GRAYFRAME_ROW_BYTES && !marked(d, x); ++x)
+            ;
+        if (x != GRAYFRAME_ROW_BYTES) {
+            span->row = (unsigned char)(d->row - 1);
+            span->first = x;
+            while (marked(d, x))
+                ++x;
+            span->length = (unsigned char)(x - span->first);
+            d->column = x;
+            return GRAYFRAME_MORE;
+        }
         if (d->row == GRAYFRAME_ROWS)
             return end(d, GRAYFRAME_OK);
-        span->row = d->row;
-        if (d->base_kind != KIND_DELTA) {
-            /* not a delta frame: whole rows */
-            if (frame_row(d, 0, row, d->row ? row : 0))
-                return end(d, GRAYFRAME_DAMAGED);
-            ++d->row;
-            span->first = 0;
-            span->length = GRAYFRAME_ROW_BYTES;
-            return GRAYFRAME_MORE;
-        }
-        /* a delta frame, code by code: reference bytes end a span */
-        span->length = 0;
-        d->at = d->next[0];
-        if (!d->column && d->hold[0]) {
-            --d->hold[0];
-            d->column = GRAYFRAME_ROW_BYTES;
-        }
-        while (d->column != GRAYFRAME_ROW_BYTES) {
-            c = get(d);
-            if (c >= ROWS && !d->column) {
-                d->hold[0] = (unsigned char)(c & 0x0F);
-                d->column = GRAYFRAME_ROW_BYTES;
-                break;
-            }
-            if (span->length && (c < LITERAL || c >= PAIR)) {
-                --d->at;
-                break;
-            }
-            x = apply_code(d, c, row, row, d->column);
-            if (!x)
-                return end(d, GRAYFRAME_DAMAGED);
-            if (!span->length)
-                span->first = (unsigned char)(d->column + d->skipped);
-            span->length = (unsigned char)(span->length + x - d->column - d->skipped);
-            d->column = x;
-        }
-        d->next[0] = d->at;
-        if (d->column == GRAYFRAME_ROW_BYTES) {
-            d->column = 0;
-            ++d->row;
-        }
-        if (span->length)
-            return GRAYFRAME_MORE;
+        /* not a delta frame: every byte of every row */
+        x = d->base_kind == KIND_DELTA ? 0 : 0xFF;
+        for (d->column = 0; d->column != 7; ++d->column)
+            d->above[d->column] = x;
+        if (frame_row(d, 0, row, d->row || !x ? row : 0))
+            return end(d, GRAYFRAME_DAMAGED);
+        ++d->row;
+        d->column = 0;
     }
 }

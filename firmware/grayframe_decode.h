@@ -20,10 +20,11 @@
  *             00nnnnnn             n+1 bytes (1 to 64) as in the reference
  *             01nnnnnn b1 ... bk   k = n+1 bytes (1 to 64) as they follow
  *             10nnnnnn b           n+1 times byte b
- *             11rrrlll b1 ... bk   (rrr 0 to 5) r+1 bytes as in the reference, then
- *                                  k = l+1 bytes (1 to 8) as they follow
- *             1111nnnn             (only where a row starts) this row and the next n
- *                                  rows (1 to 16 in all) whole as in the reference
+ *             11rrrlll b1 ... bk   (rrr 0 to 5) rrr+1 bytes as in the reference,
+ *                                  then k = lll+1 bytes (1 to 8) as they follow
+ *             1111nnnn             (only where a row starts) this row and the next
+ *                                  nnnn rows (1 to 16 in all) whole as in the
+ *                                  reference
  *
  * A delta frame leans on the frame before it, which may be a delta frame too; the
  * chain back to a raw or key frame is at most GRAYFRAME_CHAIN_MAX frames long (the
@@ -96,15 +97,16 @@ typedef struct grayframe_decoder {
     unsigned char chain;     /* frames in the chain, 0 when no frame is begun */
     unsigned char base_kind; /* the kind of the chain's oldest frame */
     unsigned char row;       /* the next row */
-    unsigned char column;    /* spans: where the next code applies in the row */
+    unsigned char column;    /* spans: where the next span may start in the row */
+    unsigned char spans;     /* spans mode */
     unsigned char fault;     /* a read past the end */
-    unsigned char skipped;   /* reference bytes at the start of the last code */
     grayframe_offset at;     /* the next byte to read */
     /* the chain, from the frame asked for (0) back to a raw or key frame: where each
      * frame's next row starts, and rows still to take whole from the reference */
     grayframe_offset next[GRAYFRAME_CHAIN_MAX];
     unsigned char hold[GRAYFRAME_CHAIN_MAX];
-    /* rows of a chain: the last row of its raw or key frame */
+    /* rows mode: the last row of the chain's raw or key frame; spans mode: bits
+     * marking the bytes of the row that changed */
     unsigned char above[GRAYFRAME_ROW_BYTES];
 } grayframe_decoder;
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "embed/display_options.h"
 #include "frame/frame.h"
 #include "packed/frame_set.h"
 
@@ -17,6 +18,7 @@ struct EmbedOptions {
     bool compress = false;            // the set in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // at least one, in command-line order
+    EmbedDisplay display;             // --gray, --levels, ... --nibbles
 };
 
 struct EmbedCommand {
@@ -26,9 +28,9 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --compress, --target avr
-// (not with --attribute), --help, --version, then
-// one or more images ("--" ends the options). getopt_long may reorder argv.
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, the display options
+// (display_options.h), --compress, --target avr (not with --attribute), --help,
+// --version, then one or more images ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.

@@ -45,6 +45,25 @@ std::string commentText(const std::string& label) {
 
 namespace {
 
+// " * options " and the options, each with its value, wrapped before column 80; no
+// line end.
+std::string optionLines(const std::string& options) {
+    std::string text = " * options";
+    size_t lineStart = 0, start = 0;
+    while (start < options.size()) {
+        size_t end = options.find(" --", start + 1);
+        if (end == std::string::npos) end = options.size();
+        const std::string option = commentText(options.substr(start, end - start));
+        if (text.size() - lineStart + 1 + option.size() > 78) {
+            lineStart = text.size() + 1;
+            text += "\n *  ";
+        }
+        text += " " + option;
+        start = end + 1;
+    }
+    return text;
+}
+
 // How to decode a compressed set, for its comment.
 void writeDecodingComment(std::ostream& out, const FrameSet& set) {
     const std::string macro = upper(set.name);
@@ -72,12 +91,16 @@ void writeDecodingComment(std::ostream& out, const FrameSet& set) {
 void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
-        << " made by grayframe-embed, mode " << set.modeName << ", from:\n";
+        << " made by grayframe-embed, mode " << set.modeName
+        << (set.displayOptions.empty() ? "" : ",\n" + optionLines(set.displayOptions))
+        << ", from:\n";
     for (size_t i = 0; i < set.labels.size(); ++i)
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
     out << " * Each frame is 102 x 80 pixels of 16 gray levels in 4080 bytes: 80 rows\n"
            " * from the top, 51 bytes a row from the left, two pixels a byte, the left\n"
-           " * pixel's level (0 to 15) in the high nibble.\n";
+           " * pixel's level (0 to 15) in the "
+        << (set.nibbles == NibbleOrder::LowFirst ? "low" : "high")
+        << " nibble.\n";
     if (set.compressed && set.target == FrameSetTarget::Avr)
         writeAvrDecodingComment(out, set);
     else if (set.compressed)
@@ -128,8 +151,8 @@ bool isArrayName(const std::string& name) {
 }
 
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
-    const std::string macro = upper(set.name);
     if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set);
+    const std::string macro = upper(set.name);
     const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
     writeFrameSetComment(out, set);
     out << "#ifndef " << macro << "_H\n#define " << macro << "_H\n\n"

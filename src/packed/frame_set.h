@@ -17,6 +17,8 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
+    std::string displayOptions;       // the options the frames were made with, or ""
+    NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
     bool compressed = false;  // the frames as NAME_code in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
 };
@@ -25,15 +27,15 @@ struct FrameSet {
 // starting with a digit, and not a keyword of either language.
 bool isArrayName(const std::string& name);
 
-// Writes the comment that opens NAME.h: the pictures each frame was made from and how
-// the frames are packed.
-void writeFrameSetComment(std::ostream& out, const FrameSet& set);
-
 // text with its ASCII letters in capitals: NAME_UPPER, the macros' prefix, from NAME.
 std::string upper(std::string text);
 
 // A label as it may stand in a C comment: printable ASCII, no comment end, no trigraph.
 std::string commentText(const std::string& label);
+
+// Writes the comment that opens NAME.h: the pictures each frame was made from, the
+// options, how the frames are packed and, compressed, how to decode them.
+void writeFrameSetComment(std::ostream& out, const FrameSet& set);
 
 // Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
 // ending with a comma but the last.
@@ -44,7 +46,7 @@ void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 // (with C linkage under C++). Compressed: the comment says how to decode the set, and
 // NAME_UPPER_CODE_BYTES and NAME_code, the set's code, take the array's place. Depends
 // on nothing but set; throws std::length_error when a compressed set does not fit the
-// code (see encodeFrameSet).
+// code (see encodeFrameSet). With target Avr, see avr_frame_set.h.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // Writes NAME.c: includes "NAME.h" and defines the array, one block per frame and one
