@@ -14,8 +14,8 @@ struct EmbedOptions {
     ResizeMode mode = FitIn;
     std::string modeName = "fitin";
     std::string outputDir = ".";
-    std::string attribute;            // "" when not given
-    bool compress = false;            // the set in the frame set code
+    std::string attribute;  // "" when not given
+    bool compress = false;  // the set in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // at least one, in command-line order
     EmbedDisplay display;             // --gray, --levels, ... --nibbles
@@ -30,7 +30,8 @@ struct EmbedCommand {
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, the display options
 // (display_options.h), --compress, --target avr (not with --attribute), --help,
-// --version, then one or more images ("--" ends the options). getopt_long may reorder argv.
+// --version, then one or more images ("--" ends the options). getopt_long may reorder
+// argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.

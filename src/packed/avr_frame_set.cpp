@@ -132,17 +132,21 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
             << "_open gives\n * the decoder). */\n"
             << "unsigned char " << name << "_read(unsigned long address);\n\n";
     else
-        out << "/* The frames lie in program memory, where a plain C read does not reach:\n"
-           " * take their bytes through these functions. */\n\n"
-        << "/* Byte offset (0 to " << macro << "_FRAME_BYTES - 1) of frame (0 to\n"
-        << " * " << macro << "_FRAME_COUNT - 1); 0 when either is out of range. */\n"
-        << "unsigned char " << name << "_byte(unsigned frame, unsigned offset);\n\n"
-        << "/* Copies row (0 to " << macro << "_FRAME_HEIGHT - 1, from the top) of frame "
-           "into\n"
-        << " * out[0] to out[" << macro << "_ROW_BYTES - 1]; leaves out as it was when "
-           "frame\n"
-        << " * or row is out of range. */\n"
-        << "void " << name << "_row(unsigned frame, unsigned row, unsigned char *out);\n\n";
+        out << "/* The frames lie in program memory, where a plain C read does not "
+               "reach:\n"
+               " * take their bytes through these functions. */\n\n"
+            << "/* Byte offset (0 to " << macro << "_FRAME_BYTES - 1) of frame (0 to\n"
+            << " * " << macro << "_FRAME_COUNT - 1); 0 when either is out of range. */\n"
+            << "unsigned char " << name << "_byte(unsigned frame, unsigned offset);\n\n"
+            << "/* Copies row (0 to " << macro
+            << "_FRAME_HEIGHT - 1, from the top) of frame "
+               "into\n"
+            << " * out[0] to out[" << macro
+            << "_ROW_BYTES - 1]; leaves out as it was when "
+               "frame\n"
+            << " * or row is out of range. */\n"
+            << "void " << name
+            << "_row(unsigned frame, unsigned row, unsigned char *out);\n\n";
     out << "#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << macro << "_H */\n";
 }
@@ -183,6 +187,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         << "_FRAME_HEIGHT) return;\n"
         << "    address = frame_address(frame) + (flash_address)row * " << macro
         << "_ROW_BYTES;\n"
-        << "    for (k = 0; k < " << macro << "_ROW_BYTES; ++k) out[k] = read_flash(address + k);\n"
+        << "    for (k = 0; k < " << macro
+        << "_ROW_BYTES; ++k) out[k] = read_flash(address + k);\n"
         << "}\n";
 }
