@@ -30,8 +30,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev \
-	gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
+	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
+	qemu-system-arm
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
