@@ -5,8 +5,9 @@
 //   good     pictures the library loads;
 //   bad      inputs grayframe cannot load (cut headers, wrong signatures, declared
 //            sizes of zero or beyond the library's limits, empty, a directory, a FIFO,
-//            no picture at all; JPEGs cut anywhere or declaring more than their data
-//            holds, which the library would fill with gray);
+//            no picture at all; JPEGs cut anywhere, cut and followed by a second start
+//            of image, or declaring more than their data holds, which the library
+//            would fill with gray);
 //   damaged  cut or bit-flipped files that the library may still decode in part.
 #include <sys/stat.h>
 
@@ -185,6 +186,14 @@ void writeDeclaredSizes(const std::string& dir, const std::vector<Good>& good) {
     write(dir + "/bad-wide.pgm", "P5\n1048577 1\n255\n" + std::string(1048577, 'x'));
 }
 
+// A cut JPEG with a start-of-image marker after the cut: alone with an end marker, and
+// a whole JPEG appended.
+void writeSecondStarts(const std::string& dir, const Good& jpeg) {
+    const Bytes cut = jpeg.bytes.substr(0, jpeg.bytes.size() / 2);
+    write(dir + "/bad-cut-second-start." + jpeg.name, cut + "\xFF\xD8\xFF\xD9");
+    write(dir + "/bad-cut-then-whole." + jpeg.name, cut + jpeg.bytes);
+}
+
 void writeOddFiles(const std::string& dir, const std::vector<Good>& good) {
     write(dir + "/bad-empty.png", "");
     write(dir + "/bad-text.png", "this is not a picture\n");
@@ -211,6 +220,8 @@ int main(int argc, char** argv) {
         writeCuts(dir, picture);
         writeFlips(dir, picture);
         writeSignatures(dir, picture);
+        if (picture.name.size() >= 3 && picture.name.rfind("jpg") == picture.name.size() - 3)
+            writeSecondStarts(dir, picture);
     }
     writeDeclaredSizes(dir, good);
     writeOddFiles(dir, good);
