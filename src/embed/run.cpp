@@ -53,6 +53,9 @@ cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
 std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
                      const DisplayOptions& display) {
     const size_t pages = countPages(path);
+    if (pages == 0)
+        return "cannot read image " + quoted(path) +
+               ": its pages cannot be read under a name this long";
     for (size_t page = 0; page < pages; ++page) {
         const cv::Mat frame = framePage(path, page, mode, display);
         const std::string pageName =
