@@ -244,6 +244,21 @@ TEST(Windows, LongInputNamesOpen) {
     EXPECT_EQ(windows.err, "");
     EXPECT_TRUE(windows.out == linux.out + linux.out.substr(0, 4080))
         << "the raw streams differ";
+
+    // A multi-page TIFF whose later pages the library cannot reach under such a name
+    // fails in grayframe-embed.exe; it never gives its first page alone.
+    const std::string pages = folder + "/" + std::string(40, 'm') + ".tif";
+    ASSERT_TRUE(cv::imwritemulti(dir / pages, std::vector<cv::Mat>{photo, photo}));
+    const std::string windowsEmbed =
+        (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
+    const test::RunResult embed = test::runProgram(
+        "/usr/bin/wine", {windowsEmbed, "--name", "pages", pages}, dir.path, 120, WINE_ENV);
+    if (embed.status == 0)
+        EXPECT_NE(test::readFile(dir / "pages.h").find("_FRAME_COUNT 2"), std::string::npos);
+    else
+        EXPECT_NE(embed.err.find("its pages cannot be read under a name this long"),
+                  std::string::npos)
+            << embed.err;
 }
 
 // Starts grayframe.exe with args in dir on x's display and waits until its window

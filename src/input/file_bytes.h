@@ -11,3 +11,8 @@
 // may be longer than 260 characters.
 std::optional<std::string> readRegularFile(const std::string& path,
                                            bool (*wanted)(const std::string& start));
+
+// False when the image library cannot open path by its name although readRegularFile
+// can: on Windows, a name of MAX_PATH (260) characters or more once made absolute.
+// True elsewhere.
+bool libraryOpensByName(const std::string& path);

@@ -58,3 +58,8 @@ std::optional<std::string> readRegularFile(const std::string& path,
         return std::nullopt;
     return bytes;
 }
+
+bool libraryOpensByName(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    return wide.rfind(L"\\\\?\\", 0) != 0 && wide.size() < MAX_PATH;
+}

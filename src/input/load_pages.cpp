@@ -1,7 +1,6 @@
 #include "input/load_pages.h"
 
 #include <algorithm>
-#include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
@@ -21,19 +20,13 @@ bool isTiff(const std::string& path) {
     return start && isTiffStart(*start);
 }
 
-// True when the library can open path by its name (on Windows a name longer than 260
-// characters it cannot).
-bool openableByName(const std::string& path) {
-    return std::ifstream(path, std::ios::binary).is_open();
-}
-
 }  // namespace
 
 std::size_t countPages(const std::string& path) {
     try {
         if (isTiff(path)) {
             const std::size_t pages = cv::imcount(path, cv::IMREAD_COLOR);
-            if (pages == 0 && !openableByName(path)) return 0;
+            if (pages == 0 && !libraryOpensByName(path)) return 0;
             return std::max<std::size_t>(1, pages);
         }
     } catch (...) {
