@@ -98,6 +98,22 @@ TEST(Embed, FramesAreTheRawStreamsBytesInEveryModeAsC89C99AndCxx17) {
     }
 }
 
+// Two sets whose names differ only in case build into one program.
+TEST(Embed, NamesDifferingInCaseGiveSetsThatBuildTogether) {
+    const test::TempDir dir;
+    writePictures(dir);
+    ASSERT_EQ(runEmbed({"--name", "logo", "a.png"}, dir.path).status, 0);
+    ASSERT_EQ(runEmbed({"--name", "Logo", "b.jpg"}, dir.path).status, 0);
+    test::writeFile(dir / "main.c",
+                    "#include <stdio.h>\n#include \"logo.h\"\n#include \"Logo.h\"\n"
+                    "int main(void) {\n"
+                    "    fwrite(logo, 1, sizeof logo, stdout);\n"
+                    "    fwrite(Logo, 1, sizeof Logo, stdout);\n"
+                    "    return 0;\n}\n");
+    build(C_COMPILER, {"-std=c99"}, {"main.c", "logo.c", "Logo.c"}, dir.path);
+    EXPECT_EQ(runBuilt(dir.path), rawStream("fitin", {"a.png", "b.jpg"}, dir.path));
+}
+
 struct Snapshot {
     std::vector<std::string> names, contents;
     std::vector<long> mtimes;
@@ -152,6 +168,12 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
         {{"--name", "2set", "a.png"},
          "'2set' cannot name a C array (letters, digits and _, not first a digit, not a "
          "keyword)\n"},
+        {{"--name", "__attribute__", "a.png"},
+         "'__attribute__' cannot name a C array (letters, digits and _, not first a "
+         "digit, not a keyword)\n"},
+        {{"--name", "_Set", "a.png"},
+         "'_Set' cannot name a C array (letters, digits and _, not first a digit, not a "
+         "keyword)\n"},
         {{"--name", "set", "--colour", "a.png"},
          "unknown option '--colour' (see grayframe-embed --help)\n"},
     };
@@ -181,6 +203,14 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
     for (const std::string name : {"set.h", "set.c"})
         EXPECT_EQ(test::readFile(dir / ("elsewhere/" + name)),
                   test::readFile(dir / name));
+    // Another mode or other picture names change NAME.c, not what includes NAME.h.
+    const std::string sourceBefore = test::readFile(dir / "set.c");
+    const fs::file_time_type headerTime = fs::last_write_time(dir / "set.h");
+    fs::copy_file(dir / "b.jpg", dir / "c.jpg");
+    EXPECT_EQ(runEmbed({"-n", "set", "-m", "stretch", "a.png", "c.jpg"}, dir.path).status,
+              0);
+    EXPECT_NE(test::readFile(dir / "set.c"), sourceBefore);
+    EXPECT_EQ(fs::last_write_time(dir / "set.h"), headerTime);
 }
 
 }  // namespace

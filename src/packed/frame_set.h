@@ -16,14 +16,18 @@ struct FrameSet {
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
-// starting with a digit, and not a keyword of either language.
+// starting with a digit, not a keyword of either language, and not reserved to the
+// implementation (two leading underscores, or an underscore and a capital).
 bool isArrayName(const std::string& name);
 
-// Writes NAME.h: a comment on the pictures and the packing, an include guard, the
+// Writes NAME.h: a comment on the packing, an include guard spelled from the name
+// itself (GRAYFRAME_SET_NAME, so that names differing in case differ), the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
-// (with C linkage under C++). Depends on nothing but set.
+// (with C linkage under C++). Depends on the name and the frame count only, so that
+// other changes to the set do not recompile the files that include it.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
-// Writes NAME.c: includes "NAME.h" and defines the array, one block per frame and one
-// line per frame row. Depends on nothing but set.
+// Writes NAME.c: a comment on the mode, the pictures and the packing, includes
+// "NAME.h" and defines the array, one block per frame and one line per frame row.
+// Depends on nothing but set.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
