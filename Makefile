@@ -25,7 +25,8 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev \
+	ninja-build gcc-arm-none-eabi libnewlib-arm-none-eabi
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=

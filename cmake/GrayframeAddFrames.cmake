@@ -8,7 +8,8 @@
 # directory of it. Relative image paths are taken from the calling CMakeLists.txt's
 # folder. The files are made again when an image or the program changes; the program
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
-# Call it in the directory that creates <target>.
+# A deleted <name>.h or <name>.c is made again. Call it in the directory that creates
+# <target>, once per <name> and target.
 function(grayframe_add_frames target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE" "IMAGES")
   set(problem "")
@@ -16,19 +17,30 @@ function(grayframe_add_frames target)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
   elseif(NOT TARGET "${target}")
     set(problem "no target named '${target}'")
-  elseif(NOT arg_NAME MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+  elseif(NOT arg_NAME MATCHES "^[A-Za-z_][A-Za-z0-9_]*$" OR arg_NAME MATCHES "^_[_A-Z]")
     set(problem "NAME must be a C identifier, not '${arg_NAME}'")
   elseif(NOT arg_IMAGES)
     set(problem "no IMAGES given for ${arg_NAME}")
   elseif(DEFINED arg_MODE AND NOT arg_MODE MATCHES "^(fitin|fitout|stretch)$")
     set(problem "MODE must be fitin, fitout or stretch, not '${arg_MODE}'")
   endif()
-  if(problem)
-    message(FATAL_ERROR "grayframe_add_frames: ${problem}")
-  endif()
   if(NOT DEFINED arg_MODE)
     set(arg_MODE fitin)
   endif()
+  # One set of a name per target: a second would write the same files. The call stack
+  # under the message shows the second call; the first is named by its file and images.
+  set(dir "${CMAKE_CURRENT_BINARY_DIR}/grayframe_frames/${target}")
+  get_property(first GLOBAL PROPERTY "grayframe_frames:${dir}/${arg_NAME}")
+  if(NOT problem AND first)
+    string(CONCAT problem "target '${target}' has a frame set named '${arg_NAME}' "
+                          "already, made in ${first}: give each set its own NAME")
+  endif()
+  if(problem)
+    message(FATAL_ERROR "grayframe_add_frames: ${problem}")
+  endif()
+  string(REPLACE ";" " " first "${arg_IMAGES}")
+  set_property(GLOBAL PROPERTY "grayframe_frames:${dir}/${arg_NAME}"
+    "${CMAKE_CURRENT_LIST_FILE} from ${first} (MODE ${arg_MODE})")
   set(attribute "")
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(attribute --attribute "${arg_ATTRIBUTE}")
@@ -40,19 +52,33 @@ function(grayframe_add_frames target)
   endforeach()
   list(LENGTH images count)
 
-  set(dir "${CMAKE_CURRENT_BINARY_DIR}/grayframe_frames/${target}")
   set(stamp "${dir}/${arg_NAME}.stamp")
+  set(files "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
   file(MAKE_DIRECTORY "${dir}")
+  # Ninja learns of the files as byproducts and re-reads their times after the run.
+  # Make cannot, so there the stamp depends on the files themselves, each through a rule
+  # of its own without a command: a deleted file makes the stamp stale and the set is
+  # made again.
+  if(CMAKE_GENERATOR MATCHES "^(Unix|MinGW|MSYS) Makefiles$")
+    foreach(file IN LISTS files)
+      add_custom_command(OUTPUT "${file}" COMMENT "")
+    endforeach()
+    set(byproducts "")
+    set(made_from ${files})
+  else()
+    set(byproducts BYPRODUCTS ${files})
+    set(made_from "")
+  endif()
   add_custom_command(
     OUTPUT "${stamp}"
-    BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
+    ${byproducts}
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
             --output-dir "${dir}" ${attribute} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
-    DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
+    DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>" ${made_from}
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"
     VERBATIM)
-  target_sources(${target} PRIVATE "${stamp}" "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
+  target_sources(${target} PRIVATE "${stamp}" ${files})
   target_include_directories(${target} PUBLIC "${dir}")
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT C IN_LIST languages)
