@@ -114,6 +114,32 @@ TEST(Embed, NamesDifferingInCaseGiveSetsThatBuildTogether) {
     EXPECT_EQ(runBuilt(dir.path), rawStream("fitin", {"a.png", "b.jpg"}, dir.path));
 }
 
+// --files-from adds the images it lists (a line each, LF or CR LF, from a file or
+// standard input) after those on the command line: the same files as all on it.
+TEST(Embed, ImagesListedInAFileAreTakenAsGiven) {
+    const test::TempDir dir;
+    writePictures(dir);
+    fs::rename(dir / "b.jpg", dir / "b c.jpg");
+    ASSERT_EQ(runEmbed({"-n", "set", "a.png", "b c.jpg", "pages.tif"}, dir.path).status,
+              0);
+    const std::string header = test::readFile(dir / "set.h");
+    const std::string source = test::readFile(dir / "set.c");
+    test::writeFile(dir / "list.txt", "b c.jpg\r\n\npages.tif\n");
+    for (const std::string list : {"list.txt", "-"}) {
+        SCOPED_TRACE(list);
+        fs::remove(dir / "set.h");
+        fs::remove(dir / "set.c");
+        const test::RunResult run = test::runProgram(
+            "/bin/sh",
+            {"-c", "exec \"$0\" -n set a.png --files-from " + list + " <list.txt",
+             EMBED_PATH},
+            dir.path);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(test::readFile(dir / "set.h"), header);
+        EXPECT_EQ(test::readFile(dir / "set.c"), source);
+    }
+}
+
 struct Snapshot {
     std::vector<std::string> names, contents;
     std::vector<long> mtimes;
@@ -174,6 +200,8 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
         {{"--name", "_Set", "a.png"},
          "'_Set' cannot name a C array (letters, digits and _, not first a digit, not a "
          "keyword)\n"},
+        {{"--name", "set", "--files-from", "gone.txt"},
+         "cannot read the list 'gone.txt': No such file or directory\n"},
         {{"--name", "set", "--colour", "a.png"},
          "unknown option '--colour' (see grayframe-embed --help)\n"},
     };

@@ -24,6 +24,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                          {"mode", required_argument, nullptr, 'm'},
                                          {"output-dir", required_argument, nullptr, 'o'},
                                          {"attribute", required_argument, nullptr, 'a'},
+                                         {"files-from", required_argument, nullptr, 'F'},
                                          {"help", no_argument, nullptr, 'h'},
                                          {"version", no_argument, nullptr, 'V'},
                                          {nullptr, 0, nullptr, 0}};
@@ -55,6 +56,9 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                     return refused("the attribute must be one line");
                 options.attribute = value;
                 break;
+            case 'F':  // --files-from, which has no short form
+                options.imageList = value;
+                break;
             case 'h':
                 command.action = EmbedCommand::Help;
                 return command;
@@ -69,14 +73,16 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     }
     options.images.assign(argv + optind, argv + argc);
     if (!named) return refused("no --name given");
-    if (options.images.empty()) return refused("no image given");
+    if (options.images.empty() && options.imageList.empty())
+        return refused("no image given");
     command.action = EmbedCommand::Run;
     return command;
 }
 
 std::string embedUsage() {
     return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
-           "                       [--output-dir DIR] [--attribute TEXT] IMAGE...\n"
+           "                       [--output-dir DIR] [--attribute TEXT]\n"
+           "                       [--files-from LIST] IMAGE...\n"
            "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
            "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
            "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
@@ -91,6 +97,8 @@ std::string embedUsage() {
            "  -a, --attribute TEXT   placed after the array's declarator in NAME.c, for\n"
            "                         example PROGMEM or "
            "__attribute__((section(\".x\")))\n"
+           "      --files-from LIST  also the images named in the file LIST (- for\n"
+           "                         standard input), one a line, after any IMAGE\n"
            "  -h, --help             this text\n"
            "  -V, --version          the version\n"
            "\n"

@@ -13,7 +13,9 @@ struct EmbedOptions {
     std::string modeName = "fitin";
     std::string outputDir = ".";
     std::string attribute;            // "" when not given
-    std::vector<std::string> images;  // at least one, in command-line order
+    std::vector<std::string> images;  // in command-line order; at least one unless
+                                      // imageList is given
+    std::string imageList;            // --files-from: "" when not given, "-" for stdin
 };
 
 struct EmbedCommand {
@@ -24,7 +26,8 @@ struct EmbedCommand {
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, then
-// one or more images ("--" ends the options). getopt_long may reorder argv.
+// --files-from FILE, then one or more images, or none with --files-from ("--" ends the
+// options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.
