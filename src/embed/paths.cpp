@@ -14,9 +14,9 @@ bool isSeparator(char c) { return std::string(separators).find(c) != std::string
 // The length of a drive prefix at the start of path: 2 for "C:" on Windows, else 0.
 size_t driveLength(const std::string& path) {
 #ifdef _WIN32
-    const bool letter =
-        (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
-    if (path.size() >= 2 && letter && path[1] == ':') return 2;
+    if (path.size() < 2 || path[1] != ':') return 0;
+    const char drive = path[0];
+    return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z') ? 2 : 0;
 #else
     (void)path;
 #endif
