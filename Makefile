@@ -27,8 +27,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev \
-	ninja-build gcc-arm-none-eabi libnewlib-arm-none-eabi
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
+# The CMake package's test builds the firmware example with Ninja too, and for ARM.
+FIRMWARE_TEST_PACKAGES := ninja-build gcc-arm-none-eabi libnewlib-arm-none-eabi
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
@@ -49,7 +50,7 @@ deps:
 	@sh scripts/install-deps.sh $(BUILD_PACKAGES)
 
 test-deps:
-	@sh scripts/install-deps.sh $(TEST_PACKAGES)
+	@sh scripts/install-deps.sh $(TEST_PACKAGES) $(FIRMWARE_TEST_PACKAGES)
 
 configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
