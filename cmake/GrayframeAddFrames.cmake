@@ -1,5 +1,11 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text>] IMAGES <image>...)
+#                      [ATTRIBUTE <text>] [GRAY luma] [LEVELS round] [GAMMA <g>]
+#                      [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
+#                      [MIRROR horizontal|vertical] [NIBBLES low-first]
+#                      IMAGES <image>...)
+#
+# GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
+# case (--gray luma, ..., --invert), all off unless given.
 #
 # At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
 # frame each, one per page of a multi-page TIFF) in
@@ -11,7 +17,9 @@
 # A deleted <name>.h or <name>.c is made again. Call it in the directory that creates
 # <target>, once per <name> and target.
 function(grayframe_add_frames target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE" "IMAGES")
+  set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT" "NAME;MODE;ATTRIBUTE;${display_keywords}"
+                        "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -45,6 +53,16 @@ function(grayframe_add_frames target)
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(attribute --attribute "${arg_ATTRIBUTE}")
   endif()
+  set(display "")
+  foreach(keyword IN LISTS display_keywords)
+    if(DEFINED arg_${keyword})
+      string(TOLOWER "${keyword}" option)
+      list(APPEND display "--${option}" "${arg_${keyword}}")
+    endif()
+  endforeach()
+  if(arg_INVERT)
+    list(APPEND display --invert)
+  endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
     get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -73,7 +91,7 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     ${byproducts}
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} -- ${images}
+            --output-dir "${dir}" ${attribute} ${display} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>" ${made_from}
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"

@@ -2,7 +2,8 @@
 # The Windows build (make windows): programs linked statically, so that nothing but
 # the system's own DLLs is needed, and the zip users download:
 # grayframe-VERSION-win64.zip holding a folder of that name with the programs, the
-# README and the licence.
+# README, the Windows page beside it as the README links it (docs/windows.md) and the
+# licence.
 enable_language(RC)
 add_link_options(-static $<$<CONFIG:Release>:-s>)
 # stat() with 64-bit sizes, as on Linux.
@@ -21,12 +22,14 @@ function(grayframe_windows_zip)
   if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
     list(APPEND documents ${PROJECT_SOURCE_DIR}/LICENSE)
   endif()
+  set(windows_page ${PROJECT_SOURCE_DIR}/docs/windows.md)
   add_custom_command(OUTPUT ${GRAYFRAME_ZIP}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${zip_dir} ${GRAYFRAME_ZIP}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_dir}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_dir}/docs
     COMMAND ${CMAKE_COMMAND} -E copy ${programs} ${documents} ${zip_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${windows_page} ${zip_dir}/docs
     COMMAND ${CMAKE_COMMAND} -E tar cf ${GRAYFRAME_ZIP} --format=zip ${GRAYFRAME_ZIP_NAME}
-    DEPENDS ${ARGN} ${documents}
+    DEPENDS ${ARGN} ${documents} ${windows_page}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     VERBATIM)
   add_custom_target(windows_zip ALL DEPENDS ${GRAYFRAME_ZIP})

@@ -42,8 +42,8 @@ TEST(HeaderCompiles, AsCAndCxxWithTheRawBytes) {
     }
 }
 
-// The README's two ways to put several such headers into one program.
-TEST(HeaderCompiles, SeveralInOneProgramEachWayTheReadmeShows) {
+// The two ways docs/frame-sets.md gives to put several such headers into one program.
+TEST(HeaderCompiles, SeveralInOneProgramBothWays) {
     const test::TempDir dir;
     cv::imwrite(dir / "logo.png", test::makePicture(200, 150, 3));
     cv::imwrite(dir / "walk.png", test::makePicture(80, 120, 4));

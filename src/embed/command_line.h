@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "embed/display_options.h"
 #include "frame/frame.h"
 
 // What grayframe-embed is asked to do.
@@ -16,6 +17,7 @@ struct EmbedOptions {
     std::vector<std::string> images;  // in command-line order; at least one unless
                                       // imageList is given
     std::string imageList;            // --files-from: "" when not given, "-" for stdin
+    EmbedDisplay display;             // --gray, --levels, ... --nibbles
 };
 
 struct EmbedCommand {
@@ -25,9 +27,9 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, then
-// --files-from FILE, then one or more images, or none with --files-from ("--" ends the
-// options). getopt_long may reorder argv.
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --files-from FILE, the
+// display options (display_options.h), --help, --version, then one or more images, or
+// none with --files-from ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.

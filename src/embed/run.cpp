@@ -13,6 +13,7 @@
 
 #include "embed/image_list.h"
 #include "embed/paths.h"
+#include "frame/display_steps.h"
 #include "frame/frame.h"
 #include "input/load_pages.h"
 #include "output/output_file.h"
@@ -35,26 +36,28 @@ std::string unreadableCause(const std::string& path) {
     return "damaged, too large, or not a picture format this program reads";
 }
 
-cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode) {
+cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
+                  const DisplayOptions& display) {
     try {
         const cv::Mat image = loadPage(path, page);
-        if (!image.empty()) return reduceToFrame(image, mode);
+        if (!image.empty()) return makeDisplayFrame(image, mode, display);
     } catch (...) {
     }
     return {};
 }
 
 // Adds the frames of every page of the image at path to set; "" or the problem.
-std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode) {
+std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
+                     const DisplayOptions& display) {
     const size_t pages = countPages(path);
     for (size_t page = 0; page < pages; ++page) {
-        const cv::Mat frame = framePage(path, page, mode);
+        const cv::Mat frame = framePage(path, page, mode, display);
         const std::string pageName =
             "page " + std::to_string(page + 1) + " of " + std::to_string(pages);
         if (frame.empty() && pages == 1)
             return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
         if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
-        set.frames.push_back(packFrame(frame));
+        set.frames.push_back(packFrame(frame, set.nibbles));
         set.labels.push_back(fileNameOf(path) + (pages > 1 ? ", " + pageName : ""));
     }
     return {};
@@ -104,9 +107,15 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
                                   "digits and _, not first a digit, not a keyword)"};
-    FrameSet set{options.name, options.modeName, options.attribute, {}, {}};
+    FrameSet set;
+    set.name = options.name;
+    set.modeName = options.modeName;
+    set.attribute = options.attribute;
+    set.displayOptions = describeDisplay(options.display);
+    set.nibbles = options.display.nibbles;
     for (const std::string& image : options.images) {
-        const std::string problem = addImage(set, image, options.mode);
+        const std::string problem =
+            addImage(set, image, options.mode, options.display.steps);
         if (!problem.empty()) return {std::nullopt, problem};
     }
     return {set, {}};

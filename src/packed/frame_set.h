@@ -13,6 +13,8 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
+    std::string displayOptions;       // the options the frames were made with, or ""
+    NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
