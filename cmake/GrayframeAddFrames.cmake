@@ -35,10 +35,15 @@ function(grayframe_add_frames target)
   if(NOT DEFINED arg_MODE)
     set(arg_MODE fitin)
   endif()
-  # One set of a name per target: a second would write the same files. The call stack
-  # under the message shows the second call; the first is named by its file and images.
+  # One set of a name per target: a second would write the same files (on Windows and
+  # macOS also a name differing in case). The call stack under the message shows the
+  # second call; the first is named by its file and images.
   set(dir "${CMAKE_CURRENT_BINARY_DIR}/grayframe_frames/${target}")
-  get_property(first GLOBAL PROPERTY "grayframe_frames:${dir}/${arg_NAME}")
+  set(files_key "grayframe_frames:${dir}/${arg_NAME}")
+  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
+    string(TOLOWER "${files_key}" files_key)
+  endif()
+  get_property(first GLOBAL PROPERTY "${files_key}")
   if(NOT problem AND first)
     string(CONCAT problem "target '${target}' has a frame set named '${arg_NAME}' "
                           "already, made in ${first}: give each set its own NAME")
@@ -47,7 +52,7 @@ function(grayframe_add_frames target)
     message(FATAL_ERROR "grayframe_add_frames: ${problem}")
   endif()
   string(REPLACE ";" " " first "${arg_IMAGES}")
-  set_property(GLOBAL PROPERTY "grayframe_frames:${dir}/${arg_NAME}"
+  set_property(GLOBAL PROPERTY "${files_key}"
     "${CMAKE_CURRENT_LIST_FILE} from ${first} (MODE ${arg_MODE})")
   set(attribute "")
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
