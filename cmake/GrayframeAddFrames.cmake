@@ -2,7 +2,7 @@
 #                      [ATTRIBUTE <text>] [GRAY luma] [LEVELS round] [GAMMA <g>]
 #                      [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
 #                      [MIRROR horizontal|vertical] [NIBBLES low-first]
-#                      IMAGES <image>...)
+#                      [COMPRESS] IMAGES <image>...)
 #
 # GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
 # case (--gray luma, ..., --invert), all off unless given.
@@ -14,11 +14,13 @@
 # directory of it. Relative image paths are taken from the calling CMakeLists.txt's
 # folder. The files are made again when an image or the program changes; the program
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
-# A deleted <name>.h or <name>.c is made again. Call it in the directory that creates
-# <target>, once per <name> and target.
+# With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
+# the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
+# directory. A deleted <name>.h or <name>.c is made again. Call it in the directory that
+# creates <target>, once per <name> and target.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT" "NAME;MODE;ATTRIBUTE;${display_keywords}"
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS" "NAME;MODE;ATTRIBUTE;${display_keywords}"
                         "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
@@ -68,6 +70,10 @@ function(grayframe_add_frames target)
   if(arg_INVERT)
     list(APPEND display --invert)
   endif()
+  set(compress "")
+  if(arg_COMPRESS)
+    set(compress --compress)
+  endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
     get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -96,15 +102,22 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     ${byproducts}
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} ${display} -- ${images}
+            --output-dir "${dir}" ${attribute} ${display} ${compress} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>" ${made_from}
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"
     VERBATIM)
   target_sources(${target} PRIVATE "${stamp}" ${files})
   target_include_directories(${target} PUBLIC "${dir}")
+  set(sources "${dir}/${arg_NAME}.c")
+  if(arg_COMPRESS)
+    get_property(firmware GLOBAL PROPERTY GRAYFRAME_FIRMWARE_DIR)
+    target_sources(${target} PRIVATE "${firmware}/grayframe_decode.c")
+    target_include_directories(${target} PUBLIC "${firmware}")
+    list(APPEND sources "${firmware}/grayframe_decode.c")
+  endif()
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT C IN_LIST languages)
-    set_source_files_properties("${dir}/${arg_NAME}.c" PROPERTIES LANGUAGE CXX)
+    set_source_files_properties(${sources} PROPERTIES LANGUAGE CXX)
   endif()
 endfunction()

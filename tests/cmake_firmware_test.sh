@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs a built tree into a scratch prefix and builds a copy of
 # examples/cmake-firmware against it through find_package(grayframe): its frames must
-# be grayframe's raw stream; a touched picture remakes only its own frame set; a
-# deleted NAME.c or NAME.h is made again (with Make, and with Ninja when installed); a
-# damaged picture fails the build with grayframe-embed's message and changes nothing;
-# a second set of the same name fails the configuration; the example cross-compiles
-# for arm-none-eabi through its toolchain file (when that compiler is installed).
+# be grayframe's raw stream, its compressed set (COMPRESS) must decode to them; a touched
+# picture remakes only its own frame set; a deleted NAME.c or NAME.h is made again (with
+# Make, and with Ninja when installed); a damaged picture fails the build with
+# grayframe-embed's message and changes nothing; a second set of the same name fails the
+# configuration; the example cross-compiles for arm-none-eabi through its toolchain file
+# (when that compiler is installed).
 # Usage: cmake_firmware_test.sh BUILD_DIR SOURCE_DIR
 set -eu
 build=$1 source=$2

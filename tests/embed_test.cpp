@@ -140,6 +140,44 @@ TEST(Embed, ImagesListedInAFileAreTakenAsGiven) {
     }
 }
 
+// A compressed set, compiled with the decoder: every frame, decoded alone, is the raw
+// stream's; a picture repeated costs next to nothing.
+TEST(Embed, CompressedSetDecodesToTheRawStream) {
+    const test::TempDir dir;
+    writePictures(dir);
+    test::writeFile(dir / "main.c",
+                    "#include <stdio.h>\n"
+                    "#include \"grayframe_decode.h\"\n"
+                    "#include \"walk.h\"\n"
+                    "typedef char small[WALK_CODE_BYTES < 5 * 4096 ? 1 : -1];\n"
+                    "int main(void) {\n"
+                    "    static unsigned char frame[WALK_FRAME_BYTES];\n"
+                    "    grayframe_decoder d;\n"
+                    "    unsigned k = WALK_FRAME_COUNT;\n"
+                    "    if (grayframe_open(&d, walk_code, WALK_CODE_BYTES)) return 1;\n"
+                    "    while (k--)  /* last first: each frame alone */\n"
+                    "        if (grayframe_decode_frame(&d, k, frame, 0)\n"
+                    "            || fwrite(frame, 1, sizeof frame, stdout) != sizeof frame)\n"
+                    "            return 1;\n"
+                    "    return 0;\n"
+                    "}\n");
+    const std::vector<std::string> pictures = {"a.png", "a.png", "b.jpg", "pages.tif"};
+    std::vector<std::string> args = {"--name", "walk", "--compress"};
+    args.insert(args.end(), pictures.begin(), pictures.end());
+    const test::RunResult embed = runEmbed(args, dir.path);
+    ASSERT_EQ(embed.status, 0) << embed.err;
+    build(C_COMPILER, {"-std=c89", "-I" + std::string(FIRMWARE_DIR)},
+          {"main.c", "walk.c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c"}, dir.path);
+    const test::RunResult run = test::runProgram(dir / "program", {}, dir.path);
+    ASSERT_EQ(run.status, 0);
+    const std::string expected = rawStream(
+        "fitin", {"a.png", "a.png", "b.jpg", "pages.tif", "page2.png", "page3.png"}, dir.path);
+    ASSERT_EQ(expected.size(), 6 * 4080u);
+    std::string reversed;
+    for (size_t k = 6; k-- > 0;) reversed += expected.substr(k * 4080, 4080);
+    EXPECT_EQ(run.out, reversed);
+}
+
 struct Snapshot {
     std::vector<std::string> names, contents;
     std::vector<long> mtimes;

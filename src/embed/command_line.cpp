@@ -24,6 +24,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                        {"mode", required_argument, nullptr, 'm'},
                                        {"output-dir", required_argument, nullptr, 'o'},
                                        {"attribute", required_argument, nullptr, 'a'},
+                                       {"compress", no_argument, nullptr, 'c'},
                                        {"files-from", required_argument, nullptr, 'F'},
                                        {"help", no_argument, nullptr, 'h'},
                                        {"version", no_argument, nullptr, 'V'}};
@@ -35,7 +36,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions.data(), nullptr)) !=
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:chV", longOptions.data(), nullptr)) !=
            -1) {
         const std::string value = optarg ? optarg : "";
         const std::string given =
@@ -57,6 +58,9 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                 if (value.find_first_of("\r\n") != std::string::npos)
                     return refused("the attribute must be one line");
                 options.attribute = value;
+                break;
+            case 'c':
+                options.compress = true;
                 break;
             case 'F':  // --files-from, which has no short form
                 options.imageList = value;
@@ -87,7 +91,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
 
 std::string embedUsage() {
     return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
-           "                       [--output-dir DIR] [--attribute TEXT]\n"
+           "                       [--output-dir DIR] [--attribute TEXT] [--compress]\n"
            "                       [--files-from LIST] IMAGE...\n"
            "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
            "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
@@ -103,6 +107,9 @@ std::string embedUsage() {
            "  -a, --attribute TEXT   placed after the array's declarator in NAME.c, for\n"
            "                         example PROGMEM or "
            "__attribute__((section(\".x\")))\n"
+           "  -c, --compress         the frames compressed, as NAME_code, for the "
+           "decoder\n"
+           "                         grayframe_decode.c\n"
            "      --files-from LIST  also the images named in the file LIST (- for\n"
            "                         standard input), one a line, after any IMAGE\n"
            "  -h, --help             this text\n"

@@ -10,6 +10,7 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
+#include <stdexcept>
 
 #include "embed/image_list.h"
 #include "embed/paths.h"
@@ -113,6 +114,7 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     set.attribute = options.attribute;
     set.displayOptions = describeDisplay(options.display);
     set.nibbles = options.display.nibbles;
+    set.compressed = options.compress;
     for (const std::string& image : options.images) {
         const std::string problem =
             addImage(set, image, options.mode, options.display.steps);
@@ -129,8 +131,12 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     if (!S_ISDIR(status.st_mode))
         return "cannot write into " + quoted(dir) + ": not a directory";
     std::ostringstream header, source;
-    writeFrameSetHeader(header, set);
-    writeFrameSetSource(source, set);
+    try {
+        writeFrameSetHeader(header, set);
+        writeFrameSetSource(source, set);
+    } catch (const std::length_error& error) {
+        return std::string("cannot compress the set: ") + error.what();
+    }
     const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
     std::string problem = stage(stagedHeader, base + ".h", header.str());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "packed/frame_code.h"
+
 namespace {
 
 // The keywords of C (to C23) and C++ (to C++20), each between blanks.
@@ -68,6 +70,29 @@ std::string optionLines(const std::string& options) {
     return text;
 }
 
+// How to decode a compressed set, for its comment.
+void writeDecodingComment(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    out << " * Compressed: " << set.name << "_code holds the frames in the code of\n"
+        << " * grayframe_decode.h (version " << int(FRAME_CODE_VERSION) << "), " << macro
+        << "_CODE_BYTES bytes.\n"
+           " * Compile grayframe_decode.c with it and take a frame, for instance row by\n"
+           " * row:\n"
+           " *     grayframe_decoder decoder;\n"
+           " *     unsigned char row["
+        << macro << "_ROW_BYTES];\n"
+        << " *     grayframe_open(&decoder, " << set.name << "_code, " << macro
+        << "_CODE_BYTES);\n"
+           " *     grayframe_rows_begin(&decoder, frame);\n"
+           " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
+           " *         send the row;\n"
+           " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
+           " * the frame before (grayframe_spans_begin, grayframe_spans_next). In "
+           "program\n"
+           " * memory (PROGMEM), open it with grayframe_open_read and a function that\n"
+           " * reads a byte there (pgm_read_byte, pgm_read_byte_far).\n";
+}
+
 void writeComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
@@ -78,6 +103,19 @@ void writeComment(std::ostream& out, const FrameSet& set) {
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
     out << " * " << packingNote(set)
         << " * Made from the pictures above: change them, not this file. */\n";
+}
+
+void writeByteLines(std::ostream& out, const std::vector<unsigned char>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < bytes.size(); i += 16) {
+        std::string line = "    ";
+        for (size_t k = i; k < std::min(bytes.size(), i + 16); ++k) {
+            line += k == i ? "0x" : ", 0x";
+            line += digits[bytes[k] >> 4];
+            line += digits[bytes[k] & 0xF];
+        }
+        out << line << (i + 16 < bytes.size() ? ",\n" : "\n");
+    }
 }
 
 void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
@@ -108,27 +146,42 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
     const std::string macro = upper(set.name);
     const std::string guard = "GRAYFRAME_SET_" + set.name;
     const size_t count = set.frames.size();
+    const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
         << " made by grayframe-embed; " << set.name << ".c defines "
         << (count == 1 ? "it" : "them") << " and names the\n"
-        << " * pictures, the mode and the options.\n * " << packingNote(set)
-        << " * Made from pictures: change them, not this file. */\n"
+        << " * pictures, the mode and the options.\n * " << packingNote(set);
+    if (set.compressed) writeDecodingComment(out, set);
+    out << " * Made from pictures: change them, not this file. */\n"
         << "#ifndef " << guard << "\n#define " << guard << "\n\n"
         << "#define " << macro << "_FRAME_WIDTH 102\n"
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
-        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n\n"
-        << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n"
-        << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
-        << macro << "_FRAME_BYTES];\n\n"
-        << "#ifdef __cplusplus\n}\n#endif\n\n"
+        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n";
+    if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << codeBytes << "\n";
+    out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
+    if (set.compressed)
+        out << "extern const unsigned char " << set.name << "_code[" << macro
+            << "_CODE_BYTES];\n\n";
+    else
+        out << "extern const unsigned char " << set.name << "[" << macro
+            << "_FRAME_COUNT][" << macro << "_FRAME_BYTES];\n\n";
+    out << "#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << guard << " */\n";
 }
 
 void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
     const std::string macro = upper(set.name);
     writeComment(out, set);
+    if (set.compressed) {
+        out << "#include \"" << set.name << ".h\"\n\n"
+            << "const unsigned char " << set.name << "_code[" << macro << "_CODE_BYTES]"
+            << (set.attribute.empty() ? "" : " ") << set.attribute << " = {\n";
+        writeByteLines(out, encodeFrameSet(set.frames));
+        out << "};\n";
+        return;
+    }
     out << "#include \"" << set.name << ".h\"\n\n"
         << "const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT][" << macro
         << "_FRAME_BYTES]" << (set.attribute.empty() ? "" : " ") << set.attribute
