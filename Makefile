@@ -22,6 +22,8 @@
 #                    compressed frame sets
 # make bench-display the display options' frames against the ideal frame (PSNR)
 # make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
+# make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
+#                        its cycles per frame on the ATmega328P under simavr
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -30,9 +32,11 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
-# The CMake package's test builds the firmware example with Ninja too, and for ARM.
-FIRMWARE_TEST_PACKAGES := ninja-build gcc-arm-none-eabi libnewlib-arm-none-eabi
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
+	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
+	qemu-system-arm
+# The CMake package's test builds the firmware example with Ninja too.
+FIRMWARE_TEST_PACKAGES := ninja-build
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
@@ -43,7 +47,8 @@ BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code package-test
+.PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
+	package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -191,6 +196,7 @@ bench: all deb
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
 	$(MAKE) bench-display
 	$(MAKE) bench-frame-code
+	$(MAKE) bench-firmware
 
 bench-display: all
 	@sh scripts/install-deps.sh imagemagick
@@ -201,6 +207,10 @@ bench-frame-code: all
 	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures frame_code_bench
 	bash bench/frame_code.sh $(BUILD_DIR)/bench $(BUILD_DIR)
+
+bench-firmware: all test-deps
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures
+	bash bench/firmware.sh $(BUILD_DIR)/bench $(BUILD_DIR)
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.

@@ -6,6 +6,10 @@
 
 #include "packed/packed.h"
 
+// What NAME.h and NAME.c are written for: any C or C++ compiler (a plain array), or
+// AVR, where the set lies in program memory and is read through accessor functions.
+enum class FrameSetTarget { Any, Avr };
+
 // A named set of packed frames, compiled into a program as NAME.h and NAME.c.
 struct FrameSet {
     std::string name;       // the array's name; a valid C identifier
@@ -16,6 +20,7 @@ struct FrameSet {
     std::string displayOptions;       // the options the frames were made with, or ""
     NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
     bool compressed = false;  // the frames as NAME_code in the frame set code
+    FrameSetTarget target = FrameSetTarget::Any;
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
@@ -23,18 +28,38 @@ struct FrameSet {
 // implementation (two leading underscores, or an underscore and a capital).
 bool isArrayName(const std::string& name);
 
-// Writes NAME.h: a comment on the packing, an include guard spelled from the name
-// itself (GRAYFRAME_SET_NAME, so that names differing in case differ), the
+// text with its ASCII letters in capitals: NAME_UPPER, the macros' prefix, from NAME.
+std::string upper(std::string text);
+
+// A label as it may stand in a C comment: printable ASCII, no comment end, no trigraph.
+std::string commentText(const std::string& label);
+
+// Writes the comment that opens NAME.c: the pictures each frame was made from, the
+// mode, the options and how the frames are packed.
+void writeFrameSetComment(std::ostream& out, const FrameSet& set);
+
+// Writes the comment that opens NAME.h: how the frames are packed and, compressed, how
+// to decode them. It depends on the name, the frame count and the packing only, so
+// that another mode or other pictures leave NAME.h as it was.
+void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set);
+
+// NAME.h's include guard, GRAYFRAME_SET_NAME with the name as given, so that names
+// differing in case have guards of their own.
+std::string frameSetGuard(const FrameSet& set);
+
+// Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
+// ending with a comma but the last.
+void writeFrameRows(std::ostream& out, const PackedFrame& frame);
+
+// Writes NAME.h: a comment on the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
 // (with C linkage under C++). Compressed: the comment says how to decode the set, and
 // NAME_UPPER_CODE_BYTES and NAME_code, the set's code, take the array's place. Depends
-// on the name, the frame count, the nibble order and the code's length only, so that
-// other changes to the set do not recompile the files that include it; throws
-// std::length_error when a compressed set does not fit the code (see encodeFrameSet).
+// on nothing but set; throws std::length_error when a compressed set does not fit the
+// code (see encodeFrameSet). With target Avr, see avr_frame_set.h.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
-// Writes NAME.c: a comment on the mode, the options, the pictures and the packing,
-// includes "NAME.h" and defines the array, one block per frame and one line per frame
-// row; compressed, NAME_code, 16 bytes a line. Depends on nothing but set; throws as
-// writeFrameSetHeader.
+// Writes NAME.c: a comment on the pictures, includes "NAME.h" and defines the array, one
+// block per frame and one line per frame row; compressed, NAME_code, 16 bytes a line.
+// Depends on nothing but set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
