@@ -1,4 +1,4 @@
-// Writes a corpus of hostile inputs into an existing directory, derived from good
+// Writes a corpus of hostile inputs into a directory (made when missing), from good
 // pictures it makes there. Usage: make_hostile_corpus DIR
 //
 // The start of each name tells what to expect of it:
@@ -232,8 +232,10 @@ void writeOddFiles(const std::string& dir, const std::vector<Good>& good) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::error_code error;
+    if (argc == 2) std::filesystem::create_directories(argv[1], error);
     if (argc != 2 || !std::filesystem::is_directory(argv[1])) {
-        std::fprintf(stderr, "usage: make_hostile_corpus DIR (an existing directory)\n");
+        std::fprintf(stderr, "usage: make_hostile_corpus DIR (made when missing)\n");
         return 2;
     }
     const std::string dir = argv[1];

@@ -144,30 +144,41 @@ TEST(Windows, RefusedCommandLine) {
     EXPECT_EQ(run.out, "");
 }
 
-// grayframe-embed.exe beside grayframe.exe writes the Linux program's frame set.
+// grayframe-embed.exe beside grayframe.exe writes the Linux program's frame set, also
+// given Windows paths: an output folder with a trailing separator, and pictures named
+// with backslashes and a drive, whose folders stay out of the files.
 TEST(Windows, EmbedWritesTheSameFrameSet) {
     const test::TempDir dir;
-    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 25));
-    cv::imwrite(dir / "b.jpg", test::makePicture(64, 96, 26));
-    fs::create_directory(dir / "linux");
-    fs::create_directory(dir / "windows");
+    fs::create_directory(dir / "sub");
+    cv::imwrite(dir / "sub/a.png", test::makePicture(320, 200, 25));
+    cv::imwrite(dir / "sub/b.jpg", test::makePicture(64, 96, 26));
+    std::string driveB = "Z:" + dir / "sub/b.jpg";
+    std::replace(driveB.begin(), driveB.end(), '/', '\\');
     const std::string windowsEmbed =
         (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
-    const std::vector<std::string> args{"--name", "pics",  "--mode",
-                                        "fitout", "a.png", "b.jpg"};
-    std::vector<std::string> linuxArgs = args, windowsArgs{windowsEmbed};
-    linuxArgs.insert(linuxArgs.end(), {"--output-dir", "linux"});
-    windowsArgs.insert(windowsArgs.end(), args.begin(), args.end());
-    windowsArgs.insert(windowsArgs.end(), {"--output-dir", "windows"});
-    EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, linuxArgs, dir.path).status, 0);
-    const test::RunResult run =
-        test::runProgram("/usr/bin/wine", windowsArgs, dir.path, 120, WINE_ENV);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    for (const char* file : {"pics.h", "pics.c"})
-        EXPECT_EQ(test::readFile(dir / ("windows/" + std::string(file))),
-                  withCrLf(test::readFile(dir / ("linux/" + std::string(file)))))
-            << file;
+    const std::vector<std::string> args{"--name", "pics", "--mode", "fitout"};
+    for (const std::string output : {"windows\\", "windows/"}) {
+        SCOPED_TRACE(output);
+        fs::remove_all(dir / "linux");
+        fs::remove_all(dir / "windows");
+        fs::create_directory(dir / "linux");
+        fs::create_directory(dir / "windows");
+        std::vector<std::string> linuxArgs = args, windowsArgs{windowsEmbed};
+        linuxArgs.insert(linuxArgs.end(),
+                         {"--output-dir", "linux", "sub/a.png", "sub/b.jpg"});
+        windowsArgs.insert(windowsArgs.end(), args.begin(), args.end());
+        windowsArgs.insert(windowsArgs.end(),
+                           {"--output-dir", output, "sub\\a.png", driveB});
+        EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, linuxArgs, dir.path).status, 0);
+        const test::RunResult run =
+            test::runProgram("/usr/bin/wine", windowsArgs, dir.path, 120, WINE_ENV);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        for (const char* file : {"pics.h", "pics.c"})
+            EXPECT_EQ(test::readFile(dir / ("windows/" + std::string(file))),
+                      withCrLf(test::readFile(dir / ("linux/" + std::string(file)))))
+                << file;
+    }
 }
 
 // The file in dir named name but for case (wine keeps the case a name is created
