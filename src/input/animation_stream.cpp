@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "input/animation_stream.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+bool readBytes(int fd, void* bytes, std::size_t size) {
+    char* data = static_cast<char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeBytes(int fd, const void* bytes, std::size_t size) {
+    const char* data = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool plausibleFrame(const RecordHead& head) {
+    return head.kind == RecordKind::Frame && head.rows > 0 && head.cols > 0 &&
+           int64_t(head.rows) * head.cols <= MAX_CANVAS_PIXELS && head.value >= 0 &&
+           head.value <= 65535;
+}
