@@ -38,38 +38,86 @@ struct Image {
     const ColorMapObject* palette;
 };
 
-// Decodes the image that follows its descriptor straight onto canvas (RGBA, width x
-// height), leaving the transparent index's pixels as they were; false when cut.
-bool drawImage(GifFileType* gif, const Image& image, const GraphicsControlBlock& control,
-               std::vector<uint8_t>& canvas, int width, int height) {
+// The canvas as the frames build it up: RGBA, and whether its alpha counts. Alpha
+// counts from the first image on when that has a transparent colour, and from the first
+// disposal to the background on; until then what no image covers shows the GIF's
+// background colour, as the format describes.
+struct Board {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+    bool alphaCounts = false;
+};
+
+int transparentIndex(const GraphicsControlBlock& control, const ColorMapObject* palette) {
+    return control.TransparentColor >= 0 && control.TransparentColor < palette->ColorCount
+               ? control.TransparentColor
+               : NO_TRANSPARENT_COLOR;
+}
+
+// Decodes the image that follows its descriptor straight onto the board. Pixels of the
+// transparent index leave the board as it was, except on the first image, where they
+// take their colour with alpha 0. False when the data is cut or damaged.
+bool drawImage(GifFileType* gif, const Image& image, int transparent, bool first, Board& board) {
     const GifImageDesc& desc = image.desc;
     std::vector<GifPixelType> line(size_t(std::max(desc.Width, 1)));
     for (const int row : rowOrder(desc.Height, desc.Interlace)) {
         if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
         const int y = desc.Top + row;
-        if (y >= height) continue;
-        for (int x = 0; x < desc.Width && desc.Left + x < width; ++x) {
+        if (y >= board.height) continue;
+        for (int x = 0; x < desc.Width && desc.Left + x < board.width; ++x) {
             const int index = line[size_t(x)];
-            if (index == control.TransparentColor) continue;
-            uint8_t* pixel = &canvas[(size_t(y) * size_t(width) + size_t(desc.Left + x)) * 4];
+            if (index == transparent && !first) continue;
+            uint8_t* pixel =
+                &board.rgba[(size_t(y) * size_t(board.width) + size_t(desc.Left + x)) * 4];
             const GifColorType colour = index < image.palette->ColorCount
                                             ? image.palette->Colors[index]
                                             : GifColorType{0, 0, 0};
             pixel[0] = colour.Red;
             pixel[1] = colour.Green;
             pixel[2] = colour.Blue;
-            pixel[3] = 255;
+            pixel[3] = index == transparent ? 0 : 255;
         }
     }
     return true;
 }
 
-void clearRect(std::vector<uint8_t>& canvas, int width, int height, const GifImageDesc& desc) {
-    for (int y = std::max(desc.Top, 0); y < std::min(desc.Top + desc.Height, height); ++y) {
-        const int from = std::min(desc.Left, width), to = std::min(desc.Left + desc.Width, width);
-        std::fill(canvas.begin() + (ptrdiff_t(y) * width + from) * 4,
-                  canvas.begin() + (ptrdiff_t(y) * width + to) * 4, uint8_t(0));
+// The board as the first image finds it: the background colour, alpha 0.
+Board emptyBoard(const GifFileType* gif, const Image& first, int transparent) {
+    Board board{gif->SWidth, gif->SHeight, {}, transparent != NO_TRANSPARENT_COLOR};
+    const ColorMapObject* palette = first.palette;
+    const GifColorType colour =
+        palette->Colors[std::min(gif->SBackGroundColor, palette->ColorCount - 1)];
+    board.rgba.resize(size_t(board.width) * size_t(board.height) * 4);
+    for (size_t i = 0; i < board.rgba.size(); i += 4) {
+        board.rgba[i] = colour.Red;
+        board.rgba[i + 1] = colour.Green;
+        board.rgba[i + 2] = colour.Blue;
+        board.rgba[i + 3] = 0;
     }
+    return board;
+}
+
+// Disposal to the background: the image's rectangle becomes transparent.
+void clearRect(Board& board, const GifImageDesc& desc) {
+    board.alphaCounts = true;
+    for (int y = std::max(desc.Top, 0); y < std::min(desc.Top + desc.Height, board.height); ++y)
+        for (int x = std::max(desc.Left, 0); x < std::min(desc.Left + desc.Width, board.width); ++x)
+            board.rgba[(size_t(y) * size_t(board.width) + size_t(x)) * 4 + 3] = 0;
+}
+
+Canvas boardCanvas(const Board& board, int background, int durationMs) {
+    if (board.alphaCounts)
+        return flattenedCanvas(board.rgba.data(), board.width, board.height, false, background,
+                               durationMs);
+    Canvas canvas{board.width, board.height, {}, durationMs};
+    canvas.bgr.resize(size_t(board.width) * size_t(board.height) * 3);
+    for (size_t i = 0, o = 0; i < board.rgba.size(); i += 4, o += 3) {
+        canvas.bgr[o] = board.rgba[i + 2];
+        canvas.bgr[o + 1] = board.rgba[i + 1];
+        canvas.bgr[o + 2] = board.rgba[i];
+    }
+    return canvas;
 }
 
 int delayMs(const GraphicsControlBlock& control) {
@@ -88,7 +136,7 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
     if (int64_t(width) * height > MAX_CANVAS_PIXELS)
         return {"the GIF's canvas of " + std::to_string(width) + " x " +
                 std::to_string(height) + " pixels is too large"};
-    std::vector<uint8_t> canvas(size_t(width) * size_t(height) * 4, 0), saved;
+    Board board, saved;
     const GraphicsControlBlock noControl{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
     GraphicsControlBlock control = noControl;
     std::optional<Canvas> held;  // the latest canvas, sent once it is known not to be the only one
@@ -117,15 +165,16 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
             return {"damaged GIF (" + gifError(gif->Error) + ")"};
         const Image image{gif->Image, gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap};
         if (!image.palette) return {"damaged GIF (an image without colours)"};
-        if (control.DisposalMode == DISPOSE_PREVIOUS) saved = canvas;
-        if (!drawImage(gif.get(), image, control, canvas, width, height))
+        const int transparent = transparentIndex(control, image.palette);
+        if (images == 0) board = emptyBoard(gif.get(), image, transparent);
+        if (control.DisposalMode == DISPOSE_PREVIOUS) saved = board;
+        if (!drawImage(gif.get(), image, transparent, images == 0, board))
             return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
         if (held && !sink(*held)) return {};
-        held = flattenedCanvas(canvas.data(), width, height, false, options.background,
-                               delayMs(control));
+        held = boardCanvas(board, options.background, delayMs(control));
         ++images;
-        if (control.DisposalMode == DISPOSE_BACKGROUND) clearRect(canvas, width, height, image.desc);
-        if (control.DisposalMode == DISPOSE_PREVIOUS) canvas.swap(saved);
+        if (control.DisposalMode == DISPOSE_BACKGROUND) clearRect(board, image.desc);
+        if (control.DisposalMode == DISPOSE_PREVIOUS) std::swap(board, saved);
         control = noControl;
     }
     if (!held) return {"the GIF holds no image"};

@@ -173,7 +173,8 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     const AVRational rate = video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
     const double frameSeconds = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
     const std::vector<double> delays = apng ? apngDelays(path) : std::vector<double>();
-    Timeline timeline{options};
+    Timeline timeline;
+    timeline.options = options;
     if (options.duration >= 0) timeline.end = options.start + options.duration;
     Converter converter;
     const Owned<AVPacket> packet(av_packet_alloc());

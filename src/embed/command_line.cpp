@@ -20,20 +20,21 @@ EmbedCommand refused(const std::string& problem) {
 }  // namespace
 
 EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
-    static const option longOptions[] = {{"name", required_argument, nullptr, 'n'},
+    std::vector<option> longOptions = {{"name", required_argument, nullptr, 'n'},
                                          {"mode", required_argument, nullptr, 'm'},
                                          {"output-dir", required_argument, nullptr, 'o'},
                                          {"attribute", required_argument, nullptr, 'a'},
                                          {"help", no_argument, nullptr, 'h'},
-                                         {"version", no_argument, nullptr, 'V'},
-                                         {nullptr, 0, nullptr, 0}};
+                                         {"version", no_argument, nullptr, 'V'}};
+    for (const option& more : animationLongOptions()) longOptions.push_back(more);
+    longOptions.push_back({nullptr, 0, nullptr, 0});
     EmbedCommand command;
     EmbedOptions& options = command.options;
     bool named = false;
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions.data(), nullptr)) != -1) {
         const std::string value = optarg ? optarg : "";
         const std::string given =
             c == '?' && optopt != 0 ? std::string("-") + char(optopt) : argv[optind - 1];
@@ -64,7 +65,10 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
             case ':':
                 return refused("option '" + given + "' needs a value");
             default:
-                return refused("unknown option '" + given + "'");
+                if (!isAnimationOption(c)) return refused("unknown option '" + given + "'");
+                if (const std::string problem = setAnimationOption(options.animation, c, value);
+                    !problem.empty())
+                    return refused(problem);
         }
     }
     options.images.assign(argv + optind, argv + argc);
@@ -97,5 +101,6 @@ std::string embedUsage() {
            "Any failure (a bad option or name, an image that cannot be read, a file "
            "that\n"
            "cannot be written) prints one line and exits with status 1, and both files\n"
-           "stay as they were. Files whose content would not change are not touched.\n";
+           "stay as they were. Files whose content would not change are not touched.\n" +
+           animationUsage();
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "embed/animation_options.h"
 #include "frame/frame.h"
 
 // What grayframe-embed is asked to do.
@@ -14,6 +15,7 @@ struct EmbedOptions {
     std::string outputDir = ".";
     std::string attribute;            // "" when not given
     std::vector<std::string> images;  // at least one, in command-line order
+    AnimationOptions animation;
 };
 
 struct EmbedCommand {
@@ -23,7 +25,8 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, then
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, the
+// options of embed/animation_options.h, then
 // one or more images ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 

@@ -10,8 +10,11 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
 
+#include "embed/animation_frames.h"
 #include "frame/frame.h"
+#include "input/animation_kind.h"
 #include "input/load_pages.h"
+#include "output/frame_preview.h"
 #include "output/output_file.h"
 #include "output/standard_streams.h"
 
@@ -78,6 +81,22 @@ std::string stage(std::optional<StagedFile>& staged, const std::string& path,
            (errno ? ": " + std::string(std::strerror(errno)) : "");
 }
 
+// Stages the preview of set at path (a .png or .gif name); "" or the problem.
+std::string stagePreview(std::optional<StagedFile>& staged, const FrameSet& set,
+                         const std::string& path) {
+    const bool gif = path.size() > 4 && path.compare(path.size() - 4, 4, ".gif") == 0;
+    const std::string bytes = gif ? animatedGif(set) : contactSheetPng(set);
+    if (bytes.empty()) return "cannot make the preview " + quoted(path);
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return "cannot write " + quoted(path) + ": not a regular file";
+    errno = 0;
+    staged = stageOutputFile(path, bytes.data(), bytes.size(), SameContent::Keep);
+    if (staged) return {};
+    return "cannot write " + quoted(path) +
+           (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
 void fail(const std::string& problem) {
     report(std::string(program) + ": " + problem + "\n");
 }
@@ -89,11 +108,20 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
                                   "digits and _, not first a digit, not a keyword)"};
-    FrameSet set{options.name, options.modeName, options.attribute, {}, {}};
+    FrameSet set{options.name, options.modeName, options.attribute, {}, {}, {}};
+    bool timed = options.animation.stillMs.has_value();
     for (const std::string& image : options.images) {
-        const std::string problem = addImage(set, image, options.mode);
+        std::string problem;
+        if (animationKind(image) != AnimationKind::None) {
+            problem = addAnimation(set, timed, image, options);
+        } else {
+            problem = addImage(set, image, options.mode);
+            addStillDurations(set, options);
+            if (problem.empty()) problem = frameCapProblem(set, image, options);
+        }
         if (!problem.empty()) return {std::nullopt, problem};
     }
+    if (!timed) set.durations.clear();
     return {set, {}};
 }
 
@@ -137,9 +165,15 @@ int runEmbed(int argc, char** argv) {
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     cv::setNumThreads(0);
     const LoadedFrameSet loaded = loadFrameSet(command.options);
-    const std::string problem =
-        loaded.set ? writeFrameSet(*loaded.set, command.options.outputDir)
-                   : loaded.problem;
+    const std::string& previewPath = command.options.animation.preview;
+    std::optional<StagedFile> preview;
+    std::string problem = loaded.set ? "" : loaded.problem;
+    if (problem.empty() && !previewPath.empty())
+        problem = stagePreview(preview, *loaded.set, previewPath);
+    if (problem.empty()) problem = writeFrameSet(*loaded.set, command.options.outputDir);
+    if (preview && !problem.empty()) discardOutputFile(*preview);
+    if (preview && problem.empty() && !commitOutputFile(*preview))
+        problem = "cannot write " + quoted(previewPath);
     if (problem.empty()) return 0;
     fail(problem);
     return 1;

@@ -84,8 +84,11 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
         << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n\n"
         << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n"
         << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
-        << macro << "_FRAME_BYTES];\n\n"
-        << "#ifdef __cplusplus\n}\n#endif\n\n"
+        << macro << "_FRAME_BYTES];\n";
+    if (!set.durations.empty())
+        out << "extern const unsigned short " << set.name << "_durations_ms[" << macro
+            << "_FRAME_COUNT];\n";
+    out << "\n#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << macro << "_H */\n";
 }
 
@@ -102,6 +105,17 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
         for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
             writeRow(out, set.frames[i], row);
         out << (i + 1 < set.frames.size() ? "    },\n" : "    }\n");
+    }
+    out << "};\n";
+    if (set.durations.empty()) return;
+    out << "\nconst unsigned short " << set.name << "_durations_ms[" << macro
+        << "_FRAME_COUNT]" << (set.attribute.empty() ? "" : " ") << set.attribute
+        << " = {\n";
+    for (size_t i = 0; i < set.durations.size(); i += 10) {
+        out << "   ";
+        for (size_t k = i; k < std::min(i + 10, set.durations.size()); ++k)
+            out << " " << set.durations[k] << (k + 1 < set.durations.size() ? "," : "");
+        out << "\n";
     }
     out << "};\n";
 }

@@ -13,6 +13,9 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
+    // How long each frame is shown, in milliseconds: one per frame, or none at all
+    // (then neither file mentions timing).
+    std::vector<unsigned short> durations;
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
@@ -21,9 +24,11 @@ bool isArrayName(const std::string& name);
 
 // Writes NAME.h: a comment on the pictures and the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
-// (with C linkage under C++). Depends on nothing but set.
+// (with C linkage under C++), and of NAME_durations_ms when set has durations.
+// Depends on nothing but set.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // Writes NAME.c: includes "NAME.h" and defines the array, one block per frame and one
-// line per frame row. Depends on nothing but set.
+// line per frame row; then, when set has durations, NAME_durations_ms (the attribute
+// placed after its declarator too). Depends on nothing but set.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
