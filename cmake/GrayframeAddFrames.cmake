@@ -1,16 +1,21 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text>] IMAGES <image>...)
+#                      [ATTRIBUTE <text>] [BACKGROUND <gray>] [STILL_MS <ms>]
+#                      [FPS <n>] [START <seconds>] [DURATION <seconds>]
+#                      [MAX_FRAMES <n>] IMAGES <image>...)
 #
 # At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
 # frame each, one per page of a multi-page TIFF) in
 # <current binary dir>/grayframe_frames/<target>/. <name>.c becomes a source of
 # <target> (compiled as C++ when the project has no C), and that folder an include
-# directory of it. Relative image paths are taken from the calling CMakeLists.txt's
+# directory of it. GIF, animated WebP, APNG and video files give all their frames and
+# <name>_durations_ms; BACKGROUND ... MAX_FRAMES are grayframe-embed's --background,
+# --still-ms, --fps, --start, --duration and --max-frames. Relative image paths are taken from the calling CMakeLists.txt's
 # folder. The files are made again when an image or the program changes; the program
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
 # Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE" "IMAGES")
+  set(timing BACKGROUND STILL_MS FPS START DURATION MAX_FRAMES)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE;${timing}" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -23,6 +28,17 @@ function(grayframe_add_frames target)
   elseif(DEFINED arg_MODE AND NOT arg_MODE MATCHES "^(fitin|fitout|stretch)$")
     set(problem "MODE must be fitin, fitout or stretch, not '${arg_MODE}'")
   endif()
+  set(timing_options "")
+  foreach(keyword IN LISTS timing)
+    if(NOT DEFINED arg_${keyword})
+      continue()
+    elseif(NOT arg_${keyword} MATCHES "^[0-9]+([.][0-9]+)?$")
+      set(problem "${keyword} must be a number, not '${arg_${keyword}}'")
+    endif()
+    string(TOLOWER "${keyword}" option)
+    string(REPLACE "_" "-" option "${option}")
+    list(APPEND timing_options "--${option}" "${arg_${keyword}}")
+  endforeach()
   if(problem)
     message(FATAL_ERROR "grayframe_add_frames: ${problem}")
   endif()
@@ -47,7 +63,7 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} -- ${images}
+            --output-dir "${dir}" ${attribute} ${timing_options} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"

@@ -143,10 +143,8 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
     int images = 0;
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
-            if (images > 0 && gif->Error == D_GIF_ERR_READ_FAILED) break;  // no trailer
-            return {"damaged GIF (" + gifError(gif->Error) + ")"};
-        }
+        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR)
+            return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
         if (type == TERMINATE_RECORD_TYPE) break;
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;

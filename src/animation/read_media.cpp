@@ -146,13 +146,14 @@ struct Timeline {
 ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
                      const CanvasSink& sink) {
     av_log_set_level(AV_LOG_QUIET);
+    const char* kind = apng ? "APNG" : "video";
     AVFormatContext* opened = nullptr;
     if (const int code = avformat_open_input(&opened, path.c_str(), nullptr, nullptr); code < 0)
-        return {"not a readable video (" + averror(code) + ")"};
+        return {"not a readable " + std::string(kind) + " (" + averror(code) + ")"};
     const Owned<AVFormatContext> format(opened);
     format->error_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
     if (const int code = avformat_find_stream_info(format.get(), nullptr); code < 0)
-        return {"damaged video (" + averror(code) + ")"};
+        return {"damaged " + std::string(kind) + " (" + averror(code) + ")"};
     const AVCodec* decoder = nullptr;
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
     if (stream < 0 || !decoder) return {"holds no video stream this program decodes"};
@@ -189,7 +190,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
             const int code = avcodec_receive_frame(codec.get(), frame.get());
             if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return true;
             if (code < 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags) {
-                problem = "damaged video (" + averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
+                problem = "damaged " + std::string(kind) + " (" + averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
                 return false;
             }
             Canvas canvas = converter.convert(frame.get(), options.background);
@@ -216,12 +217,12 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     while (going) {
         const int code = av_read_frame(format.get(), packet.get());
         if (code == AVERROR_EOF) break;
-        if (code < 0) return {"damaged or cut video (" + averror(code) + ")"};
+        if (code < 0) return {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"};
         if (packet->stream_index == stream) {
-            if (packet->flags & AV_PKT_FLAG_CORRUPT) return {"damaged or cut video"};
+            if (packet->flags & AV_PKT_FLAG_CORRUPT) return {"damaged or cut " + std::string(kind)};
             const int sent = avcodec_send_packet(codec.get(), packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN))
-                return {"damaged video (" + averror(sent) + ")"};
+                return {"damaged " + std::string(kind) + " (" + averror(sent) + ")"};
             going = drain();
         }
         av_packet_unref(packet.get());
