@@ -98,8 +98,11 @@ Board emptyBoard(const GifFileType* gif, const Image& first, int transparent) {
     return board;
 }
 
-// Disposal to the background: the image's rectangle becomes transparent.
+// Disposal to the background: the image's rectangle becomes transparent, and from now
+// on alpha counts (where it did not, everything else becomes opaque as it showed).
 void clearRect(Board& board, const GifImageDesc& desc) {
+    if (!board.alphaCounts)
+        for (size_t i = 3; i < board.rgba.size(); i += 4) board.rgba[i] = 255;
     board.alphaCounts = true;
     for (int y = std::max(desc.Top, 0); y < std::min(desc.Top + desc.Height, board.height); ++y)
         for (int x = std::max(desc.Left, 0); x < std::min(desc.Left + desc.Width, board.width); ++x)
@@ -150,19 +153,19 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
             int code = 0;
             GifByteType* block = nullptr;
             if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR)
-                return {"damaged GIF (" + gifError(gif->Error) + ")"};
+                return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
             if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
                 DGifExtensionToGCB(block[0], block + 1, &control);
             while (block)
                 if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR)
-                    return {"damaged GIF (" + gifError(gif->Error) + ")"};
+                    return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
             continue;
         }
-        if (type != IMAGE_DESC_RECORD_TYPE) return {"damaged GIF (unknown record)"};
+        if (type != IMAGE_DESC_RECORD_TYPE) return {"damaged or cut GIF (unknown record)"};
         if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
-            return {"damaged GIF (" + gifError(gif->Error) + ")"};
+            return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
         const Image image{gif->Image, gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap};
-        if (!image.palette) return {"damaged GIF (an image without colours)"};
+        if (!image.palette) return {"damaged or cut GIF (an image without colours)"};
         const int transparent = transparentIndex(control, image.palette);
         if (images == 0) board = emptyBoard(gif.get(), image, transparent);
         if (control.DisposalMode == DISPOSE_PREVIOUS) saved = board;
