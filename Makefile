@@ -24,8 +24,12 @@
 # make windows-test  build both and compare grayframe.exe under wine with build/grayframe
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
-BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
+# The animation helper's libraries (FFmpeg's, libwebp's animation decoder, giflib).
+ANIMATION_PACKAGES := libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
+	libwebp-dev libgif-dev
+BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev $(ANIMATION_PACKAGES)
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev \
+	ffmpeg imagemagick
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
