@@ -14,8 +14,8 @@ struct DecoderDeleter {
     void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
 };
 
-// The largest WebP file read whole: the format's own limit.
-constexpr std::streamoff MAX_FILE_BYTES = std::streamoff(1) << 32;
+// The largest WebP file read whole.
+constexpr std::streamoff MAX_FILE_BYTES = std::streamoff(1) << 30;
 
 }  // namespace
 
