@@ -20,10 +20,12 @@ namespace {
 const char usage[] =
     "Usage: grayframe-animate [--background GRAY] [--fps N] [--start SECONDS]\n"
     "                         [--duration SECONDS] [--max-frames N] FILE\n"
-    "Reads every frame of the GIF, animated WebP, APNG or video FILE for grayframe-embed\n"
+    "Reads every frame of the GIF, animated WebP, APNG or video FILE for "
+    "grayframe-embed\n"
     "and writes the composited canvases with their durations to standard output in\n"
     "grayframe's own form.\n"
-    "Exit status: 0 when written, 1 when FILE cannot be read, 2 for a wrong command line.\n";
+    "Exit status: 0 when written, 1 when FILE cannot be read, 2 for a wrong command "
+    "line.\n";
 
 bool parseNumber(const char* text, double low, double high, double& value) {
     char* end = nullptr;
@@ -51,12 +53,18 @@ int main(int argc, char** argv) {
     bool good = true;
     for (int option; (option = ::getopt_long(argc, argv, "", options, nullptr)) != -1;) {
         if (option == 'h') return std::fputs(usage, stdout) < 0;
-        if (option == 'b') good = good && parseNumber(optarg, 0, 255, background);
-        else if (option == 'f') good = good && parseNumber(optarg, 1e-3, 1000, read.fps);
-        else if (option == 's') good = good && parseNumber(optarg, 0, 1e9, read.start);
-        else if (option == 'd') good = good && parseNumber(optarg, 0, 1e9, read.duration);
-        else if (option == 'm') good = good && parseNumber(optarg, 0, 1e9, maxFrames);
-        else good = false;
+        if (option == 'b')
+            good = good && parseNumber(optarg, 0, 255, background);
+        else if (option == 'f')
+            good = good && parseNumber(optarg, 1e-3, 1000, read.fps);
+        else if (option == 's')
+            good = good && parseNumber(optarg, 0, 1e9, read.start);
+        else if (option == 'd')
+            good = good && parseNumber(optarg, 0, 1e9, read.duration);
+        else if (option == 'm')
+            good = good && parseNumber(optarg, 0, 1e9, maxFrames);
+        else
+            good = false;
     }
     if (!good || optind + 1 != argc) {
         std::fputs(usage, stderr);
@@ -74,7 +82,8 @@ int main(int argc, char** argv) {
     bool overCap = false, writeFailed = false;
     const CanvasSink sink = [&](const Canvas& canvas) {
         if (sent >= long(maxFrames)) return !(overCap = true);
-        const RecordHead head{RecordKind::Frame, canvas.height, canvas.width, canvas.durationMs};
+        const RecordHead head{RecordKind::Frame, canvas.height, canvas.width,
+                              canvas.durationMs};
         writeFailed = !writeBytes(out, &head, sizeof head) ||
                       !writeBytes(out, canvas.bgr.data(), canvas.bgr.size());
         ++sent;
@@ -82,16 +91,25 @@ int main(int argc, char** argv) {
     };
     ReadResult result;
     switch (animationKind(path)) {
-        case AnimationKind::Gif: result = readGif(path, read, sink); break;
-        case AnimationKind::WebP: result = readWebP(path, read, sink); break;
-        case AnimationKind::Apng: result = readMedia(path, true, read, sink); break;
-        case AnimationKind::Video: result = readMedia(path, false, read, sink); break;
-        default: result.problem = "not an animation or video this program reads";
+        case AnimationKind::Gif:
+            result = readGif(path, read, sink);
+            break;
+        case AnimationKind::WebP:
+            result = readWebP(path, read, sink);
+            break;
+        case AnimationKind::Apng:
+            result = readMedia(path, true, read, sink);
+            break;
+        case AnimationKind::Video:
+            result = readMedia(path, false, read, sink);
+            break;
+        default:
+            result.problem = "not an animation or video this program reads";
     }
     if (writeFailed) return 1;
     if (overCap)
-        result.problem = "more than " + std::to_string(long(maxFrames)) +
-                         " frames (see --max-frames)";
+        result.problem =
+            "more than " + std::to_string(long(maxFrames)) + " frames (see --max-frames)";
     else if (result.problem.empty() && sent == 0)
         result.problem = "no frame within the part asked for";
     if (!result.problem.empty()) {

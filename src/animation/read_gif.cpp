@@ -58,7 +58,8 @@ int transparentIndex(const GraphicsControlBlock& control, const ColorMapObject* 
 // Decodes the image that follows its descriptor straight onto the board. Pixels of the
 // transparent index leave the board as it was, except on the first image, where they
 // take their colour with alpha 0. False when the data is cut or damaged.
-bool drawImage(GifFileType* gif, const Image& image, int transparent, bool first, Board& board) {
+bool drawImage(GifFileType* gif, const Image& image, int transparent, bool first,
+               Board& board) {
     const GifImageDesc& desc = image.desc;
     std::vector<GifPixelType> line(size_t(std::max(desc.Width, 1)));
     for (const int row : rowOrder(desc.Height, desc.Interlace)) {
@@ -69,7 +70,8 @@ bool drawImage(GifFileType* gif, const Image& image, int transparent, bool first
             const int index = line[size_t(x)];
             if (index == transparent && !first) continue;
             uint8_t* pixel =
-                &board.rgba[(size_t(y) * size_t(board.width) + size_t(desc.Left + x)) * 4];
+                &board
+                     .rgba[(size_t(y) * size_t(board.width) + size_t(desc.Left + x)) * 4];
             const GifColorType colour = index < image.palette->ColorCount
                                             ? image.palette->Colors[index]
                                             : GifColorType{0, 0, 0};
@@ -104,15 +106,17 @@ void clearRect(Board& board, const GifImageDesc& desc) {
     if (!board.alphaCounts)
         for (size_t i = 3; i < board.rgba.size(); i += 4) board.rgba[i] = 255;
     board.alphaCounts = true;
-    for (int y = std::max(desc.Top, 0); y < std::min(desc.Top + desc.Height, board.height); ++y)
-        for (int x = std::max(desc.Left, 0); x < std::min(desc.Left + desc.Width, board.width); ++x)
+    for (int y = std::max(desc.Top, 0);
+         y < std::min(desc.Top + desc.Height, board.height); ++y)
+        for (int x = std::max(desc.Left, 0);
+             x < std::min(desc.Left + desc.Width, board.width); ++x)
             board.rgba[(size_t(y) * size_t(board.width) + size_t(x)) * 4 + 3] = 0;
 }
 
 Canvas boardCanvas(const Board& board, int background, int durationMs) {
     if (board.alphaCounts)
-        return flattenedCanvas(board.rgba.data(), board.width, board.height, false, background,
-                               durationMs);
+        return flattenedCanvas(board.rgba.data(), board.width, board.height, false,
+                               background, durationMs);
     Canvas canvas{board.width, board.height, {}, durationMs};
     canvas.bgr.resize(size_t(board.width) * size_t(board.height) * 3);
     for (size_t i = 0, o = 0; i < board.rgba.size(); i += 4, o += 3) {
@@ -140,9 +144,11 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
         return {"the GIF's canvas of " + std::to_string(width) + " x " +
                 std::to_string(height) + " pixels is too large"};
     Board board, saved;
-    const GraphicsControlBlock noControl{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    const GraphicsControlBlock noControl{DISPOSAL_UNSPECIFIED, false, 0,
+                                         NO_TRANSPARENT_COLOR};
     GraphicsControlBlock control = noControl;
-    std::optional<Canvas> held;  // the latest canvas, sent once it is known not to be the only one
+    std::optional<Canvas>
+        held;  // the latest canvas, sent once it is known not to be the only one
     int images = 0;
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
@@ -161,10 +167,12 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
                     return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
             continue;
         }
-        if (type != IMAGE_DESC_RECORD_TYPE) return {"damaged or cut GIF (unknown record)"};
+        if (type != IMAGE_DESC_RECORD_TYPE)
+            return {"damaged or cut GIF (unknown record)"};
         if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
             return {"damaged or cut GIF (" + gifError(gif->Error) + ")"};
-        const Image image{gif->Image, gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap};
+        const Image image{gif->Image,
+                          gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap};
         if (!image.palette) return {"damaged or cut GIF (an image without colours)"};
         const int transparent = transparentIndex(control, image.palette);
         if (images == 0) board = emptyBoard(gif.get(), image, transparent);

@@ -72,8 +72,8 @@ struct Converter {
     Canvas convert(const AVFrame* frame, int background) {
         const AVPixelFormat format = AVPixelFormat(frame->format);
         const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
-        const bool alpha = descriptor && (descriptor->flags & (AV_PIX_FMT_FLAG_ALPHA |
-                                                               AV_PIX_FMT_FLAG_PAL));
+        const bool alpha = descriptor && (descriptor->flags &
+                                          (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL));
         const AVPixelFormat target = alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_BGR24;
         scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
                                           format, frame->width, frame->height, target,
@@ -105,7 +105,9 @@ struct Timeline {
     long sample = 0;  // with fps: the index of the next sampling time
     bool stopped = false;
 
-    double msFromStart(double seconds) const { return std::round((seconds - options.start) * 1000); }
+    double msFromStart(double seconds) const {
+        return std::round((seconds - options.start) * 1000);
+    }
     double sampleTime(long k) const { return options.start + double(k) / options.fps; }
 
     bool emit(Canvas canvas, double from, double to, const CanvasSink& sink) {
@@ -118,7 +120,8 @@ struct Timeline {
     bool next(Canvas canvas, double now, const CanvasSink& sink) {
         if (options.fps > 0) {
             for (; sampleTime(sample) < std::min(now, end); ++sample)
-                if (!emit(held ? *held : canvas, sampleTime(sample), sampleTime(sample + 1), sink))
+                if (!emit(held ? *held : canvas, sampleTime(sample),
+                          sampleTime(sample + 1), sink))
                     return false;
         } else if (held && now > options.start) {
             if (!emit(*held, std::max(heldTime, options.start), std::min(now, end), sink))
@@ -134,7 +137,8 @@ struct Timeline {
         const double until = std::min(lastEnd, end);
         if (options.fps > 0) {
             for (; sampleTime(sample) < until; ++sample)
-                if (!emit(*held, sampleTime(sample), sampleTime(sample + 1), sink)) return;
+                if (!emit(*held, sampleTime(sample), sampleTime(sample + 1), sink))
+                    return;
         } else if (until > std::max(heldTime, options.start)) {
             emit(*held, std::max(heldTime, options.start), until, sink);
         }
@@ -148,14 +152,16 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     av_log_set_level(AV_LOG_QUIET);
     const char* kind = apng ? "APNG" : "video";
     AVFormatContext* opened = nullptr;
-    if (const int code = avformat_open_input(&opened, path.c_str(), nullptr, nullptr); code < 0)
+    if (const int code = avformat_open_input(&opened, path.c_str(), nullptr, nullptr);
+        code < 0)
         return {"not a readable " + std::string(kind) + " (" + averror(code) + ")"};
     const Owned<AVFormatContext> format(opened);
     format->error_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
     if (const int code = avformat_find_stream_info(format.get(), nullptr); code < 0)
         return {"damaged " + std::string(kind) + " (" + averror(code) + ")"};
     const AVCodec* decoder = nullptr;
-    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+    const int stream =
+        av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
     if (stream < 0 || !decoder) return {"holds no video stream this program decodes"};
     const AVStream* video = format->streams[stream];
     const Owned<AVCodecContext> codec(avcodec_alloc_context3(decoder));
@@ -171,8 +177,10 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
         return {"cannot decode its video stream (" + averror(code) + ")"};
 
     const double timeBase = av_q2d(video->time_base);
-    const AVRational rate = video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
-    const double frameSeconds = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
+    const AVRational rate =
+        video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
+    const double frameSeconds =
+        rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
     const std::vector<double> delays = apng ? apngDelays(path) : std::vector<double>();
     Timeline timeline;
     timeline.options = options;
@@ -189,8 +197,10 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
         for (;;) {
             const int code = avcodec_receive_frame(codec.get(), frame.get());
             if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return true;
-            if (code < 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags) {
-                problem = "damaged " + std::string(kind) + " (" + averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
+            if (code < 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) ||
+                frame->decode_error_flags) {
+                problem = "damaged " + std::string(kind) + " (" +
+                          averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
                 return false;
             }
             Canvas canvas = converter.convert(frame.get(), options.background);
@@ -209,7 +219,8 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
             }
             const int64_t stamp = frame->best_effort_timestamp;
             const double now = stamp == AV_NOPTS_VALUE ? lastEnd : stamp * timeBase;
-            const double length = frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
+            const double length =
+                frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
             lastEnd = now + length;
             if (!timeline.next(std::move(canvas), now, sink)) return false;
         }
@@ -217,9 +228,11 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     while (going) {
         const int code = av_read_frame(format.get(), packet.get());
         if (code == AVERROR_EOF) break;
-        if (code < 0) return {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"};
+        if (code < 0)
+            return {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"};
         if (packet->stream_index == stream) {
-            if (packet->flags & AV_PKT_FLAG_CORRUPT) return {"damaged or cut " + std::string(kind)};
+            if (packet->flags & AV_PKT_FLAG_CORRUPT)
+                return {"damaged or cut " + std::string(kind)};
             const int sent = avcodec_send_packet(codec.get(), packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN))
                 return {"damaged " + std::string(kind) + " (" + averror(sent) + ")"};

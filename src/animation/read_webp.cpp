@@ -28,7 +28,8 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
     if (!file.read(&bytes[0], size)) return {"cannot be read"};
     const WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
     WebPAnimDecoderOptions decoderOptions;
-    if (!WebPAnimDecoderOptionsInit(&decoderOptions)) return {"the WebP library is unusable"};
+    if (!WebPAnimDecoderOptionsInit(&decoderOptions))
+        return {"the WebP library is unusable"};
     decoderOptions.color_mode = MODE_RGBA;
     decoderOptions.use_threads = 0;
     // The demuxer refuses canvases beyond the format's limits and frames outside them.
@@ -49,8 +50,9 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
         int timestamp = 0;
         if (!WebPAnimDecoderGetNext(decoder.get(), &rgba, &timestamp))
             return {"damaged or cut WebP"};
-        const Canvas canvas = flattenedCanvas(rgba, width, height, false, options.background,
-                                              clampDuration(timestamp - previous));
+        const Canvas canvas =
+            flattenedCanvas(rgba, width, height, false, options.background,
+                            clampDuration(timestamp - previous));
         previous = timestamp;
         if (!sink(canvas)) return {};
     }

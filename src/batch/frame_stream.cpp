@@ -38,8 +38,9 @@ void work(Queue& queue, ResizeMode mode) {
 
 }  // namespace
 
-std::vector<PackedFrame> reduceCanvases(const std::function<void(const CanvasPush&)>& produce,
-                                        ResizeMode mode, unsigned workers, std::size_t bound) {
+std::vector<PackedFrame> reduceCanvases(
+    const std::function<void(const CanvasPush&)>& produce, ResizeMode mode,
+    unsigned workers, std::size_t bound) {
     Queue queue;
     bound = std::max<std::size_t>(bound, 1);
     std::vector<std::thread> threads;

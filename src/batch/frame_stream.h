@@ -17,5 +17,6 @@ using CanvasPush = std::function<void(cv::Mat canvas)>;
 // bound canvases (at least one) wait at a time, so memory stays flat however many are
 // pushed. Returns the packed frames in push order. What produce throws is thrown
 // again once the workers have stopped.
-std::vector<PackedFrame> reduceCanvases(const std::function<void(const CanvasPush&)>& produce,
-                                        ResizeMode mode, unsigned workers, std::size_t bound);
+std::vector<PackedFrame> reduceCanvases(
+    const std::function<void(const CanvasPush&)>& produce, ResizeMode mode,
+    unsigned workers, std::size_t bound);

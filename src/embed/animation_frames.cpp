@@ -41,8 +41,8 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
     const std::string name = baseName(path);
     for (size_t i = 0; i < frames.size(); ++i) {
         set.frames.push_back(frames[i]);
-        set.labels.push_back(read.animated ? name + ", frame " + std::to_string(i + 1) + " of " +
-                                                 std::to_string(frames.size())
+        set.labels.push_back(read.animated ? name + ", frame " + std::to_string(i + 1) +
+                                                 " of " + std::to_string(frames.size())
                                            : name);
     }
     if (read.animated) {
@@ -55,8 +55,8 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
 }
 
 void addStillDurations(FrameSet& set, const EmbedOptions& options) {
-    set.durations.resize(set.frames.size(),
-                         static_cast<unsigned short>(options.animation.stillMs.value_or(0)));
+    set.durations.resize(set.frames.size(), static_cast<unsigned short>(
+                                                options.animation.stillMs.value_or(0)));
 }
 
 std::string frameCapProblem(const FrameSet& set, const std::string& path,

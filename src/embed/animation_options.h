@@ -25,7 +25,8 @@ std::vector<option> animationLongOptions();
 bool isAnimationOption(int code);
 
 // Sets the option with that code from its value: "" or the problem, one line.
-std::string setAnimationOption(AnimationOptions& options, int code, const std::string& value);
+std::string setAnimationOption(AnimationOptions& options, int code,
+                               const std::string& value);
 
 // Their part of --help.
 std::string animationUsage();

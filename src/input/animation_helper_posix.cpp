@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "input/animation_helper.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "input/animation_helper.h"
 #include "input/animation_stream.h"
 #include "platform/program_directory.h"
 
@@ -37,12 +36,16 @@ std::string number(double value) {
     return text.str();
 }
 
-std::vector<std::string> helperArguments(const std::string& helper, const std::string& path,
+std::vector<std::string> helperArguments(const std::string& helper,
+                                         const std::string& path,
                                          const AnimationRequest& request) {
-    std::vector<std::string> arguments = {helper, "--background", std::to_string(request.background),
-                                          "--max-frames", std::to_string(request.maxFrames)};
-    if (request.fps > 0) arguments.insert(arguments.end(), {"--fps", number(request.fps)});
-    if (request.start > 0) arguments.insert(arguments.end(), {"--start", number(request.start)});
+    std::vector<std::string> arguments = {
+        helper, "--background", std::to_string(request.background), "--max-frames",
+        std::to_string(request.maxFrames)};
+    if (request.fps > 0)
+        arguments.insert(arguments.end(), {"--fps", number(request.fps)});
+    if (request.start > 0)
+        arguments.insert(arguments.end(), {"--start", number(request.start)});
     if (request.duration >= 0)
         arguments.insert(arguments.end(), {"--duration", number(request.duration)});
     arguments.insert(arguments.end(), {"--", path});
@@ -62,10 +65,12 @@ pid_t spawnHelper(const std::vector<std::string>& arguments, int fd) {
     ::posix_spawnattr_setsigmask(&attributes, &none);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child = -1;
-    const int failed = ::posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), environ);
+    const int failed =
+        ::posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), environ);
     ::posix_spawnattr_destroy(&attributes);
     ::posix_spawn_file_actions_destroy(&actions);
     return failed ? -1 : child;
@@ -80,7 +85,8 @@ std::string howEnded(pid_t child) {
     }
     if (waited < 0) return errno == ECHILD ? "" : std::strerror(errno);
     if (WIFSIGNALED(status))
-        return std::string("the animation reader ended by signal ") + ::strsignal(WTERMSIG(status));
+        return std::string("the animation reader ended by signal ") +
+               ::strsignal(WTERMSIG(status));
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return "";
     return "the animation reader failed";
 }
@@ -92,12 +98,15 @@ AnimationRead receive(int fd, long maxFrames, const CanvasHandler& handler) {
         return {"the animation reader sent nothing usable"};
     for (long frames = 0;;) {
         RecordHead head;
-        if (!readBytes(fd, &head, sizeof head)) return {"the animation reader stopped early"};
+        if (!readBytes(fd, &head, sizeof head))
+            return {"the animation reader stopped early"};
         if (head.kind == RecordKind::End) return {"", head.value != 0};
         if (head.kind == RecordKind::Problem) {
-            if (head.value < 0 || head.value > 4096) return {"the animation reader failed"};
+            if (head.value < 0 || head.value > 4096)
+                return {"the animation reader failed"};
             std::string text(size_t(head.value), '\0');
-            if (!readBytes(fd, &text[0], text.size())) return {"the animation reader stopped early"};
+            if (!readBytes(fd, &text[0], text.size()))
+                return {"the animation reader stopped early"};
             for (char& c : text)
                 if (c == '\n' || c == '\r') c = ' ';
             return {text};
@@ -116,7 +125,8 @@ AnimationRead receive(int fd, long maxFrames, const CanvasHandler& handler) {
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler) {
     static const std::string helper = findHelper();
-    if (helper.empty()) return {"the animation reader grayframe-animate is not installed"};
+    if (helper.empty())
+        return {"the animation reader grayframe-animate is not installed"};
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {std::strerror(errno)};
     const pid_t child = spawnHelper(helperArguments(helper, path, request), fds[1]);

@@ -30,12 +30,14 @@ bool pngAnimated(std::ifstream& file) {
 
 bool isVideoContainer(const std::string& bytes) {
     const auto at = [&](size_t offset, const std::string& text) {
-        return bytes.size() >= offset + text.size() && bytes.compare(offset, text.size(), text) == 0;
+        return bytes.size() >= offset + text.size() &&
+               bytes.compare(offset, text.size(), text) == 0;
     };
-    const bool transportStream = bytes.size() > 188 && bytes[0] == 0x47 && bytes[188] == 0x47;
-    return at(4, "ftyp") || at(0, "\x1a\x45\xdf\xa3") || (at(0, "RIFF") && at(8, "AVI ")) ||
-           at(0, "FLV\x01") || at(0, "OggS") || at(0, std::string("\0\0\x01\xba", 4)) ||
-           transportStream;
+    const bool transportStream =
+        bytes.size() > 188 && bytes[0] == 0x47 && bytes[188] == 0x47;
+    return at(4, "ftyp") || at(0, "\x1a\x45\xdf\xa3") ||
+           (at(0, "RIFF") && at(8, "AVI ")) || at(0, "FLV\x01") || at(0, "OggS") ||
+           at(0, std::string("\0\0\x01\xba", 4)) || transportStream;
 }
 
 }  // namespace
@@ -48,7 +50,9 @@ AnimationKind animationKind(const std::string& path) {
     std::string bytes(200, '\0');
     file.read(&bytes[0], std::streamsize(bytes.size()));
     bytes.resize(size_t(file.gcount()));
-    const auto starts = [&](const std::string& text) { return bytes.compare(0, text.size(), text) == 0; };
+    const auto starts = [&](const std::string& text) {
+        return bytes.compare(0, text.size(), text) == 0;
+    };
     if (starts("GIF87a") || starts("GIF89a")) return AnimationKind::Gif;
     if (starts("RIFF") && bytes.size() >= 21 && bytes.compare(8, 8, "WEBPVP8X") == 0)
         return (uint8_t(bytes[20]) & 0x02) ? AnimationKind::WebP : AnimationKind::None;

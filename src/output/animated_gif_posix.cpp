@@ -13,7 +13,8 @@ namespace {
 constexpr int SCALE = 3;
 
 int appendBytes(GifFileType* gif, const GifByteType* bytes, int size) {
-    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), size_t(size));
+    static_cast<std::string*>(gif->UserData)
+        ->append(reinterpret_cast<const char*>(bytes), size_t(size));
     return size;
 }
 
@@ -23,7 +24,8 @@ int level(const PackedFrame& frame, int x, int y) {
 }
 
 bool putLoopForever(GifFileType* gif) {
-    static const GifByteType application[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    static const GifByteType application[] = {'N', 'E', 'T', 'S', 'C', 'A',
+                                              'P', 'E', '2', '.', '0'};
     static const GifByteType loop[] = {1, 0, 0};
     return EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
            EGifPutExtensionBlock(gif, sizeof application, application) == GIF_OK &&
@@ -42,7 +44,8 @@ bool putFrame(GifFileType* gif, const PackedFrame& frame, int durationMs) {
         return false;
     std::vector<GifPixelType> line(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) line[size_t(x)] = GifPixelType(level(frame, x / SCALE, y / SCALE));
+        for (int x = 0; x < width; ++x)
+            line[size_t(x)] = GifPixelType(level(frame, x / SCALE, y / SCALE));
         if (EGifPutLine(gif, line.data(), width) != GIF_OK) return false;
     }
     return true;
@@ -56,15 +59,18 @@ std::string animatedGif(const FrameSet& set) {
     GifFileType* gif = EGifOpen(&bytes, appendBytes, &error);
     if (!gif) return {};
     GifColorType grays[16];
-    for (int i = 0; i < 16; ++i) grays[i] = {GifByteType(i * 17), GifByteType(i * 17), GifByteType(i * 17)};
+    for (int i = 0; i < 16; ++i)
+        grays[i] = {GifByteType(i * 17), GifByteType(i * 17), GifByteType(i * 17)};
     ColorMapObject* palette = GifMakeMapObject(16, grays);
     EGifSetGifVersion(gif, true);
-    bool good = palette && EGifPutScreenDesc(gif, FRAME_WIDTH * SCALE, FRAME_HEIGHT * SCALE, 4, 0,
-                                             palette) == GIF_OK;
+    bool good =
+        palette && EGifPutScreenDesc(gif, FRAME_WIDTH * SCALE, FRAME_HEIGHT * SCALE, 4, 0,
+                                     palette) == GIF_OK;
     GifFreeMapObject(palette);
     good = good && putLoopForever(gif);
     for (size_t i = 0; good && i < set.frames.size(); ++i)
-        good = putFrame(gif, set.frames[i], set.durations.empty() ? 100 : set.durations[i]);
+        good =
+            putFrame(gif, set.frames[i], set.durations.empty() ? 100 : set.durations[i]);
     if (EGifCloseFile(gif, &error) != GIF_OK) good = false;
     return good ? bytes : std::string();
 }
