@@ -16,7 +16,8 @@
 # make minimal-test  build both and run the test suite against the small OpenCV,
 #                    with the check that both builds write the same bytes
 # make bench         benchmark the packaged program and the Debian build against
-#                    decoding alone and convert
+#                    decoding alone and convert, and the display options' frames
+# make bench-display the display options' frames against the ideal frame (PSNR)
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -40,7 +41,7 @@ BENCH_PACKAGES := hyperfine imagemagick time
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench package-test
+.PHONY: minimal minimal-deps minimal-test bench bench-display package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -70,7 +71,7 @@ test: test-deps configure
 pictures: all
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target docs_pictures
 	sh scripts/make-pictures.sh $(BUILD_DIR)/grayframe $(BUILD_DIR)/docs_pictures \
-		docs/pictures $(BUILD_DIR)/pictures
+		docs/pictures $(BUILD_DIR)/pictures $(BUILD_DIR)/grayframe-embed
 
 # What make deb and make install deliver is the minimal build: it starts in a few
 # milliseconds, and its decode helper (built on Debian's OpenCV) reads the rest.
@@ -186,6 +187,12 @@ bench: all deb
 	bash bench/overwrite.sh $(BUILD_DIR)/bench $(BUILD_DIR)/bench/pictures/batch.txt \
 		debian=$(abspath $(BUILD_DIR))/grayframe \
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
+	$(MAKE) bench-display
+
+bench-display: all
+	@sh scripts/install-deps.sh imagemagick
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target display_quality
+	sh bench/display.sh $(BUILD_DIR)/display_quality $(BUILD_DIR)/bench
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.

@@ -1,7 +1,13 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text>] [BACKGROUND <gray>] [STILL_MS <ms>]
-#                      [FPS <n>] [START <seconds>] [DURATION <seconds>]
-#                      [MAX_FRAMES <n>] IMAGES <image>...)
+#                      [ATTRIBUTE <text>] [GRAY luma] [LEVELS round] [GAMMA <g>]
+#                      [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
+#                      [MIRROR horizontal|vertical] [NIBBLES low-first]
+#                      [BACKGROUND <gray>] [STILL_MS <ms>] [FPS <n>] [START <seconds>]
+#                      [DURATION <seconds>] [MAX_FRAMES <n>]
+#                      IMAGES <image>...)
+#
+# GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
+# case (--gray luma, ..., --invert), all off unless given.
 #
 # At build time, grayframe::embed makes <name>.h and <name>.c from the images (one
 # frame each, one per page of a multi-page TIFF) in
@@ -9,13 +15,15 @@
 # <target> (compiled as C++ when the project has no C), and that folder an include
 # directory of it. GIF, animated WebP, APNG and video files give all their frames and
 # <name>_durations_ms; BACKGROUND ... MAX_FRAMES are grayframe-embed's --background,
-# --still-ms, --fps, --start, --duration and --max-frames. Relative image paths are taken from the calling CMakeLists.txt's
-# folder. The files are made again when an image or the program changes; the program
+# --still-ms, --fps, --start, --duration and --max-frames. Relative image paths are
+# taken from the calling CMakeLists.txt's folder. The files are made again when an image or the program changes; the program
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
 # Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
+  set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
   set(timing BACKGROUND STILL_MS FPS START DURATION MAX_FRAMES)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;MODE;ATTRIBUTE;${timing}" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT"
+                        "NAME;MODE;ATTRIBUTE;${display_keywords};${timing}" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -49,6 +57,16 @@ function(grayframe_add_frames target)
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(attribute --attribute "${arg_ATTRIBUTE}")
   endif()
+  set(display "")
+  foreach(keyword IN LISTS display_keywords)
+    if(DEFINED arg_${keyword})
+      string(TOLOWER "${keyword}" option)
+      list(APPEND display "--${option}" "${arg_${keyword}}")
+    endif()
+  endforeach()
+  if(arg_INVERT)
+    list(APPEND display --invert)
+  endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
     get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -63,7 +81,7 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} ${timing_options} -- ${images}
+            --output-dir "${dir}" ${attribute} ${display} ${timing_options} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"

@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "batch/frame_stream.h"
+#include "frame/frame.h"
 #include "support.h"
 
 namespace {
@@ -126,6 +127,17 @@ TEST(Animation, OptimizedGifFramesAreTheCoalescedStillsWithEveryDisposal) {
     Set set = readSet(dir.path);
     EXPECT_EQ(set.frames, coalescedStills("anim.gif", 5, dir.path));
     EXPECT_EQ(set.durations, (std::vector<int>{100, 200, 100, 70, 30}));
+    // Display options make an animation's frames as they make the stills'.
+    const std::vector<std::string> display = {"--gray", "luma", "--dither", "diffusion",
+                                              "--mirror", "vertical", "--nibbles", "low-first"};
+    std::vector<std::string> args = display;
+    args.push_back("anim.gif");
+    ASSERT_EQ(embed(args, dir.path).status, 0);
+    const Set shown = readSet(dir.path);
+    args = display;
+    for (const std::string& still : numbered("still-%d.png", 5)) args.push_back(still);
+    ASSERT_EQ(embed(args, dir.path).status, 0);
+    EXPECT_EQ(shown.frames, readSet(dir.path).frames);
 
     ASSERT_EQ(
         embed({"--background", "255", "--mode", "stretch", "local.gif"}, dir.path).status,
@@ -482,17 +494,20 @@ TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {
         [&](const CanvasPush& push) {
             for (const cv::Mat& canvas : canvases) push(canvas.clone());
         },
-        FitOut, 7, 2);
+        [](const cv::Mat& canvas) { return packFrame(reduceToFrame(canvas, FitOut)); }, 7,
+        2);
     ASSERT_EQ(frames.size(), canvases.size());
     for (size_t i = 0; i < canvases.size(); ++i)
         EXPECT_TRUE(frames[i] == packFrame(reduceToFrame(canvases[i], FitOut))) << i;
-    EXPECT_THROW(reduceCanvases(
-                     [&](const CanvasPush& push) {
-                         push(canvases[0]);
-                         throw std::runtime_error("stop");
-                     },
-                     FitIn, 3, 1),
-                 std::runtime_error);
+    EXPECT_THROW(
+        reduceCanvases(
+            [&](const CanvasPush& push) {
+                push(canvases[0]);
+                throw std::runtime_error("stop");
+            },
+            [](const cv::Mat& canvas) { return packFrame(reduceToFrame(canvas, FitIn)); },
+            3, 1),
+        std::runtime_error);
 }
 
 }  // namespace

@@ -17,6 +17,11 @@ fail() {
 prefix=$scratch/prefix project=$scratch/project tree=$scratch/build
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cp -R "$source/examples/cmake-firmware" "$project"
+# A set made for a particular panel: the display options reach grayframe-embed.
+cat >>"$project/CMakeLists.txt" <<'EOF'
+grayframe_add_frames(show_frames NAME panel GRAY luma LEVELS round GAMMA 1/2.2
+  DITHER ordered INVERT ROTATE 180 MIRROR horizontal NIBBLES low-first IMAGES logo.png)
+EOF
 make_frames() {
     cmake --build "$tree" >"$scratch/build.log" 2>&1
 }
@@ -33,6 +38,14 @@ make_frames || { cat "$scratch/build.log"; fail "first build"; }
 ) >"$scratch/expected.raw"
 [ "$(wc -c <"$scratch/expected.raw")" -eq 16320 ] || fail "grayframe's raw stream"
 cmp "$scratch/frames.raw" "$scratch/expected.raw" || fail "frames differ from -printdata"
+mkdir "$scratch/panel"
+(cd "$project" && "$prefix/bin/grayframe-embed" --name panel --output-dir "$scratch/panel" \
+    --gray luma --levels round --gamma 1/2.2 --dither ordered --invert --rotate 180 \
+    --mirror horizontal --nibbles low-first logo.png)
+for file in panel.h panel.c; do
+    cmp "$tree/grayframe_frames/show_frames/$file" "$scratch/panel/$file" ||
+        fail "$file is not what the same display options make"
+done
 
 # A touched picture remakes its own set only; nothing is remade on the next build.
 sleep 1  # past the second of the last build, for file systems with coarse times

@@ -154,6 +154,12 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
          "keyword)\n"},
         {{"--name", "set", "--colour", "a.png"},
          "unknown option '--colour' (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--dither", "random", "a.png"},
+         "--dither takes ordered or diffusion, not 'random' (see grayframe-embed "
+         "--help)\n"},
+        {{"--name", "set", "--gamma", "1/0", "a.png"},
+         "--gamma takes a number from 0.1 to 10 such as 2.2 or 1/2.2, not '1/0' (see "
+         "grayframe-embed --help)\n"},
     };
     for (const auto& failure : failures) {
         const test::RunResult run = runEmbed(failure.args, dir.path);
@@ -181,6 +187,50 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
     for (const std::string name : {"set.h", "set.c"})
         EXPECT_EQ(test::readFile(dir / ("elsewhere/" + name)),
                   test::readFile(dir / name));
+}
+
+// The bytes of the first frame in a set's NAME.c.
+std::string firstFrame(const std::string& source) {
+    std::string bytes;
+    for (size_t at = source.find("0x", source.find("= {")); bytes.size() < 4080;
+         at = source.find("0x", at + 4))
+        bytes += static_cast<char>(std::stoi(source.substr(at + 2, 2), nullptr, 16));
+    return bytes;
+}
+
+TEST(Embed, DisplayOptionsActInTheirOrderAndAreListed) {
+    // Red left, black right, at the frame's size: nothing is resized.
+    const test::TempDir dir;
+    cv::Mat picture(80, 102, CV_8UC3, cv::Scalar(0, 0, 0));
+    picture.colRange(0, 51).setTo(cv::Scalar(0, 0, 255));
+    cv::imwrite(dir / "half.png", picture);
+    const test::RunResult run = runEmbed(
+        {"--name", "panel", "-m", "stretch", "--nibbles", "low-first", "--rotate", "180",
+         "--invert", "--levels", "round", "--gray", "luma", "half.png"},
+        dir.path);
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Red: 76 -> round(4.47) = 4 -> inverted 11; black -> 15; turned: black left. The
+    // pair of x = 50 and 51 is black (15) left, red (11) right, low nibble first.
+    std::string row(25, '\xff');
+    row += '\xbf';
+    row += std::string(25, '\xbb');
+    std::string expected;
+    for (int y = 0; y < 80; ++y) expected += row;
+    EXPECT_TRUE(firstFrame(test::readFile(dir / "panel.c")) == expected);
+    const std::string header = test::readFile(dir / "panel.h");
+    EXPECT_NE(header.find("mode stretch,\n * options --gray luma --levels round --invert "
+                          "--rotate 180\n *   --nibbles low-first, from:\n"),
+              std::string::npos)
+        << header;
+    EXPECT_NE(header.find("level (0 to 15) in the low nibble."), std::string::npos);
+
+    // --gamma 1/2.2 darkens the middle: round(15 * (76 / 255)^2.2) = 1.
+    ASSERT_EQ(runEmbed({"--name", "dark", "--gray", "luma", "--levels", "round",
+                        "--gamma", "1/2.2", "-m", "stretch", "half.png"},
+                       dir.path)
+                  .status,
+              0);
+    EXPECT_EQ(firstFrame(test::readFile(dir / "dark.c"))[0], '\x11');
 }
 
 }  // namespace

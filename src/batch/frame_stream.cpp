@@ -19,7 +19,7 @@ struct Queue {
     std::vector<PackedFrame> frames;
 };
 
-void work(Queue& queue, ResizeMode mode) {
+void work(Queue& queue, const CanvasReduction& reduce) {
     for (;;) {
         std::unique_lock<std::mutex> lock(queue.mutex);
         queue.changed.wait(lock, [&] { return queue.closed || !queue.waiting.empty(); });
@@ -28,7 +28,7 @@ void work(Queue& queue, ResizeMode mode) {
         queue.waiting.pop_front();
         lock.unlock();
         queue.changed.notify_all();
-        const PackedFrame packed = packFrame(reduceToFrame(item.second, mode));
+        const PackedFrame packed = reduce(item.second);
         item.second.release();
         lock.lock();
         if (queue.frames.size() <= item.first) queue.frames.resize(item.first + 1);
@@ -39,13 +39,13 @@ void work(Queue& queue, ResizeMode mode) {
 }  // namespace
 
 std::vector<PackedFrame> reduceCanvases(
-    const std::function<void(const CanvasPush&)>& produce, ResizeMode mode,
+    const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
     unsigned workers, std::size_t bound) {
     Queue queue;
     bound = std::max<std::size_t>(bound, 1);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < std::max(workers, 1u); ++i)
-        threads.emplace_back(work, std::ref(queue), mode);
+        threads.emplace_back(work, std::ref(queue), std::cref(reduce));
     std::exception_ptr thrown;
     try {
         produce([&](cv::Mat canvas) {

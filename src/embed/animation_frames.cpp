@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "batch/frame_stream.h"
+#include "frame/display_steps.h"
 #include "input/animation_helper.h"
 
 namespace {
@@ -32,7 +33,12 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                 push(std::move(canvas));
             });
         },
-        options.mode, cores, 2 * cores);
+        [&](const cv::Mat& canvas) {
+            return packFrame(
+                makeDisplayFrame(canvas, options.mode, options.display.steps),
+                set.nibbles);
+        },
+        cores, 2 * cores);
     if (read.problem.rfind("more than ", 0) == 0) {
         set.frames.resize(size_t(animation.maxFrames) + 1);
         return frameCapProblem(set, path, options);

@@ -7,7 +7,8 @@
 #include "packed/frame_set.h"
 
 // Adds every frame of the GIF, animated WebP, APNG or video at path to set, each
-// reduced by options.mode exactly as a still picture, with its duration appended to
+// made by options.mode and options.display exactly as a still picture's frame and
+// packed in set.nibbles order, with its duration appended to
 // set.durations; the canvases are reduced on every core while the animation helper
 // reads on. timed becomes true when the file is an animation (a GIF of one image is a
 // still picture and gets options.animation.stillMs, or 0). The whole set may hold at

@@ -21,11 +21,12 @@ EmbedCommand refused(const std::string& problem) {
 
 EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     std::vector<option> longOptions = {{"name", required_argument, nullptr, 'n'},
-                                         {"mode", required_argument, nullptr, 'm'},
-                                         {"output-dir", required_argument, nullptr, 'o'},
-                                         {"attribute", required_argument, nullptr, 'a'},
-                                         {"help", no_argument, nullptr, 'h'},
-                                         {"version", no_argument, nullptr, 'V'}};
+                                       {"mode", required_argument, nullptr, 'm'},
+                                       {"output-dir", required_argument, nullptr, 'o'},
+                                       {"attribute", required_argument, nullptr, 'a'},
+                                       {"help", no_argument, nullptr, 'h'},
+                                       {"version", no_argument, nullptr, 'V'}};
+    for (const option& entry : displayLongOptions()) longOptions.push_back(entry);
     for (const option& more : animationLongOptions()) longOptions.push_back(more);
     longOptions.push_back({nullptr, 0, nullptr, 0});
     EmbedCommand command;
@@ -34,7 +35,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions.data(), nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:hV", longOptions.data(), nullptr)) !=
+           -1) {
         const std::string value = optarg ? optarg : "";
         const std::string given =
             c == '?' && optopt != 0 ? std::string("-") + char(optopt) : argv[optind - 1];
@@ -64,11 +66,18 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                 return command;
             case ':':
                 return refused("option '" + given + "' needs a value");
-            default:
-                if (!isAnimationOption(c)) return refused("unknown option '" + given + "'");
-                if (const std::string problem = setAnimationOption(options.animation, c, value);
-                    !problem.empty())
-                    return refused(problem);
+            default: {
+                if (isAnimationOption(c)) {
+                    const std::string problem =
+                        setAnimationOption(options.animation, c, value);
+                    if (!problem.empty()) return refused(problem);
+                    break;
+                }
+                if (c < DISPLAY_OPTION_CODES)
+                    return refused("unknown option '" + given + "'");
+                const std::string problem = takeDisplayOption(c, value, options.display);
+                if (!problem.empty()) return refused(problem);
+            }
         }
     }
     options.images.assign(argv + optind, argv + argc);
@@ -101,6 +110,7 @@ std::string embedUsage() {
            "Any failure (a bad option or name, an image that cannot be read, a file "
            "that\n"
            "cannot be written) prints one line and exits with status 1, and both files\n"
-           "stay as they were. Files whose content would not change are not touched.\n" +
-           animationUsage();
+           "stay as they were. Files whose content would not change are not touched.\n"
+           "\n" +
+           displayOptionsUsage() + animationUsage();
 }

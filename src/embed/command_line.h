@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "embed/animation_options.h"
+#include "embed/display_options.h"
 #include "frame/frame.h"
 
 // What grayframe-embed is asked to do.
@@ -15,6 +16,7 @@ struct EmbedOptions {
     std::string outputDir = ".";
     std::string attribute;            // "" when not given
     std::vector<std::string> images;  // at least one, in command-line order
+    EmbedDisplay display;             // --gray, --levels, ... --nibbles
     AnimationOptions animation;
 };
 
@@ -25,8 +27,9 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --help, --version, the
-// options of embed/animation_options.h, then
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, the display options
+// (display_options.h), the animation options (animation_options.h), --help,
+// --version, then
 // one or more images ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "embed/animation_frames.h"
+#include "frame/display_steps.h"
 #include "frame/frame.h"
 #include "input/animation_kind.h"
 #include "input/load_pages.h"
@@ -40,26 +41,28 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode) {
+cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
+                  const DisplayOptions& display) {
     try {
         const cv::Mat image = loadPage(path, page);
-        if (!image.empty()) return reduceToFrame(image, mode);
+        if (!image.empty()) return makeDisplayFrame(image, mode, display);
     } catch (...) {
     }
     return {};
 }
 
 // Adds the frames of every page of the image at path to set; "" or the problem.
-std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode) {
+std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
+                     const DisplayOptions& display) {
     const size_t pages = countPages(path);
     for (size_t page = 0; page < pages; ++page) {
-        const cv::Mat frame = framePage(path, page, mode);
+        const cv::Mat frame = framePage(path, page, mode, display);
         const std::string pageName =
             "page " + std::to_string(page + 1) + " of " + std::to_string(pages);
         if (frame.empty() && pages == 1)
             return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
         if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
-        set.frames.push_back(packFrame(frame));
+        set.frames.push_back(packFrame(frame, set.nibbles));
         set.labels.push_back(baseName(path) + (pages > 1 ? ", " + pageName : ""));
     }
     return {};
@@ -108,14 +111,19 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
                                   "digits and _, not first a digit, not a keyword)"};
-    FrameSet set{options.name, options.modeName, options.attribute, {}, {}, {}};
+    FrameSet set;
+    set.name = options.name;
+    set.modeName = options.modeName;
+    set.attribute = options.attribute;
+    set.displayOptions = describeDisplay(options.display);
+    set.nibbles = options.display.nibbles;
     bool timed = options.animation.stillMs.has_value();
     for (const std::string& image : options.images) {
         std::string problem;
         if (animationKind(image) != AnimationKind::None) {
             problem = addAnimation(set, timed, image, options);
         } else {
-            problem = addImage(set, image, options.mode);
+            problem = addImage(set, image, options.mode, options.display.steps);
             addStillDurations(set, options);
             if (problem.empty()) problem = frameCapProblem(set, image, options);
         }

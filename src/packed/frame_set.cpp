@@ -39,15 +39,38 @@ std::string commentText(const std::string& label) {
     return text;
 }
 
+// " * options " and the options, each with its value, wrapped before column 80; no
+// line end.
+std::string optionLines(const std::string& options) {
+    std::string text = " * options";
+    size_t lineStart = 0, start = 0;
+    while (start < options.size()) {
+        size_t end = options.find(" --", start + 1);
+        if (end == std::string::npos) end = options.size();
+        const std::string option = commentText(options.substr(start, end - start));
+        if (text.size() - lineStart + 1 + option.size() > 78) {
+            lineStart = text.size() + 1;
+            text += "\n *  ";
+        }
+        text += " " + option;
+        start = end + 1;
+    }
+    return text;
+}
+
 void writeComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
-        << " made by grayframe-embed, mode " << set.modeName << ", from:\n";
+        << " made by grayframe-embed, mode " << set.modeName
+        << (set.displayOptions.empty() ? "" : ",\n" + optionLines(set.displayOptions))
+        << ", from:\n";
     for (size_t i = 0; i < set.labels.size(); ++i)
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
     out << " * Each frame is 102 x 80 pixels of 16 gray levels in 4080 bytes: 80 rows\n"
            " * from the top, 51 bytes a row from the left, two pixels a byte, the left\n"
-           " * pixel's level (0 to 15) in the high nibble.\n"
+           " * pixel's level (0 to 15) in the "
+        << (set.nibbles == NibbleOrder::LowFirst ? "low" : "high")
+        << " nibble.\n"
            " * Made from the pictures above: change them, not this file. */\n";
 }
 

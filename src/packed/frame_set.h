@@ -13,6 +13,8 @@ struct FrameSet {
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
     std::vector<PackedFrame> frames;  // at least one
+    std::string displayOptions;       // the options the frames were made with, or ""
+    NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
     // How long each frame is shown, in milliseconds: one per frame, or none at all
     // (then neither file mentions timing).
     std::vector<unsigned short> durations;

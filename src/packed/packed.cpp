@@ -2,14 +2,16 @@
 
 #include "frame/frame.h"
 
-PackedFrame packFrame(const cv::Mat& frame) {
+PackedFrame packFrame(const cv::Mat& frame, NibbleOrder order) {
     CV_Assert(frame.type() == CV_8UC1 && frame.cols == FRAME_WIDTH &&
               frame.rows == FRAME_HEIGHT);
     PackedFrame packed{};
     auto out = packed.begin();
     for (int y = 0; y < FRAME_HEIGHT; ++y) {
         const unsigned char* row = frame.ptr<unsigned char>(y);
-        for (int x = 0; x < FRAME_WIDTH; x += 2) *out++ = packPair(row[x], row[x + 1]);
+        for (int x = 0; x < FRAME_WIDTH; x += 2)
+            *out++ = order == NibbleOrder::LowFirst ? packPair(row[x + 1], row[x])
+                                                    : packPair(row[x], row[x + 1]);
     }
     return packed;
 }

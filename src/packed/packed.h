@@ -24,8 +24,13 @@ inline unsigned char packPair(unsigned char left, unsigned char right) {
     return static_cast<unsigned char>(left | (right >> 4));
 }
 
-// The packed bytes of a 102 x 80 one-channel 8-bit frame (read through its stride).
-PackedFrame packFrame(const cv::Mat& frame);
+// Which pixel of a pair a byte holds in its high nibble: the left (as above) or the
+// right.
+enum class NibbleOrder { HighFirst, LowFirst };
+
+// The packed bytes of a 102 x 80 one-channel 8-bit frame (read through its stride);
+// with LowFirst the left pixel's level is in the low nibble of each byte.
+PackedFrame packFrame(const cv::Mat& frame, NibbleOrder order = NibbleOrder::HighFirst);
 
 // The 89-line C text declaring c_imgData, one line per frame row.
 std::string headerText(const PackedFrame& packed);
