@@ -112,7 +112,7 @@ test-asan: test-deps
 # that makes the sanitizer report in them. A report fails the test.
 TSAN_DIR ?= build-tsan
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
-TSAN_TESTS := ^(Cli|Pipeline|PreviewWithoutDisplay)\.
+TSAN_TESTS := ^(Cli|Pipeline|PreviewWithoutDisplay|FrameStream|Animation)\.
 
 test-tsan: test-deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \

@@ -128,8 +128,9 @@ TEST(Animation, OptimizedGifFramesAreTheCoalescedStillsWithEveryDisposal) {
     EXPECT_EQ(set.frames, coalescedStills("anim.gif", 5, dir.path));
     EXPECT_EQ(set.durations, (std::vector<int>{100, 200, 100, 70, 30}));
     // Display options make an animation's frames as they make the stills'.
-    const std::vector<std::string> display = {"--gray", "luma", "--dither", "diffusion",
-                                              "--mirror", "vertical", "--nibbles", "low-first"};
+    const std::vector<std::string> display = {"--gray",    "luma",     "--dither",
+                                              "diffusion", "--mirror", "vertical",
+                                              "--nibbles", "low-first"};
     std::vector<std::string> args = display;
     args.push_back("anim.gif");
     ASSERT_EQ(embed(args, dir.path).status, 0);
@@ -265,6 +266,14 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
                                           std::string(6, '\0') + ";");
     test::writeFile(dir / "empty.gif", std::string("GIF89a\0\0\0\0\x80\0\0", 13) +
                                            std::string(6, '\0') + ";");
+    // A 3000 x 3000 canvas with 100 images of one pixel, in 1.8 KB.
+    std::string image(
+        "\x21\xf9\x04\x00\x02\x00\x00\x00\x2c\0\0\0\0\x01\0\x01\0\0\x02\x02\x4c\x01\0",
+        23);
+    std::string many = std::string("GIF89a\xb8\x0b\xb8\x0b\x80\0\0", 13) +
+                       std::string(3, '\0') + std::string(3, '\xff');
+    for (int i = 0; i < 100; ++i) many += image;
+    test::writeFile(dir / "many.gif", many + ";");
     ASSERT_EQ(embed({"layer-0.png"}, dir.path).status, 0);
     const std::string header = test::readFile(dir / "set.h"),
                       source = test::readFile(dir / "set.c");
@@ -285,6 +294,9 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         {{"huge.gif"},
          "huge.gif': the GIF's canvas of 65535 x 65535 pixels is too large"},
         {{"empty.gif"}, "empty.gif': the GIF's canvas has no pixels"},
+        {{"many.gif"},
+         "many.gif': its frames hold more than 268435456 pixels in all, too many for its "
+         "size (see --fps, --start and --duration)"},
         {{"--max-frames", "8", "clip.mp4"},
          "clip.mp4': more than 8 frames (see --max-frames)"},
         {{"--max-frames", "3", "layer-0.png", "anim.gif"},
@@ -495,7 +507,7 @@ TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {
             for (const cv::Mat& canvas : canvases) push(canvas.clone());
         },
         [](const cv::Mat& canvas) { return packFrame(reduceToFrame(canvas, FitOut)); }, 7,
-        2);
+        100000);
     ASSERT_EQ(frames.size(), canvases.size());
     for (size_t i = 0; i < canvases.size(); ++i)
         EXPECT_TRUE(frames[i] == packFrame(reduceToFrame(canvases[i], FitOut))) << i;

@@ -5,6 +5,7 @@
 // decode them stay out of grayframe-embed and a crash costs one clean error.
 #include <fcntl.h>
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -79,9 +80,15 @@ int main(int argc, char** argv) {
 
     const std::string path = argv[optind];
     long sent = 0;
-    bool overCap = false, writeFailed = false;
+    int64_t pixels = 0;
+    struct stat status {};
+    const int64_t pixelBudget =
+        maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
+    bool overCap = false, overBudget = false, writeFailed = false;
     const CanvasSink sink = [&](const Canvas& canvas) {
         if (sent >= long(maxFrames)) return !(overCap = true);
+        pixels += int64_t(canvas.width) * canvas.height;
+        if (pixels > pixelBudget) return !(overBudget = true);
         const RecordHead head{RecordKind::Frame, canvas.height, canvas.width,
                               canvas.durationMs};
         writeFailed = !writeBytes(out, &head, sizeof head) ||
@@ -110,6 +117,10 @@ int main(int argc, char** argv) {
     if (overCap)
         result.problem =
             "more than " + std::to_string(long(maxFrames)) + " frames (see --max-frames)";
+    else if (overBudget)
+        result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
+                         " pixels in all, too many for its size (see --fps, --start and "
+                         "--duration)";
     else if (result.problem.empty() && sent == 0)
         result.problem = "no frame within the part asked for";
     if (!result.problem.empty()) {

@@ -14,6 +14,7 @@ struct Queue {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::pair<std::size_t, cv::Mat>> waiting;
+    std::size_t waitingBytes = 0;
     std::size_t pushed = 0;
     bool closed = false;
     std::vector<PackedFrame> frames;
@@ -26,6 +27,7 @@ void work(Queue& queue, const CanvasReduction& reduce) {
         if (queue.waiting.empty()) return;
         std::pair<std::size_t, cv::Mat> item = std::move(queue.waiting.front());
         queue.waiting.pop_front();
+        queue.waitingBytes -= item.second.total() * item.second.elemSize();
         lock.unlock();
         queue.changed.notify_all();
         const PackedFrame packed = reduce(item.second);
@@ -40,9 +42,8 @@ void work(Queue& queue, const CanvasReduction& reduce) {
 
 std::vector<PackedFrame> reduceCanvases(
     const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
-    unsigned workers, std::size_t bound) {
+    unsigned workers, std::size_t boundBytes) {
     Queue queue;
-    bound = std::max<std::size_t>(bound, 1);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < std::max(workers, 1u); ++i)
         threads.emplace_back(work, std::ref(queue), std::cref(reduce));
@@ -50,7 +51,11 @@ std::vector<PackedFrame> reduceCanvases(
     try {
         produce([&](cv::Mat canvas) {
             std::unique_lock<std::mutex> lock(queue.mutex);
-            queue.changed.wait(lock, [&] { return queue.waiting.size() < bound; });
+            const std::size_t bytes = canvas.total() * canvas.elemSize();
+            queue.changed.wait(lock, [&] {
+                return queue.waiting.empty() || queue.waitingBytes + bytes <= boundBytes;
+            });
+            queue.waitingBytes += bytes;
             queue.waiting.emplace_back(queue.pushed++, std::move(canvas));
             lock.unlock();
             queue.changed.notify_all();

@@ -15,9 +15,10 @@ using CanvasPush = std::function<void(cv::Mat canvas)>;
 using CanvasReduction = std::function<PackedFrame(const cv::Mat& canvas)>;
 
 // Runs produce on this thread and reduces every canvas it pushes, in order, with
-// reduce on workers threads (at least one). At most bound canvases (at least one) wait
-// at a time, so memory stays flat however many are pushed. Returns the packed frames in
+// reduce on workers threads (at least one). The canvases waiting hold at most
+// boundBytes of samples (or are one canvas), so memory stays flat however many are
+// pushed. Returns the packed frames in
 // push order. What produce throws is thrown again once the workers have stopped.
 std::vector<PackedFrame> reduceCanvases(
     const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
-    unsigned workers, std::size_t bound);
+    unsigned workers, std::size_t boundBytes);

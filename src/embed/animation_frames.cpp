@@ -10,6 +10,10 @@
 
 namespace {
 
+// What the canvases waiting for a worker may hold: a few dozen small canvases, a few
+// large ones, or one huge one.
+constexpr std::size_t WAITING_BYTES = std::size_t(32) << 20;
+
 std::string baseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -38,7 +42,7 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                 makeDisplayFrame(canvas, options.mode, options.display.steps),
                 set.nibbles);
         },
-        cores, 2 * cores);
+        cores, WAITING_BYTES);
     if (read.problem.rfind("more than ", 0) == 0) {
         set.frames.resize(size_t(animation.maxFrames) + 1);
         return frameCapProblem(set, path, options);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 bool readBytes(int fd, void* bytes, std::size_t size) {
@@ -27,6 +28,11 @@ bool writeBytes(int fd, const void* bytes, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+int64_t maxFilePixels(int64_t fileBytes) {
+    const int64_t least = int64_t(1) << 28, most = int64_t(1) << 31;
+    return fileBytes >= most >> 16 ? most : std::max(least, fileBytes << 16);
 }
 
 bool plausibleFrame(const RecordHead& head) {

@@ -25,8 +25,14 @@ struct RecordHead {
 
 constexpr char ANIMATION_STREAM_TAG[4] = {'G', 'F', 'A', '1'};
 
-// The largest canvas either side accepts, in pixels.
-constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 26;
+// The largest canvas either side accepts, in pixels (4096 x 4096; a video of 4K fits).
+constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
+
+// The most canvas pixels the helper sends for a file of fileBytes bytes, so that a few
+// bytes claiming thousands of large canvases cost bounded time: 2^16 pixels a byte of
+// the file (real animations and videos hold far fewer), at least 2^28 and at most 2^31
+// (some 1,000 frames of 1920 x 1080).
+int64_t maxFilePixels(int64_t fileBytes);
 
 // Reads or writes exactly size bytes on fd, retrying after signals; false on an error
 // or (reading) a premature end.
