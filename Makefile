@@ -184,6 +184,8 @@ bench: all deb
 		$(BUILD_DIR)/bench/package
 	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) \
 		package=$(MINIMAL_DIR)=$(BUILD_DIR)/bench/package/usr/bin/grayframe
+	bash bench/animation.sh $(BUILD_DIR)/bench/animation \
+		$(BUILD_DIR)/bench/package/usr/bin/grayframe-embed
 	bash bench/overwrite.sh $(BUILD_DIR)/bench $(BUILD_DIR)/bench/pictures/batch.txt \
 		debian=$(abspath $(BUILD_DIR))/grayframe \
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe

@@ -5,11 +5,12 @@
 # process, and 250 frames beside 1,000 to show that memory does not grow with the
 # count; then the start of grayframe-embed on a PNG, against BEFORE=PROGRAM (another
 # build's grayframe-embed) when given. Prints a Markdown report.
-# Usage: bench/animation.sh WORK_DIR BUILD_DIR
+# Usage: bench/animation.sh WORK_DIR GRAYFRAME_EMBED (a built or unpacked program, its
+# animation helper where it finds it)
 set -euo pipefail
 
 work=$(mkdir -p "$1" && cd "$1" && pwd)
-embed=$(cd "$2" && pwd)/grayframe-embed
+embed=$(realpath "$2")
 clip=$work/clip-1000.mp4
 short=$work/clip-250.mp4
 [ -f "$clip" ] || ffmpeg -v error -f lavfi -i testsrc2=size=640x480:rate=25 -frames:v 1000 \
@@ -42,7 +43,8 @@ echo "| 1,000 frames, 1 core | ${one_s} s | $((one_kb / 1024)) MB |"
 echo "| 1,000 frames, 2 cores | ${two_s} s | $((two_kb / 1024)) MB |"
 echo "| 250 frames, 2 cores | ${quarter_s} s | $((quarter_kb / 1024)) MB |"
 echo
-echo "2 cores against 1: $(echo "scale=2; $two_s / $one_s" | bc -l) x (target: at most 0.6 x)"
+echo "2 cores against 1: $(awk -v a="$two_s" -v b="$one_s" 'BEGIN { printf "%.2f", a / b }') x" \
+    "(target: at most 0.6 x)"
 echo
 echo "## grayframe-embed starting on one PNG"
 echo
