@@ -203,6 +203,11 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
                           averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
                 return false;
             }
+            if (int64_t(frame->width) * frame->height > MAX_CANVAS_PIXELS) {
+                problem = "a frame of " + std::to_string(frame->width) + " x " +
+                          std::to_string(frame->height) + " pixels is too large";
+                return false;
+            }
             Canvas canvas = converter.convert(frame.get(), options.background);
             if (canvas.bgr.empty()) {
                 problem = "its frames cannot be converted to colour";
