@@ -19,29 +19,29 @@ short=$work/clip-250.mp4
 [ -f "$work/still.png" ] || ffmpeg -v error -i "$clip" -frames:v 1 "$work/still.png"
 cd "$work"
 
-# Median of five runs: "wall seconds, peak kilobytes" of COMMAND under CPUS.
+# Median of five runs: "wall seconds, peak kilobytes, CPU seconds" of COMMAND under CPUS.
 run() {
     local cpus=$1
     shift
     for _ in 1 2 3 4 5; do
-        /usr/bin/time -f "%e %M" -o time.txt taskset -c "$cpus" "$@" >/dev/null
-        cat time.txt
+        /usr/bin/time -f "%e %M %U %S" -o time.txt taskset -c "$cpus" "$@" >/dev/null
+        awk '{ print $1, $2, $3 + $4 }' time.txt
     done | sort -n | sed -n 3p
 }
 
 one=$(run 0 "$embed" --name clip "$clip")
 two=$(run 0,1 "$embed" --name clip "$clip")
 quarter=$(run 0,1 "$embed" --name clip "$short")
-read -r one_s one_kb <<<"$one"
-read -r two_s two_kb <<<"$two"
-read -r quarter_s quarter_kb <<<"$quarter"
+read -r one_s one_kb one_cpu <<<"$one"
+read -r two_s two_kb two_cpu <<<"$two"
+read -r quarter_s quarter_kb quarter_cpu <<<"$quarter"
 echo "## grayframe-embed on a 1,000-frame clip (640 x 480, H.264)"
 echo
-echo "| run | wall time | peak memory (largest process) |"
-echo "|---|---|---|"
-echo "| 1,000 frames, 1 core | ${one_s} s | $((one_kb / 1024)) MB |"
-echo "| 1,000 frames, 2 cores | ${two_s} s | $((two_kb / 1024)) MB |"
-echo "| 250 frames, 2 cores | ${quarter_s} s | $((quarter_kb / 1024)) MB |"
+echo "| run | wall time | CPU time (grayframe-embed) | peak memory (largest process) |"
+echo "|---|---|---|---|"
+echo "| 1,000 frames, 1 core | ${one_s} s | ${one_cpu} s | $((one_kb / 1024)) MB |"
+echo "| 1,000 frames, 2 cores | ${two_s} s | ${two_cpu} s | $((two_kb / 1024)) MB |"
+echo "| 250 frames, 2 cores | ${quarter_s} s | ${quarter_cpu} s | $((quarter_kb / 1024)) MB |"
 echo
 echo "2 cores against 1: $(awk -v a="$two_s" -v b="$one_s" 'BEGIN { printf "%.2f", a / b }') x" \
     "(target: at most 0.6 x)"
