@@ -16,8 +16,12 @@
 # make minimal-test  build both and run the test suite against the small OpenCV,
 #                    with the check that both builds write the same bytes
 # make bench         benchmark the packaged program and the Debian build against
-#                    decoding alone and convert, and the display options' frames
+#                    decoding alone and convert, the display options' frames and the
+#                    compressed frame sets
 # make bench-display the display options' frames against the ideal frame (PSNR)
+# make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
+# make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
+#                        its cycles per frame on the ATmega328P under simavr
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -29,19 +33,21 @@ JOBS ?= $(shell nproc)
 ANIMATION_PACKAGES := libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
 	libwebp-dev libgif-dev
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev $(ANIMATION_PACKAGES)
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev \
-	ffmpeg imagemagick
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
+	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
+	qemu-system-arm ffmpeg imagemagick
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
 MINIMAL_PACKAGES := $(TEST_PACKAGES) libgtk-3-dev libpng-dev libjpeg-dev \
 	libtiff-dev libwebp-dev zlib1g-dev file lintian
 MAINTAINER ?=
-BENCH_PACKAGES := hyperfine imagemagick time
+BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench bench-display package-test
+.PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
+	package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -127,7 +133,7 @@ test-tsan: test-deps
 FUZZ_DIR ?= build-fuzz
 FUZZ_ABS = $(abspath $(FUZZ_DIR))
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := parser_fuzz frame_fuzz input_fuzz
+FUZZ_TARGETS := parser_fuzz frame_fuzz input_fuzz decoder_fuzz
 FUZZ_PACKAGES := $(BUILD_PACKAGES) clang-14 libclang-rt-14-dev
 # A fixed seed keeps CI's runs repeatable; FUZZ_SEED=0 lets libFuzzer pick one.
 FUZZ_SEED ?= 1
@@ -190,11 +196,22 @@ bench: all deb
 		debian=$(abspath $(BUILD_DIR))/grayframe \
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
 	$(MAKE) bench-display
+	$(MAKE) bench-frame-code
+	$(MAKE) bench-firmware
 
 bench-display: all
 	@sh scripts/install-deps.sh imagemagick
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target display_quality
 	sh bench/display.sh $(BUILD_DIR)/display_quality $(BUILD_DIR)/bench
+
+bench-frame-code: all
+	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures frame_code_bench
+	bash bench/frame_code.sh $(BUILD_DIR)/bench $(BUILD_DIR)
+
+bench-firmware: all test-deps
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures
+	bash bench/firmware.sh $(BUILD_DIR)/bench $(BUILD_DIR)
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.

@@ -1,10 +1,10 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text>] [GRAY luma] [LEVELS round] [GAMMA <g>]
-#                      [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
+#                      [ATTRIBUTE <text> | TARGET avr] [GRAY luma] [LEVELS round]
+#                      [GAMMA <g>] [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
 #                      [MIRROR horizontal|vertical] [NIBBLES low-first]
 #                      [BACKGROUND <gray>] [STILL_MS <ms>] [FPS <n>] [START <seconds>]
 #                      [DURATION <seconds>] [MAX_FRAMES <n>]
-#                      IMAGES <image>...)
+#                      [COMPRESS] IMAGES <image>...)
 #
 # GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
 # case (--gray luma, ..., --invert), all off unless given.
@@ -16,14 +16,19 @@
 # directory of it. GIF, animated WebP, APNG and video files give all their frames and
 # <name>_durations_ms; BACKGROUND ... MAX_FRAMES are grayframe-embed's --background,
 # --still-ms, --fps, --start, --duration and --max-frames. Relative image paths are
-# taken from the calling CMakeLists.txt's folder. The files are made again when an image or the program changes; the program
-# leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
-# Call it in the directory that creates <target>.
+# taken from the calling CMakeLists.txt's folder. The files are made again when an
+# image or the program changes; the program leaves a file untouched when its bytes
+# stay the same, so a rebuild does not cascade.
+# With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
+# the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
+# directory. TARGET avr makes the set for avr-gcc: in program memory, read through
+# <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
+# (grayframe-embed --target avr). Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
   set(timing BACKGROUND STILL_MS FPS START DURATION MAX_FRAMES)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT"
-                        "NAME;MODE;ATTRIBUTE;${display_keywords};${timing}" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS"
+                        "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords};${timing}" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -35,6 +40,10 @@ function(grayframe_add_frames target)
     set(problem "no IMAGES given for ${arg_NAME}")
   elseif(DEFINED arg_MODE AND NOT arg_MODE MATCHES "^(fitin|fitout|stretch)$")
     set(problem "MODE must be fitin, fitout or stretch, not '${arg_MODE}'")
+  elseif(DEFINED arg_TARGET AND NOT arg_TARGET STREQUAL "avr")
+    set(problem "TARGET must be avr, not '${arg_TARGET}'")
+  elseif(DEFINED arg_TARGET AND NOT "${arg_ATTRIBUTE}" STREQUAL "")
+    set(problem "ATTRIBUTE cannot be used with TARGET avr")
   endif()
   set(timing_options "")
   foreach(keyword IN LISTS timing)
@@ -67,6 +76,13 @@ function(grayframe_add_frames target)
   if(arg_INVERT)
     list(APPEND display --invert)
   endif()
+  set(compress "")
+  if(arg_COMPRESS)
+    set(compress --compress)
+  endif()
+  if(DEFINED arg_TARGET)
+    list(APPEND compress --target "${arg_TARGET}")
+  endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)
     get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -81,15 +97,23 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} ${display} ${timing_options} -- ${images}
+            --output-dir "${dir}" ${attribute} ${display} ${compress} ${timing_options}
+            -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"
     VERBATIM)
   target_sources(${target} PRIVATE "${stamp}" "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
   target_include_directories(${target} PUBLIC "${dir}")
+  set(sources "${dir}/${arg_NAME}.c")
+  if(arg_COMPRESS)
+    get_property(firmware GLOBAL PROPERTY GRAYFRAME_FIRMWARE_DIR)
+    target_sources(${target} PRIVATE "${firmware}/grayframe_decode.c")
+    target_include_directories(${target} PUBLIC "${firmware}")
+    list(APPEND sources "${firmware}/grayframe_decode.c")
+  endif()
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT C IN_LIST languages)
-    set_source_files_properties("${dir}/${arg_NAME}.c" PROPERTIES LANGUAGE CXX)
+    set_source_files_properties(${sources} PROPERTIES LANGUAGE CXX)
   endif()
 endfunction()

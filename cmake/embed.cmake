@@ -21,6 +21,12 @@ add_dependencies(grayframe_embed grayframe_embed_man_page)
 install(TARGETS grayframe_embed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${GRAYFRAME_EMBED_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The decoder of compressed sets, compiled into firmware: installed as source, where
+# grayframe_add_frames(... COMPRESS) finds it.
+set(GRAYFRAME_FIRMWARE_DIR ${CMAKE_INSTALL_DATADIR}/grayframe/firmware)
+install(FILES firmware/grayframe_decode.c firmware/grayframe_decode.h
+  DESTINATION ${GRAYFRAME_FIRMWARE_DIR})
+
 # The package: relocatable (paths relative to the file itself) and usable from any
 # architecture's toolchain, since it offers only programs that run on the build host.
 include(CMakePackageConfigHelpers)
@@ -28,7 +34,7 @@ set(GRAYFRAME_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/grayframe)
 configure_package_config_file(cmake/grayframeConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/grayframeConfig.cmake
   INSTALL_DESTINATION ${GRAYFRAME_PACKAGE_DIR}
-  PATH_VARS CMAKE_INSTALL_BINDIR)
+  PATH_VARS CMAKE_INSTALL_BINDIR GRAYFRAME_FIRMWARE_DIR)
 write_basic_package_version_file(
   ${CMAKE_CURRENT_BINARY_DIR}/grayframeConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)

@@ -496,6 +496,31 @@ TEST(Animation, DurationsCompileAndReadBackInCAndCxx) {
         ASSERT_EQ(built.status, 0) << built.err;
         EXPECT_EQ(test::runProgram(dir / "program", {}, dir.path).out, "120 2500 65535 ");
     }
+    // Compressed, and for avr-gcc, the same durations follow the frames' code.
+    ASSERT_EQ(
+        embed({"--compress", "--still-ms", "65535", "anim.gif", "layer-2.png"}, dir.path)
+            .status,
+        0);
+    ASSERT_EQ(test::runProgram(C_COMPILER,
+                               {"-std=c99", "-Wall", "-Wextra", "-Wpedantic", "-Werror",
+                                "-o", "program", "main.c", "set.c"},
+                               dir.path)
+                  .status,
+              0);
+    EXPECT_EQ(test::runProgram(dir / "program", {}, dir.path).out, "120 2500 65535 ");
+    const std::string avrGcc = AVR_GCC;
+    if (avrGcc.find("NOTFOUND") != std::string::npos) return;
+    for (const std::string compress : {"--compress", "--still-ms=0"}) {
+        ASSERT_EQ(embed({"--target", "avr", compress, "anim.gif"}, dir.path).status, 0);
+        const test::RunResult built =
+            test::runProgram(avrGcc,
+                             {"-mmcu=atmega328p", "-Os", "-Wall", "-Wextra", "-Werror",
+                              "-I", FIRMWARE_DIR, "-c", "set.c"},
+                             dir.path);
+        EXPECT_EQ(built.status, 0) << built.err;
+        EXPECT_NE(test::readFile(dir / "set.h").find("set_durations_ms"),
+                  std::string::npos);
+    }
 }
 
 TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {

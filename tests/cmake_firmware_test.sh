@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs a built tree into a scratch prefix and builds a copy of
 # examples/cmake-firmware against it through find_package(grayframe): its frames must
-# be grayframe's raw stream; a touched picture remakes only its own frame set; a
+# be grayframe's raw stream, its compressed set (COMPRESS) must decode to them; a touched picture remakes only its own frame set; a
 # damaged picture fails the build with grayframe-embed's message and changes nothing.
 # An animated GIF with the timing keywords gives the frames ImageMagick coalesces and
 # their durations.

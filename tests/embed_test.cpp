@@ -98,6 +98,44 @@ TEST(Embed, FramesAreTheRawStreamsBytesInEveryModeAsC89C99AndCxx17) {
     }
 }
 
+// A compressed set, compiled with the decoder: every frame, decoded alone, is the raw
+// stream's; a picture repeated costs next to nothing.
+TEST(Embed, CompressedSetDecodesToTheRawStream) {
+    const test::TempDir dir;
+    writePictures(dir);
+    test::writeFile(dir / "main.c",
+                    "#include <stdio.h>\n"
+                    "#include \"grayframe_decode.h\"\n"
+                    "#include \"walk.h\"\n"
+                    "typedef char small[WALK_CODE_BYTES < 5 * 4096 ? 1 : -1];\n"
+                    "int main(void) {\n"
+                    "    static unsigned char frame[WALK_FRAME_BYTES];\n"
+                    "    grayframe_decoder d;\n"
+                    "    unsigned k = WALK_FRAME_COUNT;\n"
+                    "    if (grayframe_open(&d, walk_code, WALK_CODE_BYTES)) return 1;\n"
+                    "    while (k--)  /* last first: each frame alone */\n"
+                    "        if (grayframe_decode_frame(&d, k, frame, 0)\n"
+                    "            || fwrite(frame, 1, sizeof frame, stdout) != sizeof frame)\n"
+                    "            return 1;\n"
+                    "    return 0;\n"
+                    "}\n");
+    const std::vector<std::string> pictures = {"a.png", "a.png", "b.jpg", "pages.tif"};
+    std::vector<std::string> args = {"--name", "walk", "--compress"};
+    args.insert(args.end(), pictures.begin(), pictures.end());
+    const test::RunResult embed = runEmbed(args, dir.path);
+    ASSERT_EQ(embed.status, 0) << embed.err;
+    build(C_COMPILER, {"-std=c89", "-I" + std::string(FIRMWARE_DIR)},
+          {"main.c", "walk.c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c"}, dir.path);
+    const test::RunResult run = test::runProgram(dir / "program", {}, dir.path);
+    ASSERT_EQ(run.status, 0);
+    const std::string expected = rawStream(
+        "fitin", {"a.png", "a.png", "b.jpg", "pages.tif", "page2.png", "page3.png"}, dir.path);
+    ASSERT_EQ(expected.size(), 6 * 4080u);
+    std::string reversed;
+    for (size_t k = 6; k-- > 0;) reversed += expected.substr(k * 4080, 4080);
+    EXPECT_EQ(run.out, reversed);
+}
+
 struct Snapshot {
     std::vector<std::string> names, contents;
     std::vector<long> mtimes;
@@ -154,6 +192,10 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
          "keyword)\n"},
         {{"--name", "set", "--colour", "a.png"},
          "unknown option '--colour' (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--target", "arm", "a.png"},
+         "unknown target 'arm' (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--target", "avr", "--attribute", "PROGMEM", "a.png"},
+         "--attribute cannot be used with --target avr (see grayframe-embed --help)\n"},
         {{"--name", "set", "--dither", "random", "a.png"},
          "--dither takes ordered or diffusion, not 'random' (see grayframe-embed "
          "--help)\n"},
@@ -231,6 +273,37 @@ TEST(Embed, DisplayOptionsActInTheirOrderAndAreListed) {
                   .status,
               0);
     EXPECT_EQ(firstFrame(test::readFile(dir / "dark.c"))[0], '\x11');
+}
+
+// For avr-gcc: raw and compressed sets past an AVR's 32 KiB object limit compile clean
+// as C89, C99 and C++ for a part with far program memory and one without, and no
+// array is declared that a plain C read could take from RAM instead.
+TEST(Embed, AvrSetsOfAnyLengthCompileCleanAndDeclareNoArray) {
+    const std::string avrGcc = AVR_GCC;
+    if (avrGcc.find("NOTFOUND") != std::string::npos) GTEST_SKIP() << "no avr-gcc";
+    const test::TempDir dir;
+    writePictures(dir);
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 3; ++i)
+        pictures.insert(pictures.end(), {"a.png", "b.jpg", "pages.tif"});  // 15 frames
+    for (const bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "raw");
+        std::vector<std::string> args = {"--name", "walk", "--target", "avr"};
+        if (compressed) args.push_back("--compress");
+        args.insert(args.end(), pictures.begin(), pictures.end());
+        const test::RunResult made = runEmbed(args, dir.path);
+        ASSERT_EQ(made.status, 0) << made.err;
+        const std::string include = "-I" + std::string(FIRMWARE_DIR);
+        for (const std::string mcu : {"-mmcu=atmega2560", "-mmcu=atmega328p"})
+            for (const std::string language : {"-std=c89", "-std=c99", "-xc++"})
+                build(avrGcc, {mcu, language, "-Os", include, "-c"}, {"walk.c"}, dir.path);
+        test::writeFile(dir / "reads_ram.c",
+                        "#include \"walk.h\"\n"
+                        "unsigned char first(void) { return walk[0][0]; }\n");
+        const test::RunResult plain = test::runProgram(
+            avrGcc, {"-mmcu=atmega2560", include, "-c", "reads_ram.c"}, dir.path);
+        EXPECT_NE(plain.status, 0) << "a plain read of the set compiles";
+    }
 }
 
 }  // namespace

@@ -49,6 +49,8 @@ for library in core highgui imgcodecs imgproc; do
     expected="$expected $private/libopencv_$library.so.406"
 done
 expected="$expected ./usr/share/doc/grayframe/changelog.gz ./usr/share/doc/grayframe/copyright"
+expected="$expected ./usr/share/grayframe/firmware/grayframe_decode.c"
+expected="$expected ./usr/share/grayframe/firmware/grayframe_decode.h"
 expected="$expected ./usr/share/man/man1/grayframe-embed.1.gz ./usr/share/man/man1/grayframe.1.gz "
 [ "$files" = "$expected" ] || fail "package files: $files"
 dpkg-deb -c "$deb" | awk '$2 != "root/root" { exit 1 }' || fail "files not owned by root"

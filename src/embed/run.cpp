@@ -9,6 +9,7 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
+#include <stdexcept>
 
 #include "embed/animation_frames.h"
 #include "frame/display_steps.h"
@@ -117,6 +118,8 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     set.attribute = options.attribute;
     set.displayOptions = describeDisplay(options.display);
     set.nibbles = options.display.nibbles;
+    set.compressed = options.compress;
+    set.target = options.target;
     bool timed = options.animation.stillMs.has_value();
     for (const std::string& image : options.images) {
         std::string problem;
@@ -140,8 +143,12 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     if (!S_ISDIR(status.st_mode))
         return "cannot write into " + quoted(dir) + ": not a directory";
     std::ostringstream header, source;
-    writeFrameSetHeader(header, set);
-    writeFrameSetSource(source, set);
+    try {
+        writeFrameSetHeader(header, set);
+        writeFrameSetSource(source, set);
+    } catch (const std::length_error& error) {
+        return std::string("cannot compress the set: ") + error.what();
+    }
     const std::string base = dir + "/" + set.name;
     std::optional<StagedFile> stagedHeader, stagedSource;
     std::string problem = stage(stagedHeader, base + ".h", header.str());

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "packed/avr_frame_set.h"
+#include "packed/frame_code.h"
+
 namespace {
 
 // The keywords of C (to C23) and C++ (to C++20), each between blanks.
@@ -22,13 +25,14 @@ const std::string keywords =
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+}  // namespace
+
 std::string upper(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
-// A label as it may stand in a C comment: plain printable ASCII, no "*/", no "??".
 std::string commentText(const std::string& label) {
     std::string text;
     for (const char c : label) {
@@ -38,6 +42,8 @@ std::string commentText(const std::string& label) {
     }
     return text;
 }
+
+namespace {
 
 // " * options " and the options, each with its value, wrapped before column 80; no
 // line end.
@@ -58,7 +64,32 @@ std::string optionLines(const std::string& options) {
     return text;
 }
 
-void writeComment(std::ostream& out, const FrameSet& set) {
+// How to decode a compressed set, for its comment.
+void writeDecodingComment(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    out << " * Compressed: " << set.name << "_code holds the frames in the code of\n"
+        << " * grayframe_decode.h (version " << int(FRAME_CODE_VERSION) << "), " << macro
+        << "_CODE_BYTES bytes.\n"
+           " * Compile grayframe_decode.c with it and take a frame, for instance row by\n"
+           " * row:\n"
+           " *     grayframe_decoder decoder;\n"
+           " *     unsigned char row["
+        << macro << "_ROW_BYTES];\n"
+        << " *     grayframe_open(&decoder, " << set.name << "_code, " << macro
+        << "_CODE_BYTES);\n"
+           " *     grayframe_rows_begin(&decoder, frame);\n"
+           " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
+           " *         send the row;\n"
+           " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
+           " * the frame before (grayframe_spans_begin, grayframe_spans_next). In "
+           "program\n"
+           " * memory (PROGMEM), open it with grayframe_open_read and a function that\n"
+           " * reads a byte there (pgm_read_byte, pgm_read_byte_far).\n";
+}
+
+}  // namespace
+
+void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
         << " made by grayframe-embed, mode " << set.modeName
@@ -70,8 +101,30 @@ void writeComment(std::ostream& out, const FrameSet& set) {
            " * from the top, 51 bytes a row from the left, two pixels a byte, the left\n"
            " * pixel's level (0 to 15) in the "
         << (set.nibbles == NibbleOrder::LowFirst ? "low" : "high")
-        << " nibble.\n"
-           " * Made from the pictures above: change them, not this file. */\n";
+        << " nibble.\n";
+    if (set.compressed && set.target == FrameSetTarget::Avr)
+        writeAvrDecodingComment(out, set);
+    else if (set.compressed)
+        writeDecodingComment(out, set);
+    if (!set.durations.empty())
+        out << " * " << set.name << "_durations_ms[f]: how long frame f is shown, in "
+            << "milliseconds.\n";
+    out << " * Made from the pictures above: change them, not this file. */\n";
+}
+
+namespace {
+
+void writeByteLines(std::ostream& out, const std::vector<unsigned char>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < bytes.size(); i += 16) {
+        std::string line = "    ";
+        for (size_t k = i; k < std::min(bytes.size(), i + 16); ++k) {
+            line += k == i ? "0x" : ", 0x";
+            line += digits[bytes[k] >> 4];
+            line += digits[bytes[k] & 0xF];
+        }
+        out << line << (i + 16 < bytes.size() ? ",\n" : "\n");
+    }
 }
 
 void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
@@ -88,6 +141,31 @@ void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
 
 }  // namespace
 
+void writeDurationsDeclaration(std::ostream& out, const FrameSet& set) {
+    if (!set.durations.empty())
+        out << "extern const unsigned short " << set.name << "_durations_ms["
+            << upper(set.name) << "_FRAME_COUNT];\n";
+}
+
+void writeDurationsDefinition(std::ostream& out, const FrameSet& set,
+                              const std::string& attribute) {
+    if (set.durations.empty()) return;
+    out << "\nconst unsigned short " << set.name << "_durations_ms[" << upper(set.name)
+        << "_FRAME_COUNT]" << (attribute.empty() ? "" : " ") << attribute << " = {\n";
+    for (size_t i = 0; i < set.durations.size(); i += 10) {
+        out << "   ";
+        for (size_t k = i; k < std::min(i + 10, set.durations.size()); ++k)
+            out << " " << set.durations[k] << (k + 1 < set.durations.size() ? "," : "");
+        out << "\n";
+    }
+    out << "};\n";
+}
+
+void writeFrameRows(std::ostream& out, const PackedFrame& frame) {
+    for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
+        writeRow(out, frame, row);
+}
+
 bool isArrayName(const std::string& name) {
     if (name.empty() || !(isAsciiLetter(name[0]) || name[0] == '_')) return false;
     const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
@@ -97,26 +175,43 @@ bool isArrayName(const std::string& name) {
 }
 
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
+    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set);
     const std::string macro = upper(set.name);
-    writeComment(out, set);
+    const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
+    writeFrameSetComment(out, set);
     out << "#ifndef " << macro << "_H\n#define " << macro << "_H\n\n"
         << "#define " << macro << "_FRAME_WIDTH 102\n"
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
-        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n\n"
-        << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n"
-        << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
-        << macro << "_FRAME_BYTES];\n";
-    if (!set.durations.empty())
-        out << "extern const unsigned short " << set.name << "_durations_ms[" << macro
-            << "_FRAME_COUNT];\n";
+        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n";
+    if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << codeBytes << "\n";
+    out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
+    if (set.compressed)
+        out << "extern const unsigned char " << set.name << "_code[" << macro
+            << "_CODE_BYTES];\n";
+    else
+        out << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
+            << macro << "_FRAME_BYTES];\n";
+    writeDurationsDeclaration(out, set);
     out << "\n#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << macro << "_H */\n";
 }
 
 void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
+    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set);
     const std::string macro = upper(set.name);
+    if (set.compressed) {
+        out << "/* " << set.name << ".c: the frames declared in " << set.name
+            << ".h, compressed. Generated by grayframe-embed. */\n"
+            << "#include \"" << set.name << ".h\"\n\n"
+            << "const unsigned char " << set.name << "_code[" << macro << "_CODE_BYTES]"
+            << (set.attribute.empty() ? "" : " ") << set.attribute << " = {\n";
+        writeByteLines(out, encodeFrameSet(set.frames));
+        out << "};\n";
+        writeDurationsDefinition(out, set, set.attribute);
+        return;
+    }
     out << "/* " << set.name << ".c: the frames declared in " << set.name
         << ".h. Generated by grayframe-embed. */\n"
         << "#include \"" << set.name << ".h\"\n\n"
@@ -125,20 +220,9 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
         << " = {\n";
     for (size_t i = 0; i < set.frames.size(); ++i) {
         out << "    /* [" << i << "] " << commentText(set.labels[i]) << " */\n    {\n";
-        for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
-            writeRow(out, set.frames[i], row);
+        writeFrameRows(out, set.frames[i]);
         out << (i + 1 < set.frames.size() ? "    },\n" : "    }\n");
     }
     out << "};\n";
-    if (set.durations.empty()) return;
-    out << "\nconst unsigned short " << set.name << "_durations_ms[" << macro
-        << "_FRAME_COUNT]" << (set.attribute.empty() ? "" : " ") << set.attribute
-        << " = {\n";
-    for (size_t i = 0; i < set.durations.size(); i += 10) {
-        out << "   ";
-        for (size_t k = i; k < std::min(i + 10, set.durations.size()); ++k)
-            out << " " << set.durations[k] << (k + 1 < set.durations.size() ? "," : "");
-        out << "\n";
-    }
-    out << "};\n";
+    writeDurationsDefinition(out, set, set.attribute);
 }

@@ -1,0 +1,159 @@
+/* SPDX-License-Identifier: Apache-2.0 */
+/* grayframe_decode.h: decoding compressed grayframe frame sets on small devices.
+ *
+ * A frame is 102 x 80 pixels of 16 gray levels packed in 4080 bytes: 80 rows from the
+ * top, 51 bytes a row, two pixels a byte, the left pixel's level in the high nibble.
+ * `grayframe-embed --compress` writes a set of such frames as one byte array in the
+ * code below; this decoder gives any frame back, byte for byte.
+ *
+ * The code (version 1), all numbers little-endian:
+ *
+ *   set:    'G' 'F' 0x01 | count (2 bytes) | index: count x offset (3 bytes) | frames
+ *           offset = where the frame's record starts, from the set's first byte
+ *   frame:  kind (1 byte) | body
+ *           kind 'R'  raw: the 4080 bytes as they are
+ *           kind 'K'  key: 80 rows of codes; a row's reference is the row above
+ *                     (row 0 has none)
+ *           kind 'D'  delta: 80 rows of codes; a row's reference is the same row
+ *                     of the frame before
+ *   row:    codes, left to right, until the row's 51 bytes are made:
+ *             00nnnnnn             n+1 bytes (1 to 64) as in the reference
+ *             01nnnnnn b1 ... bk   k = n+1 bytes (1 to 64) as they follow
+ *             10nnnnnn b           n+1 times byte b
+ *             11rrrlll b1 ... bk   (rrr 0 to 5) rrr+1 bytes as in the reference,
+ *                                  then k = lll+1 bytes (1 to 8) as they follow
+ *             1111nnnn             (only where a row starts) this row and the next
+ *                                  nnnn rows (1 to 16 in all) whole as in the
+ *                                  reference
+ *
+ * A delta frame leans on the frame before it, which may be a delta frame too; the
+ * chain back to a raw or key frame is at most GRAYFRAME_CHAIN_MAX frames long (the
+ * encoder puts a key frame in when it would grow longer). Any frame can be decoded
+ * alone: the decoder follows the chain through the index.
+ *
+ * The API. A grayframe_decoder holds the whole state (at most 128 bytes; no malloc,
+ * no recursion, no division, no library calls; C89). Open it on a set, then take a
+ * frame in any of three ways:
+ *   - grayframe_decode_frame: the whole frame into a 4080-byte buffer; when the
+ *     buffer holds the frame before and the frame is a delta frame, only the delta
+ *     is applied (else the chain is decoded in full, which costs more);
+ *   - grayframe_rows_begin / grayframe_rows_next: row by row into a 51-byte buffer,
+ *     row 0 first, each row complete when it is handed back (leave the buffer as it
+ *     is between the calls of one frame); needs nothing of the frame before in RAM;
+ *   - grayframe_spans_begin / grayframe_spans_next: for a display that keeps the
+ *     frame before in its own memory, only what changed: (row, first byte, length,
+ *     bytes); a frame that is not a delta frame comes as 80 whole rows.
+ *
+ * Bytes are read from memory (grayframe_open) or through a hook
+ * (grayframe_open_read), which gets the address given at open plus the offset in the
+ * set: on AVR pgm_read_byte, or pgm_read_byte_far with pgm_get_far_address() for sets
+ * past 64 KiB. Compiling grayframe_decode.c with GRAYFRAME_READ_BYTE(address) defined
+ * (for instance as pgm_read_byte_far(address)) makes every read that macro instead,
+ * which is faster than a call through the hook.
+ *
+ * Damaged or cut sets: every read stays within the size given at open, every write
+ * within the caller's buffer (51 or 4080 bytes), every call ends; a set that does not
+ * add up gives GRAYFRAME_DAMAGED and the frame being decoded is then incomplete.
+ */
+#ifndef GRAYFRAME_DECODE_H
+#define GRAYFRAME_DECODE_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define GRAYFRAME_CODE_VERSION 1
+#define GRAYFRAME_ROW_BYTES 51
+#define GRAYFRAME_ROWS 80
+#define GRAYFRAME_FRAME_BYTES 4080
+/* Frames in a chain: a raw or key frame and the delta frames after it. */
+#define GRAYFRAME_CHAIN_MAX 8
+
+/* Results: 1 = a row or span was handed back, 0 = done, negative = an error. */
+#define GRAYFRAME_OK 0
+#define GRAYFRAME_MORE 1
+#define GRAYFRAME_NOT_A_SET (-1)  /* no set of this version at the start */
+#define GRAYFRAME_NO_FRAME (-2)   /* the frame number is not below the count */
+#define GRAYFRAME_DAMAGED (-3)    /* the bytes do not add up: damaged or cut */
+#define GRAYFRAME_ORDER (-4)      /* a _next call without its _begin */
+
+typedef unsigned char (*grayframe_read_fn)(unsigned long address);
+
+/* Offsets in a set: 16 bits on AVR parts without far program memory (a set there is
+ * below 64 KiB), else 32 bits. */
+#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+typedef unsigned int grayframe_offset;
+#else
+typedef unsigned long grayframe_offset;
+#endif
+
+/* The whole decoder state; its fields are the decoder's own. */
+typedef struct grayframe_decoder {
+    const unsigned char *data;
+    grayframe_read_fn read;
+    unsigned long address;
+    grayframe_offset size;
+    unsigned count;
+    unsigned char chain;     /* frames in the chain, 0 when no frame is begun */
+    unsigned char base_kind; /* the kind of the chain's oldest frame */
+    unsigned char row;       /* the next row */
+    unsigned char column;    /* spans: where the next span may start in the row */
+    unsigned char spans;     /* spans mode */
+    unsigned char fault;     /* a read past the end */
+    grayframe_offset at;     /* the next byte to read */
+    /* the chain, from the frame asked for (0) back to a raw or key frame: where each
+     * frame's next row starts, and rows still to take whole from the reference */
+    grayframe_offset next[GRAYFRAME_CHAIN_MAX];
+    unsigned char hold[GRAYFRAME_CHAIN_MAX];
+    /* rows mode: the last row of the chain's raw or key frame; spans mode: bits
+     * marking the bytes of the row that changed */
+    unsigned char above[GRAYFRAME_ROW_BYTES];
+} grayframe_decoder;
+
+typedef struct grayframe_span {
+    unsigned char row;     /* 0 ... 79 */
+    unsigned char first;   /* the first byte of the row that changed, 0 ... 50 */
+    unsigned char length;  /* bytes changed, 1 ... 51 - first */
+} grayframe_span;
+
+/* Opens the set of size bytes at data in memory. GRAYFRAME_OK, or
+ * GRAYFRAME_NOT_A_SET when it does not start as a set of this version. */
+int grayframe_open(grayframe_decoder *d, const unsigned char *data, unsigned long size);
+
+/* Opens the set of size bytes that read(address + offset) reads. As grayframe_open. */
+int grayframe_open_read(grayframe_decoder *d, grayframe_read_fn read,
+                        unsigned long address, unsigned long size);
+
+/* The number of frames in the opened set. */
+unsigned grayframe_frame_count(const grayframe_decoder *d);
+
+/* 1 when the frame is coded against the frame before it, 0 when not, or an error. */
+int grayframe_is_delta(grayframe_decoder *d, unsigned frame);
+
+/* Decodes the frame into out[0 .. 4079]. With holds_previous nonzero, out must hold
+ * frame - 1 and a delta frame is applied to it directly. GRAYFRAME_OK or an error. */
+int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *out,
+                           int holds_previous);
+
+/* Begins the frame row by row. GRAYFRAME_OK or an error. */
+int grayframe_rows_begin(grayframe_decoder *d, unsigned frame);
+
+/* Writes the next row (rows 0 to 79 in turn) into row[0 .. 50], which must hold the
+ * row handed back before: GRAYFRAME_MORE, then GRAYFRAME_OK once all 80 rows were
+ * given, or an error (which ends the frame). */
+int grayframe_rows_next(grayframe_decoder *d, unsigned char *row);
+
+/* Begins the frame as changed spans. GRAYFRAME_OK or an error. */
+int grayframe_spans_begin(grayframe_decoder *d, unsigned frame);
+
+/* Hands back the next span, its bytes in row[span->first .. first + length - 1]
+ * (the rest of row untouched; leave row as it is between the calls of one frame):
+ * GRAYFRAME_MORE, then GRAYFRAME_OK once the frame is complete, or an error (which
+ * ends the frame). Spans come in row order, left to right. */
+int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GRAYFRAME_DECODE_H */

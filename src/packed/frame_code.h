@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <vector>
+
+#include "packed/packed.h"
+
+// The compressed code of a frame set (docs/compressed-sets.md), which
+// firmware/grayframe_decode.c decodes on the device: every frame coded whichever way is
+// smallest (raw, by rows, or against the frame before it), with an index so that any
+// frame decodes without the ones before it.
+
+// The version byte that encodeFrameSet writes.
+constexpr unsigned char FRAME_CODE_VERSION = 1;
+// Most frames in one chain: a raw or key frame and the delta frames that follow it.
+constexpr int FRAME_CODE_CHAIN_MAX = 8;
+
+// The code of frames (at least one): the same bytes for the same frames. Throws
+// std::length_error when the set does not fit the code (more than 65,535 frames, or
+// more than 16 MiB).
+std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames);

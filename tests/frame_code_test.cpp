@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: Apache-2.0
+// The frame set code: the encoder's sets through the firmware decoder, in every mode.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "packed/frame_code.h"
+#include "support.h"
+
+extern "C" {
+#include "grayframe_decode.h"
+}
+
+namespace {
+
+using Code = std::vector<unsigned char>;
+
+PackedFrame blank(unsigned char byte = 0) {
+    PackedFrame frame;
+    frame.fill(byte);
+    return frame;
+}
+
+void box(PackedFrame& frame, int x, int y, int width, int height, unsigned char byte) {
+    for (int row = y; row < y + height; ++row)
+        for (int k = x; k < x + width; ++k) frame[row * PACKED_ROW_BYTES + k] = byte;
+}
+
+PackedFrame noise(unsigned seed) {
+    std::mt19937 random(seed);
+    PackedFrame frame;
+    for (unsigned char& byte : frame) byte = static_cast<unsigned char>(random());
+    return frame;
+}
+
+// UI-like: runs, rows as the row above, short edits beside them (pairs).
+PackedFrame screen() {
+    PackedFrame frame = blank(0x11);
+    box(frame, 0, 0, 51, 10, 0xF0);
+    box(frame, 4, 20, 30, 40, 0x8F);
+    for (int y = 22; y < 58; y += 3) frame[y * PACKED_ROW_BYTES + 10] = 0x3C;
+    for (int x = 0; x < 51; ++x) frame[70 * PACKED_ROW_BYTES + x] = static_cast<unsigned char>(x);
+    return frame;
+}
+
+char kindOf(const Code& code, unsigned frame) {
+    const size_t at = 5 + 3 * frame;
+    return static_cast<char>(code.at(code[at] | code[at + 1] << 8 | code[at + 2] << 16));
+}
+
+size_t recordBytes(const Code& code, unsigned frame, unsigned count) {
+    auto start = [&](unsigned k) {
+        const size_t at = 5 + 3 * k;
+        return k == count ? code.size() : size_t(code[at] | code[at + 1] << 8 | code[at + 2] << 16);
+    };
+    return start(frame + 1) - start(frame);
+}
+
+// Frame k of code in each mode, each checked against want: whole on its own, whole
+// over the frame before, row by row, and the changed spans over the frame before.
+void expectEveryMode(const Code& code, unsigned k, const PackedFrame& want,
+                     const PackedFrame* before) {
+    SCOPED_TRACE("frame " + std::to_string(k));
+    grayframe_decoder d;
+    ASSERT_EQ(grayframe_open(&d, code.data(), code.size()), GRAYFRAME_OK);
+    PackedFrame out = noise(k);
+    ASSERT_EQ(grayframe_decode_frame(&d, k, out.data(), 0), GRAYFRAME_OK);
+    EXPECT_EQ(out, want) << "whole";
+
+    std::vector<unsigned char> row(PACKED_ROW_BYTES);  // exactly 51: ASan sees overruns
+    ASSERT_EQ(grayframe_rows_begin(&d, k), GRAYFRAME_OK);
+    int rows = 0, result;
+    while ((result = grayframe_rows_next(&d, row.data())) == GRAYFRAME_MORE && rows < 80)
+        std::memcpy(out.data() + rows++ * PACKED_ROW_BYTES, row.data(), row.size());
+    EXPECT_EQ(result, GRAYFRAME_OK);
+    EXPECT_EQ(rows, 80);
+    EXPECT_EQ(out, want) << "rows";
+    if (!before) return;
+
+    out = *before;
+    ASSERT_EQ(grayframe_decode_frame(&d, k, out.data(), 1), GRAYFRAME_OK);
+    EXPECT_EQ(out, want) << "whole over the frame before";
+    out = *before;
+    ASSERT_EQ(grayframe_spans_begin(&d, k), GRAYFRAME_OK);
+    grayframe_span span;
+    size_t changed = 0;
+    while ((result = grayframe_spans_next(&d, &span, row.data())) == GRAYFRAME_MORE) {
+        ASSERT_LT(span.row, 80);
+        ASSERT_GE(span.length, 1);
+        ASSERT_LE(span.first + span.length, PACKED_ROW_BYTES);
+        std::memcpy(out.data() + span.row * PACKED_ROW_BYTES + span.first,
+                    row.data() + span.first, span.length);
+        changed += span.length;
+    }
+    EXPECT_EQ(result, GRAYFRAME_OK);
+    EXPECT_EQ(out, want) << "spans";
+    if (grayframe_is_delta(&d, k) == 1) {
+        EXPECT_LT(changed, recordBytes(code, k, grayframe_frame_count(&d)) * 64);
+    }
+}
+
+void expectRoundTrip(const std::vector<PackedFrame>& frames, const Code& code) {
+    for (unsigned k = frames.size(); k-- > 0;)
+        expectEveryMode(code, k, frames[k], k ? &frames[k - 1] : nullptr);
+}
+
+TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
+    PackedFrame moved = screen();
+    box(moved, 30, 40, 3, 2, 0x00);
+    const std::vector<PackedFrame> frames = {screen(), moved, moved, noise(1), blank(),
+                                             screen()};
+    const Code code = encodeFrameSet(frames);
+    EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x01");
+    EXPECT_EQ(kindOf(code, 0), 'K');
+    EXPECT_EQ(kindOf(code, 1), 'D');
+    EXPECT_LE(recordBytes(code, 2, 6), 6u) << "a repeated frame costs a few bytes";
+    EXPECT_EQ(kindOf(code, 3), 'R');
+    EXPECT_EQ(recordBytes(code, 3, 6), 4081u) << "a photograph costs raw and its kind";
+    EXPECT_LE(recordBytes(code, 4, 6), 8u) << "a blank frame is a run and whole rows";
+    EXPECT_LT(recordBytes(code, 0, 6), 400u);
+    expectRoundTrip(frames, code);
+}
+
+TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {
+    std::vector<PackedFrame> frames;
+    for (int k = 0; k < 20; ++k) {
+        PackedFrame frame = screen();
+        box(frame, k, 30, 2, 2, 0xFF);
+        frames.push_back(frame);
+    }
+    const Code code = encodeFrameSet(frames);
+    int chain = 0;
+    for (unsigned k = 0; k < frames.size(); ++k) {
+        chain = kindOf(code, k) == 'D' ? chain + 1 : 1;
+        EXPECT_LE(chain, FRAME_CODE_CHAIN_MAX) << "frame " << k;
+    }
+    expectRoundTrip(frames, code);
+}
+
+// Every decoding mode of every frame on code: none may write outside its buffer (guard
+// bytes here, AddressSanitizer in test-asan) or fail to end; the results.
+std::vector<int> decodeAll(const Code& code) {
+    std::vector<int> results;
+    grayframe_decoder d;
+    const int opened = grayframe_open(&d, code.data(), code.size());
+    if (opened != GRAYFRAME_OK) return {opened};
+    std::vector<unsigned char> frame(PACKED_FRAME_BYTES + 2, 0xA5);
+    std::vector<unsigned char> row(PACKED_ROW_BYTES + 2, 0xA5);
+    for (unsigned k = 0; k < grayframe_frame_count(&d); ++k) {
+        for (int previous = 0; previous < 2; ++previous)
+            results.push_back(grayframe_decode_frame(&d, k, frame.data() + 1, previous));
+        int result = grayframe_rows_begin(&d, k), calls = 0;
+        if (result == GRAYFRAME_OK) {
+            while ((result = grayframe_rows_next(&d, row.data() + 1)) == GRAYFRAME_MORE)
+                if (++calls > 80) break;
+            EXPECT_LE(calls, 80) << "rows of frame " << k;
+        }
+        results.push_back(result);
+        result = grayframe_spans_begin(&d, k);
+        grayframe_span span;
+        calls = 0;
+        if (result == GRAYFRAME_OK) {
+            while ((result = grayframe_spans_next(&d, &span, row.data() + 1)) == GRAYFRAME_MORE) {
+                EXPECT_TRUE(span.row < 80 && span.length > 0 &&
+                            span.first + span.length <= PACKED_ROW_BYTES);
+                if (++calls > 80 * 26) break;
+            }
+            EXPECT_LE(calls, 80 * 26) << "spans of frame " << k;
+        }
+        results.push_back(result);
+    }
+    EXPECT_EQ(frame.front(), 0xA5);
+    EXPECT_EQ(frame.back(), 0xA5);
+    EXPECT_EQ(row.front(), 0xA5);
+    EXPECT_EQ(row.back(), 0xA5);
+    return results;
+}
+
+TEST(FrameCode, DamagedOrCutSetsEndInAnErrorWithinTheBuffers) {
+    PackedFrame moved = screen();
+    box(moved, 12, 50, 20, 3, 0x21);
+    const Code code = encodeFrameSet({screen(), moved, noise(2), moved});
+    for (size_t size = 0; size < code.size(); ++size) {
+        const Code cut(code.begin(), code.begin() + size);
+        const std::vector<int> results = decodeAll(cut);
+        ASSERT_FALSE(results.empty());
+        EXPECT_LT(results.back(), 0) << "cut to " << size << " bytes";
+    }
+    std::mt19937 random(3);
+    for (size_t at = 0; at < code.size(); at += 1 + random() % 7) {
+        Code damaged = code;
+        damaged[at] ^= static_cast<unsigned char>(1 + random() % 255);
+        decodeAll(damaged);
+    }
+}
+
+TEST(FrameCode, RefusesWhatIsNotASetAndCallsOutOfOrder) {
+    const Code code = encodeFrameSet({screen()});
+    grayframe_decoder d;
+    for (size_t at : {0, 1, 2}) {
+        Code other = code;
+        ++other[at];
+        EXPECT_EQ(grayframe_open(&d, other.data(), other.size()), GRAYFRAME_NOT_A_SET);
+    }
+    ASSERT_EQ(grayframe_open(&d, code.data(), code.size()), GRAYFRAME_OK);
+    unsigned char row[PACKED_ROW_BYTES];
+    EXPECT_EQ(grayframe_rows_begin(&d, 1), GRAYFRAME_NO_FRAME);
+    EXPECT_EQ(grayframe_rows_next(&d, row), GRAYFRAME_ORDER);
+}
+
+// The decoder is C89 and C99, warning-free under the strictest common flags, with the
+// build's C compiler and with clang where it is installed, reading through the hook or
+// a macro.
+TEST(FrameCode, DecoderCompilesCleanAsC89AndC99) {
+    const test::TempDir dir;
+    for (const std::string compiler : {C_COMPILER, CLANG_COMPILER}) {
+        if (compiler.empty()) continue;
+        for (const std::string standard : {"-std=c89", "-std=c99"}) {
+            for (const std::string read :
+                 {"-DGRAYFRAME_NO_MACRO", "-DGRAYFRAME_READ_BYTE(a)=((const unsigned char *)0)[a]"}) {
+                const test::RunResult compile = test::runProgram(
+                    compiler, {standard, "-Wall", "-Wextra", "-Wpedantic", "-Werror", "-Os", read,
+                               "-c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"},
+                    dir.path);
+                EXPECT_EQ(compile.status, 0)
+                    << compiler << " " << standard << " " << read << ":\n" << compile.err;
+            }
+        }
+    }
+}
+
+}  // namespace
