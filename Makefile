@@ -31,10 +31,13 @@
 # make windows-test  build both and compare grayframe.exe under wine with build/grayframe
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
-BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
+# The animation helper's libraries (FFmpeg's, libwebp's animation decoder, giflib).
+ANIMATION_PACKAGES := libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
+	libwebp-dev libgif-dev
+BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev $(ANIMATION_PACKAGES)
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
 	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
-	qemu-system-arm
+	qemu-system-arm ffmpeg imagemagick
 # The CMake package's test builds the firmware example with Ninja too.
 FIRMWARE_TEST_PACKAGES := ninja-build
 DEMO_DIR := $(BUILD_DIR)/demo
@@ -119,7 +122,7 @@ test-asan: test-deps
 # that makes the sanitizer report in them. A report fails the test.
 TSAN_DIR ?= build-tsan
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
-TSAN_TESTS := ^(Cli|Pipeline|PreviewWithoutDisplay)\.
+TSAN_TESTS := ^(Cli|Pipeline|PreviewWithoutDisplay|FrameStream|Animation)\.
 
 test-tsan: test-deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
@@ -191,6 +194,8 @@ bench: all deb
 		$(BUILD_DIR)/bench/package
 	bash bench/run.sh $(BUILD_DIR)/bench debian=$(BUILD_DIR) \
 		package=$(MINIMAL_DIR)=$(BUILD_DIR)/bench/package/usr/bin/grayframe
+	bash bench/animation.sh $(BUILD_DIR)/bench/animation \
+		$(BUILD_DIR)/bench/package/usr/bin/grayframe-embed
 	bash bench/overwrite.sh $(BUILD_DIR)/bench $(BUILD_DIR)/bench/pictures/batch.txt \
 		debian=$(abspath $(BUILD_DIR))/grayframe \
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe

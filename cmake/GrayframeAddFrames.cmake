@@ -2,6 +2,8 @@
 #                      [ATTRIBUTE <text> | TARGET avr] [GRAY luma] [LEVELS round]
 #                      [GAMMA <g>] [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
 #                      [MIRROR horizontal|vertical] [NIBBLES low-first]
+#                      [BACKGROUND <gray>] [STILL_MS <ms>] [FPS <n>] [START <seconds>]
+#                      [DURATION <seconds>] [MAX_FRAMES <n>]
 #                      [COMPRESS] IMAGES <image>...)
 #
 # GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
@@ -11,9 +13,12 @@
 # frame each, one per page of a multi-page TIFF) in
 # <current binary dir>/grayframe_frames/<target>/. <name>.c becomes a source of
 # <target> (compiled as C++ when the project has no C), and that folder an include
-# directory of it. Relative image paths are taken from the calling CMakeLists.txt's
-# folder. The files are made again when an image or the program changes; the program
-# leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
+# directory of it. GIF, animated WebP, APNG and video files give all their frames and
+# <name>_durations_ms; BACKGROUND ... MAX_FRAMES are grayframe-embed's --background,
+# --still-ms, --fps, --start, --duration and --max-frames. Relative image paths are
+# taken from the calling CMakeLists.txt's folder. The files are made again when an
+# image or the program changes; the program leaves a file untouched when its bytes
+# stay the same, so a rebuild does not cascade.
 # With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
 # the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
 # directory. TARGET avr makes the set for avr-gcc: in program memory, read through
@@ -22,8 +27,9 @@
 # it in the directory that creates <target>, once per <name> and target.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS" "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords}"
-                        "IMAGES")
+  set(timing BACKGROUND STILL_MS FPS START DURATION MAX_FRAMES)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS"
+                        "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords};${timing}" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -39,6 +45,20 @@ function(grayframe_add_frames target)
     set(problem "TARGET must be avr, not '${arg_TARGET}'")
   elseif(DEFINED arg_TARGET AND NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(problem "ATTRIBUTE cannot be used with TARGET avr")
+  endif()
+  set(timing_options "")
+  foreach(keyword IN LISTS timing)
+    if(NOT DEFINED arg_${keyword})
+      continue()
+    elseif(NOT arg_${keyword} MATCHES "^[0-9]+([.][0-9]+)?$")
+      set(problem "${keyword} must be a number, not '${arg_${keyword}}'")
+    endif()
+    string(TOLOWER "${keyword}" option)
+    string(REPLACE "_" "-" option "${option}")
+    list(APPEND timing_options "--${option}" "${arg_${keyword}}")
+  endforeach()
+  if(problem)
+    message(FATAL_ERROR "grayframe_add_frames: ${problem}")
   endif()
   if(NOT DEFINED arg_MODE)
     set(arg_MODE fitin)
@@ -111,7 +131,8 @@ function(grayframe_add_frames target)
     OUTPUT "${stamp}"
     ${byproducts}
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
-            --output-dir "${dir}" ${attribute} ${display} ${compress} -- ${images}
+            --output-dir "${dir}" ${attribute} ${display} ${compress} ${timing_options}
+            -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
     DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>" ${made_from}
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"

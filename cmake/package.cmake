@@ -36,7 +36,8 @@ array, ready to be compiled into firmware, and a BMP of the frame; or it writes
 the raw packed bytes to standard output.
 .
 grayframe-embed makes one named C array of many such frames (a header and a C
-file) for firmware builds; a CMake package runs it at build time.")
+file) for firmware builds, also from every frame of GIF, animated WebP, APNG
+and video files, with their durations; a CMake package runs it at build time.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${GRAYFRAME_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -3,7 +3,7 @@
 # of the project, packed only frame, and no stage includes a program folder.
 set -eu
 cd "$(dirname "$0")/../src"
-programs='grayframe|embed|decode|preview'
+programs='grayframe|embed|decode|preview|animation'
 bad=$(
     grep -rnE '#include "[a-z_]+/' frame packed input output batch platform |
         awk -F: -v programs="$programs" '{

@@ -7,6 +7,8 @@
 # grayframe-embed's message and changes nothing; a second set of the same name fails the
 # configuration; the example cross-compiles for arm-none-eabi through its toolchain file
 # (when that compiler is installed).
+# An animated GIF with the timing keywords gives the frames ImageMagick coalesces and
+# their durations.
 # Usage: cmake_firmware_test.sh BUILD_DIR SOURCE_DIR
 set -eu
 build=$1 source=$2
@@ -110,4 +112,40 @@ if command -v arm-none-eabi-gcc >/dev/null; then
     arm-none-eabi-readelf -h "$scratch/arm/show_frames" | grep -q "Machine: *ARM" ||
         fail "show_frames is not an ARM program"
 fi
+
+gif=$scratch/gif gifbuild=$scratch/gif-build
+mkdir "$gif"
+convert -delay 20 "$source/examples/cmake-firmware/walk-1.png" -delay 1 \
+    "$source/examples/cmake-firmware/walk-2.png" -delay 7 \
+    "$source/examples/cmake-firmware/walk-3.png" -loop 0 -layers optimize "$gif/walk.gif"
+cat >"$gif/CMakeLists.txt" <<'END'
+cmake_minimum_required(VERSION 3.16)
+project(gif_frames LANGUAGES C)
+find_package(grayframe 1 REQUIRED)
+add_executable(show_gif main.c)
+grayframe_add_frames(show_gif NAME walk STILL_MS 500 BACKGROUND 0 IMAGES walk.gif logo.png)
+END
+cp "$source/examples/cmake-firmware/logo.png" "$gif/"
+cat >"$gif/main.c" <<'END'
+#include <stdio.h>
+#include "walk.h"
+int main(void)
+{
+    int frame;
+    for (frame = 0; frame < WALK_FRAME_COUNT; ++frame) {
+        fwrite(walk[frame], 1, WALK_FRAME_BYTES, stdout);
+        fprintf(stderr, "%u\n", walk_durations_ms[frame]);
+    }
+    return 0;
+}
+END
+cmake -S "$gif" -B "$gifbuild" -DCMAKE_PREFIX_PATH="$prefix" >"$scratch/configure.log" 2>&1 ||
+    { cat "$scratch/configure.log"; fail "configure the GIF project"; }
+cmake --build "$gifbuild" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "GIF build"; }
+"$gifbuild/show_gif" >"$scratch/gif.raw" 2>"$scratch/durations" || fail "show_gif failed"
+[ "$(tr '\n' ' ' <"$scratch/durations")" = "200 100 70 500 " ] || fail "durations: $(cat "$scratch/durations")"
+convert "$gif/walk.gif" -coalesce -background black -alpha remove -alpha off "$gif/still-%d.png"
+"$prefix/bin/grayframe" -printdata -i "$gif/still-0.png" -i "$gif/still-1.png" \
+    -i "$gif/still-2.png" -i "$gif/logo.png" >"$scratch/gif-expected.raw"
+cmp "$scratch/gif.raw" "$scratch/gif-expected.raw" || fail "GIF frames differ from the coalesced stills"
 echo "cmake firmware example test passed"

@@ -4,9 +4,10 @@
 # takes the one given), checks its files, control fields and dependencies, runs lintian
 # on it, unpacks it into a scratch root (never the real system) and runs grayframe from
 # PATH there against a reference program built on Debian's OpenCV: a PNG, read by the
-# program itself, and OpenEXR and JPEG 2000 pictures, which only its decode helper reads.
-# Given the package (as make package-test gives it), it also checks that make install
-# in a fresh clone of SOURCE_DIR's repository installs the same files as BUILD_DIR.
+# program itself, and OpenEXR and JPEG 2000 pictures, which only its decode helper reads;
+# grayframe-embed on an animated GIF, which only its animation helper reads. Given the
+# package (as make package-test gives it), it also checks that make install in a fresh
+# clone of SOURCE_DIR's repository installs the same files as BUILD_DIR.
 # Usage: package_test.sh BUILD_DIR SOURCE_DIR REFERENCE_PROGRAM [PACKAGE.deb]
 #   (the reference's build directory also holds tests/make_picture)
 set -eu
@@ -61,7 +62,8 @@ cmake_dir=./usr/lib/cmake/grayframe
 private="./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/grayframe"
 expected="./usr/bin/grayframe ./usr/bin/grayframe-embed $cmake_dir/GrayframeAddFrames.cmake"
 expected="$expected $cmake_dir/grayframeConfig.cmake $cmake_dir/grayframeConfigVersion.cmake"
-expected="$expected $private/grayframe-decode $private/grayframe_preview.so"
+expected="$expected $private/grayframe-animate $private/grayframe-decode"
+expected="$expected $private/grayframe_preview.so"
 for library in core highgui imgcodecs imgproc; do
     expected="$expected $private/libopencv_$library.so.406"
 done
@@ -81,7 +83,8 @@ dpkg-deb -e "$deb" "$scratch/control"
 # mistaken for Debian's; the private OpenCV's own libraries are Debian's.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for package in libopencv-core406 libopencv-imgcodecs406 libpng16-16 libgtk-3-0; do
+for package in libopencv-core406 libopencv-imgcodecs406 libpng16-16 libgtk-3-0 \
+    libavformat59 libwebpdemux2 libgif7; do
     echo "$depends" | grep -q "$package" || fail "Depends lacks $package"
 done
 echo "$depends" | grep -q "libopencv-imgproc\|libopencv-highgui" &&
@@ -121,6 +124,11 @@ for output in raw chart.png_out.bmp chart.png_out.h photo.exr_out.bmp photo.exr_
 done
 (cd "$scratch/installed" && grayframe-embed --name chart --mode fitout chart.png photo.exr) ||
     fail "grayframe-embed failed"
+convert -delay 20 "$source/examples/chart.png" -negate "$source/examples/chart.png" \
+    "$scratch/installed/blink.gif"
+(cd "$scratch/installed" && grayframe-embed --name blink blink.gif) ||
+    fail "grayframe-embed on a GIF failed"
+grep -q "^    200, 200$" "$scratch/installed/blink.c" || fail "blink.c: no durations"
 # Its preview module is found and loaded (the display check lives in the module).
 (cd "$scratch/installed" && DISPLAY= grayframe -show -i chart.png 2>err) || fail "-show failed"
 [ "$(cat "$scratch/installed/err")" = "cannot show the preview: no usable display" ] ||

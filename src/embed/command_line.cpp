@@ -30,6 +30,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                        {"help", no_argument, nullptr, 'h'},
                                        {"version", no_argument, nullptr, 'V'}};
     for (const option& entry : displayLongOptions()) longOptions.push_back(entry);
+    for (const option& more : animationLongOptions()) longOptions.push_back(more);
     longOptions.push_back({nullptr, 0, nullptr, 0});
     EmbedCommand command;
     EmbedOptions& options = command.options;
@@ -79,6 +80,12 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
             case ':':
                 return refused("option '" + given + "' needs a value");
             default: {
+                if (isAnimationOption(c)) {
+                    const std::string problem =
+                        setAnimationOption(options.animation, c, value);
+                    if (!problem.empty()) return refused(problem);
+                    break;
+                }
                 if (c < DISPLAY_OPTION_CODES)
                     return refused("unknown option '" + given + "'");
                 const std::string problem = takeDisplayOption(c, value, options.display);
@@ -130,5 +137,5 @@ std::string embedUsage() {
            "cannot be written) prints one line and exits with status 1, and both files\n"
            "stay as they were. Files whose content would not change are not touched.\n"
            "\n" +
-           displayOptionsUsage();
+           displayOptionsUsage() + animationUsage();
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "embed/animation_options.h"
 #include "embed/display_options.h"
 #include "frame/frame.h"
 #include "packed/frame_set.h"
@@ -21,6 +22,7 @@ struct EmbedOptions {
                                       // imageList is given
     std::string imageList;            // --files-from: "" when not given, "-" for stdin
     EmbedDisplay display;             // --gray, --levels, ... --nibbles
+    AnimationOptions animation;
 };
 
 struct EmbedCommand {
@@ -32,8 +34,9 @@ struct EmbedCommand {
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --files-from FILE, the
 // display options (display_options.h), --compress, --target avr (not with
-// --attribute), --help, --version, then one or more images, or none with --files-from
-// ("--" ends the options). getopt_long may reorder argv.
+// --attribute), the animation options (animation_options.h), --help, --version, then
+// one or more images, or none with --files-from ("--" ends the options). getopt_long
+// may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.

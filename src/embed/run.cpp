@@ -12,11 +12,14 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "embed/animation_frames.h"
 #include "embed/image_list.h"
 #include "embed/paths.h"
 #include "frame/display_steps.h"
 #include "frame/frame.h"
+#include "input/animation_kind.h"
 #include "input/load_pages.h"
+#include "output/frame_preview.h"
 #include "output/output_file.h"
 #include "output/standard_streams.h"
 
@@ -100,6 +103,22 @@ std::string addListedImages(EmbedOptions& options) {
     return options.images.empty() ? "no image given" : "";
 }
 
+// Stages the preview of set at path (a .png or .gif name); "" or the problem.
+std::string stagePreview(std::optional<StagedFile>& staged, const FrameSet& set,
+                         const std::string& path) {
+    const bool gif = path.size() > 4 && path.compare(path.size() - 4, 4, ".gif") == 0;
+    const std::string bytes = gif ? animatedGif(set) : contactSheetPng(set);
+    if (bytes.empty()) return "cannot make the preview " + quoted(path);
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return "cannot write " + quoted(path) + ": not a regular file";
+    errno = 0;
+    staged = stageOutputFile(path, bytes.data(), bytes.size(), SameContent::Keep);
+    if (staged) return {};
+    return "cannot write " + quoted(path) +
+           (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
 void fail(const std::string& problem) {
     report(std::string(program) + ": " + problem + "\n");
 }
@@ -119,11 +138,19 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     set.nibbles = options.display.nibbles;
     set.compressed = options.compress;
     set.target = options.target;
+    bool timed = options.animation.stillMs.has_value();
     for (const std::string& image : options.images) {
-        const std::string problem =
-            addImage(set, image, options.mode, options.display.steps);
+        std::string problem;
+        if (animationKind(image) != AnimationKind::None) {
+            problem = addAnimation(set, timed, image, options);
+        } else {
+            problem = addImage(set, image, options.mode, options.display.steps);
+            addStillDurations(set, options);
+            if (problem.empty()) problem = frameCapProblem(set, image, options);
+        }
         if (!problem.empty()) return {std::nullopt, problem};
     }
+    if (!timed) set.durations.clear();
     return {set, {}};
 }
 
@@ -173,11 +200,19 @@ int runEmbed(int argc, char** argv) {
     cv::setNumThreads(0);
     EmbedOptions options = command.options;
     std::string problem = addListedImages(options);
+    std::optional<LoadedFrameSet> loaded;
     if (problem.empty()) {
-        const LoadedFrameSet loaded = loadFrameSet(options);
-        problem =
-            loaded.set ? writeFrameSet(*loaded.set, options.outputDir) : loaded.problem;
+        loaded = loadFrameSet(options);
+        if (!loaded->set) problem = loaded->problem;
     }
+    const std::string& previewPath = options.animation.preview;
+    std::optional<StagedFile> preview;
+    if (problem.empty() && !previewPath.empty())
+        problem = stagePreview(preview, *loaded->set, previewPath);
+    if (problem.empty()) problem = writeFrameSet(*loaded->set, options.outputDir);
+    if (preview && !problem.empty()) discardOutputFile(*preview);
+    if (preview && problem.empty() && !commitOutputFile(*preview))
+        problem = "cannot write " + quoted(previewPath);
     if (problem.empty()) return 0;
     fail(problem);
     return 1;

@@ -148,6 +148,11 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
             << " * or row is out of range. */\n"
             << "void " << name
             << "_row(unsigned frame, unsigned row, unsigned char *out);\n\n";
+    if (!set.durations.empty()) {
+        out << "/* How long each frame is shown, in milliseconds (in RAM). */\n";
+        writeDurationsDeclaration(out, set);
+        out << "\n";
+    }
     out << "#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << guard << " */\n";
 }
@@ -160,7 +165,10 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
            "#include <stdint.h>\n\n"
            "#include \""
         << name << ".h\"\n\n";
-    if (set.compressed) return writeCompressedSource(out, set);
+    if (set.compressed) {
+        writeCompressedSource(out, set);
+        return writeDurationsDefinition(out, set, "");
+    }
     out << "#define IN_FLASH __attribute__((section(\".text.grayframe." << name
         << "\")))\n\n";
     for (size_t i = 0; i < set.frames.size(); ++i) {
@@ -189,4 +197,5 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         << "    for (k = 0; k < " << macro
         << "_ROW_BYTES; ++k) out[k] = read_flash(address + k);\n"
         << "}\n";
+    writeDurationsDefinition(out, set, "");
 }

@@ -124,6 +124,9 @@ void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set) {
         writeAvrDecodingComment(out, set);
     else if (set.compressed)
         writeDecodingComment(out, set);
+    if (!set.durations.empty())
+        out << " * " << set.name << "_durations_ms[f]: how long frame f is shown, in "
+            << "milliseconds.\n";
     out << " * Made from pictures: change them, not this file. */\n";
 }
 
@@ -158,6 +161,26 @@ void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
 
 }  // namespace
 
+void writeDurationsDeclaration(std::ostream& out, const FrameSet& set) {
+    if (!set.durations.empty())
+        out << "extern const unsigned short " << set.name << "_durations_ms["
+            << upper(set.name) << "_FRAME_COUNT];\n";
+}
+
+void writeDurationsDefinition(std::ostream& out, const FrameSet& set,
+                              const std::string& attribute) {
+    if (set.durations.empty()) return;
+    out << "\nconst unsigned short " << set.name << "_durations_ms[" << upper(set.name)
+        << "_FRAME_COUNT]" << (attribute.empty() ? "" : " ") << attribute << " = {\n";
+    for (size_t i = 0; i < set.durations.size(); i += 10) {
+        out << "   ";
+        for (size_t k = i; k < std::min(i + 10, set.durations.size()); ++k)
+            out << " " << set.durations[k] << (k + 1 < set.durations.size() ? "," : "");
+        out << "\n";
+    }
+    out << "};\n";
+}
+
 void writeFrameRows(std::ostream& out, const PackedFrame& frame) {
     for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
         writeRow(out, frame, row);
@@ -189,11 +212,12 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
     out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
     if (set.compressed)
         out << "extern const unsigned char " << set.name << "_code[" << macro
-            << "_CODE_BYTES];\n\n";
+            << "_CODE_BYTES];\n";
     else
         out << "extern const unsigned char " << set.name << "[" << macro
-            << "_FRAME_COUNT][" << macro << "_FRAME_BYTES];\n\n";
-    out << "#ifdef __cplusplus\n}\n#endif\n\n"
+            << "_FRAME_COUNT][" << macro << "_FRAME_BYTES];\n";
+    writeDurationsDeclaration(out, set);
+    out << "\n#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << guard << " */\n";
 }
 
@@ -207,6 +231,7 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
             << (set.attribute.empty() ? "" : " ") << set.attribute << " = {\n";
         writeByteLines(out, encodeFrameSet(set.frames));
         out << "};\n";
+        writeDurationsDefinition(out, set, set.attribute);
         return;
     }
     out << "#include \"" << set.name << ".h\"\n\n"
@@ -219,4 +244,5 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
         out << (i + 1 < set.frames.size() ? "    },\n" : "    }\n");
     }
     out << "};\n";
+    writeDurationsDefinition(out, set, set.attribute);
 }

@@ -21,6 +21,9 @@ struct FrameSet {
     NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
     bool compressed = false;  // the frames as NAME_code in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
+    // How long each frame is shown, in milliseconds: one per frame, or none at all
+    // (then neither file mentions timing).
+    std::vector<unsigned short> durations;
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
@@ -47,19 +50,28 @@ void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set);
 // differing in case have guards of their own.
 std::string frameSetGuard(const FrameSet& set);
 
+// With durations: the declaration of NAME_durations_ms (one line), and its
+// definition, the attribute after its declarator, ten durations a line. Nothing
+// without durations.
+void writeDurationsDeclaration(std::ostream& out, const FrameSet& set);
+void writeDurationsDefinition(std::ostream& out, const FrameSet& set,
+                              const std::string& attribute);
+
 // Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
 // ending with a comma but the last.
 void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 
 // Writes NAME.h: a comment on the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
-// (with C linkage under C++). Compressed: the comment says how to decode the set, and
-// NAME_UPPER_CODE_BYTES and NAME_code, the set's code, take the array's place. Depends
-// on nothing but set; throws std::length_error when a compressed set does not fit the
-// code (see encodeFrameSet). With target Avr, see avr_frame_set.h.
+// (with C linkage under C++), and of NAME_durations_ms when set has durations.
+// Compressed: the comment says how to decode the set, and NAME_UPPER_CODE_BYTES and
+// NAME_code, the set's code, take the array's place. Depends on nothing but set; throws
+// std::length_error when a compressed set does not fit the code (see encodeFrameSet).
+// With target Avr, see avr_frame_set.h.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // Writes NAME.c: a comment on the pictures, includes "NAME.h" and defines the array, one
-// block per frame and one line per frame row; compressed, NAME_code, 16 bytes a line.
-// Depends on nothing but set; throws as writeFrameSetHeader.
+// block per frame and one line per frame row; compressed, NAME_code, 16 bytes a line;
+// then, when set has durations, NAME_durations_ms (after the same attribute). Depends
+// on nothing but set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: Apache-2.0
+// grayframe-animate, the helper grayframe-embed starts for GIF, animated WebP, APNG and
+// video files: it reads one file and streams its composited canvases and their
+// durations to standard output (input/animation_stream.h), so that the libraries that
+// decode them stay out of grayframe-embed and a crash costs one clean error.
+#include <fcntl.h>
+#include <getopt.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "animation/readers.h"
+#include "input/animation_kind.h"
+#include "input/animation_stream.h"
+
+namespace {
+
+const char usage[] =
+    "Usage: grayframe-animate [--background GRAY] [--fps N] [--start SECONDS]\n"
+    "                         [--duration SECONDS] [--max-frames N] FILE\n"
+    "Reads every frame of the GIF, animated WebP, APNG or video FILE for "
+    "grayframe-embed\n"
+    "and writes the composited canvases with their durations to standard output in\n"
+    "grayframe's own form.\n"
+    "Exit status: 0 when written, 1 when FILE cannot be read, 2 for a wrong command "
+    "line.\n";
+
+bool parseNumber(const char* text, double low, double high, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && value >= low && value <= high;
+}
+
+bool sendProblem(int fd, const std::string& text) {
+    const RecordHead head{RecordKind::Problem, 0, 0, int32_t(text.size())};
+    return writeBytes(fd, &head, sizeof head) && writeBytes(fd, text.data(), text.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    static const option options[] = {{"background", required_argument, nullptr, 'b'},
+                                     {"fps", required_argument, nullptr, 'f'},
+                                     {"start", required_argument, nullptr, 's'},
+                                     {"duration", required_argument, nullptr, 'd'},
+                                     {"max-frames", required_argument, nullptr, 'm'},
+                                     {"help", no_argument, nullptr, 'h'},
+                                     {nullptr, 0, nullptr, 0}};
+    ReadOptions read;
+    double background = 0, maxFrames = 10000;
+    bool good = true;
+    for (int option; (option = ::getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+        if (option == 'h') return std::fputs(usage, stdout) < 0;
+        if (option == 'b')
+            good = good && parseNumber(optarg, 0, 255, background);
+        else if (option == 'f')
+            good = good && parseNumber(optarg, 1e-3, 1000, read.fps);
+        else if (option == 's')
+            good = good && parseNumber(optarg, 0, 1e9, read.start);
+        else if (option == 'd')
+            good = good && parseNumber(optarg, 0, 1e9, read.duration);
+        else if (option == 'm')
+            good = good && parseNumber(optarg, 0, 1e9, maxFrames);
+        else
+            good = false;
+    }
+    if (!good || optind + 1 != argc) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    read.background = int(background);
+    // The libraries' own messages on standard output would break the stream.
+    const int out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (out < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0) return 1;
+    if (!writeBytes(out, ANIMATION_STREAM_TAG, sizeof ANIMATION_STREAM_TAG)) return 1;
+
+    const std::string path = argv[optind];
+    long sent = 0;
+    int64_t pixels = 0;
+    struct stat status {};
+    const int64_t pixelBudget =
+        maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
+    bool overCap = false, overBudget = false, writeFailed = false;
+    const CanvasSink sink = [&](const Canvas& canvas) {
+        if (sent >= long(maxFrames)) return !(overCap = true);
+        pixels += int64_t(canvas.width) * canvas.height;
+        if (pixels > pixelBudget) return !(overBudget = true);
+        const RecordHead head{RecordKind::Frame, canvas.height, canvas.width,
+                              canvas.durationMs};
+        writeFailed = !writeBytes(out, &head, sizeof head) ||
+                      !writeBytes(out, canvas.bgr.data(), canvas.bgr.size());
+        ++sent;
+        return !writeFailed;
+    };
+    ReadResult result;
+    switch (animationKind(path)) {
+        case AnimationKind::Gif:
+            result = readGif(path, read, sink);
+            break;
+        case AnimationKind::WebP:
+            result = readWebP(path, read, sink);
+            break;
+        case AnimationKind::Apng:
+            result = readMedia(path, true, read, sink);
+            break;
+        case AnimationKind::Video:
+            result = readMedia(path, false, read, sink);
+            break;
+        default:
+            result.problem = "not an animation or video this program reads";
+    }
+    if (writeFailed) return 1;
+    if (overCap)
+        result.problem =
+            "more than " + std::to_string(long(maxFrames)) + " frames (see --max-frames)";
+    else if (overBudget)
+        result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
+                         " pixels in all, too many for its size (see --fps, --start and "
+                         "--duration)";
+    else if (result.problem.empty() && sent == 0)
+        result.problem = "no frame within the part asked for";
+    if (!result.problem.empty()) {
+        sendProblem(out, result.problem);
+        return 1;
+    }
+    const RecordHead end{RecordKind::End, 0, 0, result.animated ? 1 : 0};
+    return writeBytes(out, &end, sizeof end) && ::close(out) == 0 ? 0 : 1;
+}

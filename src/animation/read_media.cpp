@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: Apache-2.0
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "animation/readers.h"
+#include "input/animation_stream.h"
+
+namespace {
+
+struct Closers {
+    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, Closers>;
+
+std::string averror(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+uint32_t bigEndian(const unsigned char* bytes, int count) {
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = value << 8 | bytes[i];
+    return value;
+}
+
+// The delay of every frame control of the PNG at path, in milliseconds, in file order.
+std::vector<double> apngDelays(const std::string& path) {
+    std::vector<double> delays;
+    std::ifstream file(path, std::ios::binary);
+    file.seekg(8);
+    unsigned char head[8];
+    while (file.read(reinterpret_cast<char*>(head), 8)) {
+        const uint32_t length = bigEndian(head, 4);
+        const std::string type(reinterpret_cast<char*>(head) + 4, 4);
+        if (type == "fcTL" && length >= 26) {
+            unsigned char control[26];
+            if (!file.read(reinterpret_cast<char*>(control), 26)) break;
+            const double numerator = bigEndian(control + 20, 2);
+            const double denominator = bigEndian(control + 22, 2);
+            delays.push_back(numerator * 1000 / (denominator == 0 ? 100 : denominator));
+            file.seekg(std::streamoff(length) - 26 + 4, std::ios::cur);
+        } else {
+            if (type == "IEND") break;
+            file.seekg(std::streamoff(length) + 4, std::ios::cur);
+        }
+    }
+    return delays;
+}
+
+// A decoded frame as a BGR canvas: formats with alpha through RGBA, flattened.
+struct Converter {
+    Owned<SwsContext> scaler;
+    std::vector<uint8_t> rgba;
+
+    Canvas convert(const AVFrame* frame, int background) {
+        const AVPixelFormat format = AVPixelFormat(frame->format);
+        const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+        const bool alpha = descriptor && (descriptor->flags &
+                                          (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL));
+        const AVPixelFormat target = alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_BGR24;
+        scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
+                                          format, frame->width, frame->height, target,
+                                          SWS_BICUBIC, nullptr, nullptr, nullptr));
+        Canvas canvas{frame->width, frame->height, {}, 0};
+        if (!scaler) return canvas;
+        const size_t pixels = size_t(frame->width) * size_t(frame->height);
+        std::vector<uint8_t>& out = alpha ? rgba : canvas.bgr;
+        out.resize(pixels * (alpha ? 4 : 3));
+        uint8_t* planes[4] = {out.data(), nullptr, nullptr, nullptr};
+        int strides[4] = {frame->width * (alpha ? 4 : 3), 0, 0, 0};
+        sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes,
+                  strides);
+        if (alpha) {
+            canvas.bgr.resize(pixels * 3);
+            flattenOver(rgba.data(), pixels, false, background, canvas.bgr.data());
+        }
+        return canvas;
+    }
+};
+
+// Turns decoded frames, with their presentation times in seconds, into canvases with
+// durations, as readMedia promises for video.
+struct Timeline {
+    ReadOptions options;
+    double end = std::numeric_limits<double>::infinity();
+    std::optional<Canvas> held;  // the latest frame at or before the next sampling time
+    double heldTime = 0;
+    long sample = 0;  // with fps: the index of the next sampling time
+    bool stopped = false;
+
+    double msFromStart(double seconds) const {
+        return std::round((seconds - options.start) * 1000);
+    }
+    double sampleTime(long k) const { return options.start + double(k) / options.fps; }
+
+    bool emit(Canvas canvas, double from, double to, const CanvasSink& sink) {
+        canvas.durationMs = clampDuration(msFromStart(to) - msFromStart(from));
+        stopped = !sink(canvas);
+        return !stopped;
+    }
+
+    // Sends what frame at time now ends: false once the sink or the cut says stop.
+    bool next(Canvas canvas, double now, const CanvasSink& sink) {
+        if (options.fps > 0) {
+            for (; sampleTime(sample) < std::min(now, end); ++sample)
+                if (!emit(held ? *held : canvas, sampleTime(sample),
+                          sampleTime(sample + 1), sink))
+                    return false;
+        } else if (held && now > options.start) {
+            if (!emit(*held, std::max(heldTime, options.start), std::min(now, end), sink))
+                return false;
+        }
+        held = std::move(canvas);
+        heldTime = now;
+        return now < end;
+    }
+
+    void finish(double lastEnd, const CanvasSink& sink) {
+        if (!held || stopped) return;
+        const double until = std::min(lastEnd, end);
+        if (options.fps > 0) {
+            for (; sampleTime(sample) < until; ++sample)
+                if (!emit(*held, sampleTime(sample), sampleTime(sample + 1), sink))
+                    return;
+        } else if (until > std::max(heldTime, options.start)) {
+            emit(*held, std::max(heldTime, options.start), until, sink);
+        }
+    }
+};
+
+}  // namespace
+
+ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
+                     const CanvasSink& sink) {
+    av_log_set_level(AV_LOG_QUIET);
+    const char* kind = apng ? "APNG" : "video";
+    AVFormatContext* opened = nullptr;
+    if (const int code = avformat_open_input(&opened, path.c_str(), nullptr, nullptr);
+        code < 0)
+        return {"not a readable " + std::string(kind) + " (" + averror(code) + ")"};
+    const Owned<AVFormatContext> format(opened);
+    format->error_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
+    if (const int code = avformat_find_stream_info(format.get(), nullptr); code < 0)
+        return {"damaged " + std::string(kind) + " (" + averror(code) + ")"};
+    const AVCodec* decoder = nullptr;
+    const int stream =
+        av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+    if (stream < 0 || !decoder) return {"holds no video stream this program decodes"};
+    const AVStream* video = format->streams[stream];
+    const Owned<AVCodecContext> codec(avcodec_alloc_context3(decoder));
+    if (!codec || avcodec_parameters_to_context(codec.get(), video->codecpar) < 0)
+        return {"cannot decode its video stream"};
+    codec->err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
+    codec->thread_count = 0;
+    if (codec->width < 1 || codec->height < 1) return {"its video has no pixels"};
+    if (int64_t(codec->width) * codec->height > MAX_CANVAS_PIXELS)
+        return {"its picture of " + std::to_string(codec->width) + " x " +
+                std::to_string(codec->height) + " pixels is too large"};
+    if (const int code = avcodec_open2(codec.get(), decoder, nullptr); code < 0)
+        return {"cannot decode its video stream (" + averror(code) + ")"};
+
+    const double timeBase = av_q2d(video->time_base);
+    const AVRational rate =
+        video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
+    const double frameSeconds =
+        rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
+    const std::vector<double> delays = apng ? apngDelays(path) : std::vector<double>();
+    Timeline timeline;
+    timeline.options = options;
+    if (options.duration >= 0) timeline.end = options.start + options.duration;
+    Converter converter;
+    const Owned<AVPacket> packet(av_packet_alloc());
+    const Owned<AVFrame> frame(av_frame_alloc());
+    long frames = 0;
+    double lastEnd = 0;
+    bool going = true;
+    std::string problem;
+    // Takes every frame the decoder has ready; false to stop.
+    const auto drain = [&]() {
+        for (;;) {
+            const int code = avcodec_receive_frame(codec.get(), frame.get());
+            if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return true;
+            if (code < 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) ||
+                frame->decode_error_flags) {
+                problem = "damaged " + std::string(kind) + " (" +
+                          averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
+                return false;
+            }
+            if (int64_t(frame->width) * frame->height > MAX_CANVAS_PIXELS) {
+                problem = "a frame of " + std::to_string(frame->width) + " x " +
+                          std::to_string(frame->height) + " pixels is too large";
+                return false;
+            }
+            Canvas canvas = converter.convert(frame.get(), options.background);
+            if (canvas.bgr.empty()) {
+                problem = "its frames cannot be converted to colour";
+                return false;
+            }
+            if (apng) {
+                const double ms = size_t(frames) < delays.size()
+                                      ? delays[size_t(frames)]
+                                      : frame->pkt_duration * timeBase * 1000;
+                canvas.durationMs = clampDuration(ms);
+                ++frames;
+                if (!sink(canvas)) return false;
+                continue;
+            }
+            const int64_t stamp = frame->best_effort_timestamp;
+            const double now = stamp == AV_NOPTS_VALUE ? lastEnd : stamp * timeBase;
+            const double length =
+                frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
+            lastEnd = now + length;
+            if (!timeline.next(std::move(canvas), now, sink)) return false;
+        }
+    };
+    while (going) {
+        const int code = av_read_frame(format.get(), packet.get());
+        if (code == AVERROR_EOF) break;
+        if (code < 0)
+            return {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"};
+        if (packet->stream_index == stream) {
+            if (packet->flags & AV_PKT_FLAG_CORRUPT)
+                return {"damaged or cut " + std::string(kind)};
+            const int sent = avcodec_send_packet(codec.get(), packet.get());
+            if (sent < 0 && sent != AVERROR(EAGAIN))
+                return {"damaged " + std::string(kind) + " (" + averror(sent) + ")"};
+            going = drain();
+        }
+        av_packet_unref(packet.get());
+    }
+    if (!problem.empty()) return {problem};
+    if (going) {
+        avcodec_send_packet(codec.get(), nullptr);
+        going = drain();
+        if (!problem.empty()) return {problem};
+    }
+    if (timeline.stopped || (!going && apng)) return {};
+    timeline.finish(lastEnd, sink);
+    if (frames == 0 && !timeline.held) return {"holds no decodable frame"};
+    return {};
+}

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <string>
+
+#include "animation/canvas.h"
+
+// Each reader hands sink every canvas of the file at path, composited as its format
+// says and flattened over options.background, in display order, and returns what it
+// found. A canvas larger than MAX_CANVAS_PIXELS, a damaged or cut file and one without
+// pictures are problems; a problem may come after some canvases were handed over.
+
+// GIF through giflib: disposal none, background (back to transparent) and previous,
+// the transparent index, interlace, local palettes, images smaller than the canvas and
+// offset (cut to the canvas). A delay of 0 or 1 centisecond is taken as 100 ms, as web
+// browsers show it. A GIF of one image is a still picture (animated false).
+ReadResult readGif(const std::string& path, const ReadOptions& options,
+                   const CanvasSink& sink);
+
+// Animated WebP through libwebp's animation decoder (blending and disposal as libwebp
+// does them); each duration is the difference of the decoder's timestamps.
+ReadResult readWebP(const std::string& path, const ReadOptions& options,
+                    const CanvasSink& sink);
+
+// APNG (apng true) or video through FFmpeg's libraries: the first video stream, its
+// frames in presentation order. APNG durations are the frame controls' delays (a
+// denominator of 0 meaning 100). Video honours options.fps, start and duration: without
+// fps every decoded frame shown within the cut, lasting until the next one; with fps the
+// frame shown at each sampling time, 1000 / fps ms each (rounded so that the sum stays
+// on time).
+ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
+                     const CanvasSink& sink);

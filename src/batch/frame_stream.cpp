@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "batch/frame_stream.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace {
+
+struct Queue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<std::size_t, cv::Mat>> waiting;
+    std::size_t waitingBytes = 0;
+    std::size_t pushed = 0;
+    bool closed = false;
+    std::vector<PackedFrame> frames;
+};
+
+void work(Queue& queue, const CanvasReduction& reduce) {
+    for (;;) {
+        std::unique_lock<std::mutex> lock(queue.mutex);
+        queue.changed.wait(lock, [&] { return queue.closed || !queue.waiting.empty(); });
+        if (queue.waiting.empty()) return;
+        std::pair<std::size_t, cv::Mat> item = std::move(queue.waiting.front());
+        queue.waiting.pop_front();
+        queue.waitingBytes -= item.second.total() * item.second.elemSize();
+        lock.unlock();
+        queue.changed.notify_all();
+        const PackedFrame packed = reduce(item.second);
+        item.second.release();
+        lock.lock();
+        if (queue.frames.size() <= item.first) queue.frames.resize(item.first + 1);
+        queue.frames[item.first] = packed;
+    }
+}
+
+}  // namespace
+
+std::vector<PackedFrame> reduceCanvases(
+    const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
+    unsigned workers, std::size_t boundBytes) {
+    Queue queue;
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < std::max(workers, 1u); ++i)
+        threads.emplace_back(work, std::ref(queue), std::cref(reduce));
+    std::exception_ptr thrown;
+    try {
+        produce([&](cv::Mat canvas) {
+            std::unique_lock<std::mutex> lock(queue.mutex);
+            const std::size_t bytes = canvas.total() * canvas.elemSize();
+            queue.changed.wait(lock, [&] {
+                return queue.waiting.empty() || queue.waitingBytes + bytes <= boundBytes;
+            });
+            queue.waitingBytes += bytes;
+            queue.waiting.emplace_back(queue.pushed++, std::move(canvas));
+            lock.unlock();
+            queue.changed.notify_all();
+        });
+    } catch (...) {
+        thrown = std::current_exception();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.closed = true;
+    }
+    queue.changed.notify_all();
+    for (std::thread& thread : threads) thread.join();
+    if (thrown) std::rethrow_exception(thrown);
+    queue.frames.resize(queue.pushed);
+    return std::move(queue.frames);
+}

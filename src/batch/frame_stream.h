@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "packed/packed.h"
+
+// Hands one canvas (8-bit BGR) to the reduction; blocks while the queue is full.
+using CanvasPush = std::function<void(cv::Mat canvas)>;
+
+// Turns one canvas into its packed frame; called on several threads at once.
+using CanvasReduction = std::function<PackedFrame(const cv::Mat& canvas)>;
+
+// Runs produce on this thread and reduces every canvas it pushes, in order, with
+// reduce on workers threads (at least one). The canvases waiting hold at most
+// boundBytes of samples (or are one canvas), so memory stays flat however many are
+// pushed. Returns the packed frames in
+// push order. What produce throws is thrown again once the workers have stopped.
+std::vector<PackedFrame> reduceCanvases(
+    const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
+    unsigned workers, std::size_t boundBytes);

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "embed/animation_frames.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "batch/frame_stream.h"
+#include "frame/display_steps.h"
+#include "input/animation_helper.h"
+
+namespace {
+
+// What the canvases waiting for a worker may hold: a few dozen small canvases, a few
+// large ones, or one huge one.
+constexpr std::size_t WAITING_BYTES = std::size_t(32) << 20;
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
+                         const EmbedOptions& options) {
+    const AnimationOptions& animation = options.animation;
+    AnimationRequest request{animation.background, animation.fps, animation.start,
+                             animation.duration,
+                             animation.maxFrames - long(set.frames.size())};
+    std::vector<unsigned short> durations;
+    AnimationRead read;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::vector<PackedFrame> frames = reduceCanvases(
+        [&](const CanvasPush& push) {
+            read = readAnimation(path, request, [&](cv::Mat canvas, int durationMs) {
+                durations.push_back(static_cast<unsigned short>(durationMs));
+                push(std::move(canvas));
+            });
+        },
+        [&](const cv::Mat& canvas) {
+            return packFrame(
+                makeDisplayFrame(canvas, options.mode, options.display.steps),
+                set.nibbles);
+        },
+        cores, WAITING_BYTES);
+    if (read.problem.rfind("more than ", 0) == 0) {
+        set.frames.resize(size_t(animation.maxFrames) + 1);
+        return frameCapProblem(set, path, options);
+    }
+    if (!read.problem.empty()) return "cannot read image '" + path + "': " + read.problem;
+    const std::string name = baseName(path);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        set.frames.push_back(frames[i]);
+        set.labels.push_back(read.animated ? name + ", frame " + std::to_string(i + 1) +
+                                                 " of " + std::to_string(frames.size())
+                                           : name);
+    }
+    if (read.animated) {
+        timed = true;
+        set.durations.insert(set.durations.end(), durations.begin(), durations.end());
+    } else {
+        addStillDurations(set, options);
+    }
+    return frameCapProblem(set, path, options);
+}
+
+void addStillDurations(FrameSet& set, const EmbedOptions& options) {
+    set.durations.resize(set.frames.size(), static_cast<unsigned short>(
+                                                options.animation.stillMs.value_or(0)));
+}
+
+std::string frameCapProblem(const FrameSet& set, const std::string& path,
+                            const EmbedOptions& options) {
+    if (long(set.frames.size()) <= options.animation.maxFrames) return {};
+    return "cannot read image '" + path + "': more than " +
+           std::to_string(options.animation.maxFrames) + " frames (see --max-frames)";
+}

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <functional>
+#include <opencv2/core.hpp>
+#include <string>
+
+// What the animation helper is asked for (see grayframe-embed's options).
+struct AnimationRequest {
+    int background = 0;    // gray level behind transparent pixels
+    double fps = 0;        // video sampling rate; 0: every decoded frame
+    double start = 0;      // video: seconds skipped
+    double duration = -1;  // video: seconds taken; negative: to the end
+    long maxFrames = 10000;
+};
+
+// Takes one canvas (8-bit BGR) and how long it is shown, in milliseconds.
+using CanvasHandler = std::function<void(cv::Mat canvas, int durationMs)>;
+
+// "" or the one line (without the file's name) saying why the file cannot be read;
+// animated is false for a file of one still picture (a GIF of one image).
+struct AnimationRead {
+    std::string problem;
+    bool animated = true;
+};
+
+// Reads every frame of the GIF, animated WebP, APNG or video at path in the helper
+// program grayframe-animate (found beside the running program or where it is
+// installed), handing each canvas to handler on this thread as it arrives; at most
+// request.maxFrames of them. A helper that cannot be started, crashes or sends anything
+// else is a problem. Never throws (but passes on what handler throws). On Windows there
+// is no helper: every such file is a problem.
+AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
+                            const CanvasHandler& handler);

@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "input/animation_helper.h"
+
+AnimationRead readAnimation(const std::string&, const AnimationRequest&,
+                            const CanvasHandler&) {
+    return {"GIF, animated pictures and videos are not read by the Windows build", false};
+}

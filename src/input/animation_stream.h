@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the animation helper (grayframe-animate) writes to its standard output, in the
+// machine's byte order: the four bytes "GFA1", then records, each a RecordHead:
+//   Frame: rows x cols canvas of 8-bit BGR samples, row by row without padding, shown
+//          for value milliseconds (the samples follow the head);
+//   End:   the file is read; value is 1 when it is an animation or a video, 0 when it
+//          holds one still picture (a GIF of one image);
+//   Problem: value bytes of text follow, the one line saying why the file cannot be
+//          read; nothing comes after it.
+// The helper exits with status 0 after End, 1 after Problem.
+enum class RecordKind : int32_t { Frame = 1, End = 2, Problem = 3 };
+
+struct RecordHead {
+    RecordKind kind = RecordKind::End;
+    int32_t rows = 0;
+    int32_t cols = 0;
+    int32_t value = 0;
+};
+
+constexpr char ANIMATION_STREAM_TAG[4] = {'G', 'F', 'A', '1'};
+
+// The largest canvas either side accepts, in pixels (4096 x 4096; a video of 4K fits).
+constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
+
+// The most canvas pixels the helper sends for a file of fileBytes bytes, so that a few
+// bytes claiming thousands of large canvases cost bounded time: 2^16 pixels a byte of
+// the file (real animations and videos hold far fewer), at least 2^28 and at most 2^31
+// (some 1,000 frames of 1920 x 1080).
+int64_t maxFilePixels(int64_t fileBytes);
+
+// Reads or writes exactly size bytes on fd, retrying after signals; false on an error
+// or (reading) a premature end.
+bool readBytes(int fd, void* bytes, std::size_t size);
+bool writeBytes(int fd, const void* bytes, std::size_t size);
+
+// True when head is a frame the reader may allocate: both sides at least 1, within
+// MAX_CANVAS_PIXELS, a duration from 0 to 65535 ms.
+bool plausibleFrame(const RecordHead& head);

@@ -1,0 +1,550 @@
+// SPDX-License-Identifier: Apache-2.0
+// grayframe-embed on animations and videos made here with ImageMagick and FFmpeg's
+// command-line tools: every frame must be what grayframe makes of the same frame taken
+// out as a still picture by those tools, with the file's durations.
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <regex>
+
+#include "batch/frame_stream.h"
+#include "frame/frame.h"
+#include "support.h"
+
+namespace {
+
+// A tool found on the path, run in dir; its status must be 0.
+void tool(const std::string& name, const std::vector<std::string>& args,
+          const std::string& dir) {
+    std::vector<std::string> line = {name};
+    line.insert(line.end(), args.begin(), args.end());
+    const test::RunResult run = test::runProgram("/usr/bin/env", line, dir, 120);
+    ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+}
+
+test::RunResult embed(std::vector<std::string> args, const std::string& dir) {
+    args.insert(args.begin(), {"--name", "set"});
+    return test::runProgram(EMBED_PATH, args, dir, 120);
+}
+
+// The frames and durations of dir/set.c.
+struct Set {
+    std::vector<std::string> frames;
+    std::vector<int> durations;
+};
+
+Set readSet(const std::string& dir) {
+    const std::string text = test::readFile(dir + "/set.c");
+    Set set;
+    const size_t durationsAt = std::min(text.size(), text.find("set_durations_ms"));
+    std::string bytes;
+    const std::regex hex("0x([0-9a-f]{2})");
+    const std::string frames = text.substr(0, durationsAt);
+    for (auto it = std::sregex_iterator(frames.begin(), frames.end(), hex);
+         it != std::sregex_iterator(); ++it)
+        bytes += char(std::stoi((*it)[1], nullptr, 16));
+    for (size_t at = 0; at + 4080 <= bytes.size(); at += 4080)
+        set.frames.push_back(bytes.substr(at, 4080));
+    if (durationsAt < text.size()) {
+        const std::string list = text.substr(text.find('{', durationsAt));
+        const std::regex number("[0-9]+");
+        for (auto it = std::sregex_iterator(list.begin(), list.end(), number);
+             it != std::sregex_iterator(); ++it)
+            set.durations.push_back(std::stoi(it->str()));
+    }
+    return set;
+}
+
+// What grayframe makes of each still, in order.
+std::vector<std::string> grayframeFrames(const std::vector<std::string>& stills,
+                                         const std::string& dir) {
+    std::vector<std::string> args = {"-printdata"};
+    for (const std::string& still : stills) args.insert(args.end(), {"-i", still});
+    const std::string raw = test::runGrayframe(args, dir).out;
+    std::vector<std::string> frames;
+    for (size_t at = 0; at + 4080 <= raw.size(); at += 4080)
+        frames.push_back(raw.substr(at, 4080));
+    return frames;
+}
+
+std::vector<std::string> numbered(const std::string& pattern, int count, int first = 0) {
+    std::vector<std::string> names;
+    char name[64];
+    for (int i = first; i < first + count; ++i) {
+        std::snprintf(name, sizeof name, pattern.c_str(), i);
+        names.push_back(name);
+    }
+    return names;
+}
+
+// ImageMagick's coalesced frames of file flattened over gray level background.
+std::vector<std::string> coalescedStills(const std::string& file, int count,
+                                         const std::string& dir, int background = 0) {
+    const std::string gray = "gray(" + std::to_string(background) + ")";
+    tool("convert",
+         {file, "-coalesce", "-background", gray, "-alpha", "remove", "-alpha", "off",
+          "still-%d.png"},
+         dir);
+    return grayframeFrames(numbered("still-%d.png", count), dir);
+}
+
+// Pictures with transparent and half-transparent parts, of changing size and place; the
+// first one's only part is opaque.
+void writeLayers(const test::TempDir& dir) {
+    for (int i = 0; i < 5; ++i) {
+        cv::Mat layer(60, 80, CV_8UC4, cv::Scalar(0, 0, 0, 0));
+        cv::Mat picture = test::makePicture(40 + 5 * i, 30, unsigned(i + 1));
+        cv::Mat bgra;
+        cv::cvtColor(picture, bgra, cv::COLOR_BGR2BGRA);
+        bgra.copyTo(layer(cv::Rect(4 * i, 3 * i, picture.cols, picture.rows)));
+        if (i > 0)
+            cv::circle(layer, {60 - 5 * i, 40}, 12,
+                       cv::Scalar(255, 40 * i, 0, i % 2 ? 128 : 255), -1);
+        cv::imwrite(dir / ("layer-" + std::to_string(i) + ".png"), layer);
+    }
+}
+
+TEST(Animation, OptimizedGifFramesAreTheCoalescedStillsWithEveryDisposal) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    // Disposal none, background and previous; GIF transparency; a zero delay (shown as
+    // 100 ms); an interlaced file with a palette of its own per frame.
+    tool("convert", {"-dispose", "none",       "-delay",  "10",       "layer-0.png",
+                     "-dispose", "background", "-delay",  "20",       "layer-1.png",
+                     "-dispose", "previous",   "-delay",  "0",        "layer-2.png",
+                     "-dispose", "none",       "-delay",  "7",        "layer-3.png",
+                     "-dispose", "background", "-delay",  "3",        "layer-4.png",
+                     "-loop",    "0",          "-layers", "optimize", "anim.gif"},
+         dir.path);
+    tool("convert",
+         {"-delay", "5", "layer-3.png", "layer-0.png", "-colors", "37", "+map",
+          "-interlace", "GIF", "local.gif"},
+         dir.path);
+    ASSERT_EQ(embed({"anim.gif"}, dir.path).status, 0);
+    Set set = readSet(dir.path);
+    EXPECT_EQ(set.frames, coalescedStills("anim.gif", 5, dir.path));
+    EXPECT_EQ(set.durations, (std::vector<int>{100, 200, 100, 70, 30}));
+    // Display options make an animation's frames as they make the stills'.
+    const std::vector<std::string> display = {"--gray",    "luma",     "--dither",
+                                              "diffusion", "--mirror", "vertical",
+                                              "--nibbles", "low-first"};
+    std::vector<std::string> args = display;
+    args.push_back("anim.gif");
+    ASSERT_EQ(embed(args, dir.path).status, 0);
+    const Set shown = readSet(dir.path);
+    args = display;
+    for (const std::string& still : numbered("still-%d.png", 5)) args.push_back(still);
+    ASSERT_EQ(embed(args, dir.path).status, 0);
+    EXPECT_EQ(shown.frames, readSet(dir.path).frames);
+
+    ASSERT_EQ(
+        embed({"--background", "255", "--mode", "stretch", "local.gif"}, dir.path).status,
+        0);
+    set = readSet(dir.path);
+    EXPECT_EQ(set.frames.size(), 2u);
+    tool("convert",
+         {"local.gif", "-coalesce", "-background", "white", "-alpha", "remove", "-alpha",
+          "off", "still-%d.png"},
+         dir.path);
+    const std::string raw = test::runGrayframe({"-resizemode", "stretch", "-printdata",
+                                                "-i", "still-0.png", "-i", "still-1.png"},
+                                               dir.path)
+                                .out;
+    EXPECT_EQ(set.frames[0] + set.frames[1], raw);
+    EXPECT_EQ(set.durations, (std::vector<int>{50, 50}));
+}
+
+TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    tool("ffmpeg",
+         {"-v", "error", "-framerate", "4", "-i", "layer-%d.png", "-c:v", "libwebp_anim",
+          "-lossless", "1", "-loop", "0", "anim.webp"},
+         dir.path);
+    ASSERT_EQ(embed({"anim.webp"}, dir.path).status, 0);
+    Set set = readSet(dir.path);
+    EXPECT_EQ(set.frames, coalescedStills("anim.webp", 5, dir.path));
+    EXPECT_EQ(set.durations, (std::vector<int>{250, 250, 250, 250, 250}));
+
+    tool("ffmpeg",
+         {"-v", "error", "-framerate", "8", "-i", "layer-%d.png", "-pix_fmt", "rgba",
+          "-plays", "0", "-f", "apng", "anim.png"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-i", "anim.png", "-fps_mode", "passthrough", "apng-%d.png"},
+         dir.path);
+    for (const std::string& frame : numbered("apng-%d.png", 5, 1))
+        tool("convert",
+             {frame, "-background", "gray(60)", "-alpha", "remove", "-alpha", "off",
+              frame},
+             dir.path);
+    ASSERT_EQ(embed({"--background", "60", "anim.png"}, dir.path).status, 0);
+    set = readSet(dir.path);
+    EXPECT_EQ(set.frames, grayframeFrames(numbered("apng-%d.png", 5, 1), dir.path));
+    EXPECT_EQ(set.durations, (std::vector<int>{125, 125, 125, 125, 125}));
+}
+
+double meanLevelDifference(const std::string& a, const std::string& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::abs((a[i] >> 4 & 15) - (b[i] >> 4 & 15)) +
+               std::abs((a[i] & 15) - (b[i] & 15));
+    return sum / double(2 * a.size());
+}
+
+TEST(Animation, VideoFramesAreTheDecodedStillsAndTheCutIsTimed) {
+    const test::TempDir dir;
+    tool("ffmpeg",
+         {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2",
+          "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-i", "clip.mp4", "-fps_mode", "passthrough", "video-%d.png"},
+         dir.path);
+    // Mixed with a still and a multi-page TIFF, each in command-line order.
+    cv::imwrite(dir / "still.png", test::makePicture(50, 40, 9));
+    const std::vector<cv::Mat> pages = {test::makePicture(30, 20, 3),
+                                        test::makePicture(20, 30, 4)};
+    cv::imwritemulti(dir / "pages.tif", pages);
+    ASSERT_EQ(embed({"still.png", "clip.mp4", "pages.tif"}, dir.path).status, 0);
+    const Set set = readSet(dir.path);
+    ASSERT_EQ(set.frames.size(), 53u);
+    const std::vector<std::string> stills =
+        grayframeFrames(numbered("video-%d.png", 50, 1), dir.path);
+    ASSERT_EQ(stills.size(), 50u);
+    for (size_t i = 0; i < 50; ++i)
+        EXPECT_LE(meanLevelDifference(set.frames[i + 1], stills[i]), 1.0)
+            << "frame " << i;
+    EXPECT_EQ(set.frames[0], grayframeFrames({"still.png"}, dir.path)[0]);
+    EXPECT_EQ(set.durations, [] {
+        std::vector<int> durations(53, 40);
+        durations[0] = durations[51] = durations[52] = 0;
+        return durations;
+    }());
+
+    ASSERT_EQ(
+        embed({"--fps", "3", "--start", "0.5", "--duration", "1", "clip.mp4"}, dir.path)
+            .status,
+        0);
+    const Set sampled = readSet(dir.path);
+    EXPECT_EQ(sampled.durations, (std::vector<int>{333, 334, 333}));
+    // The frame shown at 0.5 s + k / 3 s: video-13.png is the one at 0.48 s.
+    const std::vector<std::string> shown =
+        grayframeFrames({"video-13.png", "video-21.png", "video-30.png"}, dir.path);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_LE(meanLevelDifference(sampled.frames[i], shown[i]), 1.0);
+}
+
+TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    tool("convert",
+         {"-delay", "10", "layer-0.png", "layer-1.png", "layer-2.png", "anim.gif"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-i", "layer-%d.png", "-c:v", "libwebp_anim", "anim.webp"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-i", "layer-%d.png", "-pix_fmt", "rgba", "-f", "apng",
+          "anim.png"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
+          "-c:v", "libx264", "clip.mp4"},
+         dir.path);
+    tool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=duration=0.2", "sound.mkv"},
+         dir.path);
+    for (const std::string name : {"anim.gif", "anim.webp", "anim.png", "clip.mp4"}) {
+        const std::string bytes = test::readFile(dir / name);
+        test::writeFile(dir / ("cut-" + name), bytes.substr(0, bytes.size() * 2 / 3));
+    }
+    // A GIF canvas of 65535 x 65535 and one of no pixels, in a few bytes.
+    test::writeFile(dir / "huge.gif", std::string("GIF89a\xff\xff\xff\xff\x80\0\0", 13) +
+                                          std::string(6, '\0') + ";");
+    test::writeFile(dir / "empty.gif", std::string("GIF89a\0\0\0\0\x80\0\0", 13) +
+                                           std::string(6, '\0') + ";");
+    // A 3000 x 3000 canvas with 100 images of one pixel, in 1.8 KB.
+    std::string image(
+        "\x21\xf9\x04\x00\x02\x00\x00\x00\x2c\0\0\0\0\x01\0\x01\0\0\x02\x02\x4c\x01\0",
+        23);
+    std::string many = std::string("GIF89a\xb8\x0b\xb8\x0b\x80\0\0", 13) +
+                       std::string(3, '\0') + std::string(3, '\xff');
+    for (int i = 0; i < 100; ++i) many += image;
+    test::writeFile(dir / "many.gif", many + ";");
+    ASSERT_EQ(embed({"layer-0.png"}, dir.path).status, 0);
+    const std::string header = test::readFile(dir / "set.h"),
+                      source = test::readFile(dir / "set.c");
+
+    const std::string prefix = "grayframe-embed: cannot read image '";
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } failures[] = {
+        {{"cut-anim.gif"},
+         "cut-anim.gif': damaged or cut GIF (Failed to read from given file)"},
+        {{"cut-anim.webp"}, "cut-anim.webp': damaged or cut WebP"},
+        {{"cut-anim.png"}, "cut-anim.png': damaged or cut APNG"},
+        {{"cut-clip.mp4"},
+         "cut-clip.mp4': not a readable video (Invalid data found when processing "
+         "input)"},
+        {{"sound.mkv"}, "sound.mkv': holds no video stream this program decodes"},
+        {{"huge.gif"},
+         "huge.gif': the GIF's canvas of 65535 x 65535 pixels is too large"},
+        {{"empty.gif"}, "empty.gif': the GIF's canvas has no pixels"},
+        {{"many.gif"},
+         "many.gif': its frames hold more than 268435456 pixels in all, too many for its "
+         "size (see --fps, --start and --duration)"},
+        {{"--max-frames", "8", "clip.mp4"},
+         "clip.mp4': more than 8 frames (see --max-frames)"},
+        {{"--max-frames", "3", "layer-0.png", "anim.gif"},
+         "anim.gif': more than 3 frames (see --max-frames)"},
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } refusals[] = {
+        {{"--background", "256", "anim.gif"},
+         "--background takes a gray level from 0 to 255, not '256'"},
+        {{"--still-ms", "1.5", "anim.gif"},
+         "--still-ms takes milliseconds from 0 to 65535, not '1.5'"},
+        {{"--fps", "0", "clip.mp4"},
+         "--fps takes frames a second, above 0 and at most 1000, not '0'"},
+        {{"--duration", "-1", "clip.mp4"},
+         "--duration takes seconds, more than 0, not '-1'"},
+        {{"--preview", "look.jpg", "anim.gif"},
+         "--preview takes a file name ending in .png or .gif, not 'look.jpg'"},
+    };
+    for (const auto& refusal : refusals) {
+        const test::RunResult run = embed(refusal.args, dir.path);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "grayframe-embed: " + refusal.message +
+                               " (see grayframe-embed --help)\n");
+    }
+    for (const auto& failure : failures) {
+        const test::RunResult run = embed(failure.args, dir.path);
+        EXPECT_EQ(run.status, 1) << failure.message;
+        EXPECT_EQ(run.err, prefix + failure.message + "\n");
+        EXPECT_TRUE(test::readFile(dir / "set.h") == header &&
+                    test::readFile(dir / "set.c") == source)
+            << failure.message;
+    }
+}
+
+TEST(Animation, TimingOnlyWhenAskedAndPreviewsReadBack) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    tool("convert",
+         {"-delay", "30", "layer-0.png", "-delay", "45", "layer-1.png", "anim.gif"},
+         dir.path);
+    tool("convert", {"layer-2.png", "one.gif"}, dir.path);
+    // A GIF of one image is a still: no timing, unless --still-ms asks for it.
+    ASSERT_EQ(embed({"one.gif", "layer-3.png"}, dir.path).status, 0);
+    EXPECT_EQ(test::readFile(dir / "set.h").find("durations"), std::string::npos);
+    std::vector<std::string> expected = coalescedStills("one.gif", 1, dir.path);
+    expected.push_back(grayframeFrames({"layer-3.png"}, dir.path).at(0));
+    EXPECT_EQ(readSet(dir.path).frames, expected);
+    ASSERT_EQ(embed({"--still-ms", "250", "one.gif", "layer-3.png"}, dir.path).status, 0);
+    EXPECT_NE(test::readFile(dir / "set.h")
+                  .find("extern const unsigned short set_durations_ms[SET_FRAME_COUNT];"),
+              std::string::npos);
+    EXPECT_EQ(readSet(dir.path).durations, (std::vector<int>{250, 250}));
+
+    ASSERT_EQ(
+        embed({"--preview", "look.png", "anim.gif", "layer-3.png"}, dir.path).status, 0);
+    const Set set = readSet(dir.path);
+    EXPECT_EQ(set.durations, (std::vector<int>{300, 450, 0}));
+    const cv::Mat sheet = cv::imread(dir / "look.png", cv::IMREAD_GRAYSCALE);
+    ASSERT_EQ(sheet.size(), cv::Size(3 * 210 + 6, 182 + 6));
+    for (int f = 0; f < 3; ++f)
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 102; ++x) {
+                const unsigned char byte = static_cast<unsigned char>(
+                    set.frames[size_t(f)][size_t(y * 51 + x / 2)]);
+                const int level = x % 2 ? byte & 15 : byte >> 4;
+                ASSERT_EQ(sheet.at<unsigned char>(6 + 2 * y + 1, 6 + f * 210 + 2 * x),
+                          level * 17);
+            }
+
+    ASSERT_EQ(
+        embed({"--preview", "look.gif", "anim.gif", "layer-3.png"}, dir.path).status, 0);
+    tool("convert", {"look.gif", "-coalesce", "look-%d.png"}, dir.path);
+    const test::RunResult delays = test::runProgram(
+        "/usr/bin/env", {"identify", "-format", "%T %w %h,", "look.gif"}, dir.path);
+    EXPECT_EQ(delays.out, "30 306 240,45 306 240,0 306 240,");
+    for (int f = 0; f < 3; ++f) {
+        const cv::Mat frame = cv::imread(dir / ("look-" + std::to_string(f) + ".png"),
+                                         cv::IMREAD_GRAYSCALE);
+        ASSERT_FALSE(frame.empty());
+        const unsigned char byte =
+            static_cast<unsigned char>(set.frames[size_t(f)][40 * 51 + 25]);
+        EXPECT_EQ(frame.at<unsigned char>(3 * 40 + 1, 3 * 50 + 1), (byte >> 4) * 17);
+    }
+}
+
+// Writes a GIF through giflib: a 40 x 30 canvas whose global palette's background is
+// index 1, then images as given (left, top, width, height, interlaced, transparent
+// index or -1, a palette of their own or not), each filled by fill(x, y).
+struct GifImage {
+    int left, top, width, height;
+    bool interlaced;
+    int transparent;
+    bool ownPalette;
+};
+
+void writeGif(const std::string& path, const std::vector<GifImage>& images) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    ASSERT_NE(gif, nullptr);
+    GifColorType colours[8], others[8];
+    for (int i = 0; i < 8; ++i) {
+        colours[i] = {GifByteType(i * 30), GifByteType(255 - i * 30),
+                      GifByteType(i * 10)};
+        others[i] = {GifByteType(250 - i * 20), GifByteType(i * 25), GifByteType(200)};
+    }
+    ColorMapObject* global = GifMakeMapObject(8, colours);
+    ColorMapObject* local = GifMakeMapObject(8, others);
+    EGifSetGifVersion(gif, true);
+    ASSERT_EQ(EGifPutScreenDesc(gif, 40, 30, 3, 1, global), GIF_OK);
+    int k = 0;
+    for (const GifImage& image : images) {
+        GraphicsControlBlock control{k % 2 ? DISPOSE_BACKGROUND : DISPOSE_DO_NOT, false,
+                                     4, image.transparent};
+        GifByteType extension[4];
+        EGifGCBToExtension(&control, extension);
+        ASSERT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension), GIF_OK);
+        ASSERT_EQ(EGifPutImageDesc(gif, image.left, image.top, image.width, image.height,
+                                   image.interlaced, image.ownPalette ? local : nullptr),
+                  GIF_OK);
+        std::vector<int> rows;
+        const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+        for (int pass = 0; pass < (image.interlaced ? 4 : 1); ++pass)
+            for (int y = starts[pass]; y < image.height;
+                 y += image.interlaced ? steps[pass] : 1)
+                rows.push_back(y);
+        for (const int y : rows) {
+            std::vector<GifPixelType> line(size_t(image.width));
+            for (int x = 0; x < image.width; ++x)
+                line[size_t(x)] = GifPixelType((x / 3 + y / 2 + k) % 8);
+            ASSERT_EQ(EGifPutLine(gif, line.data(), image.width), GIF_OK);
+        }
+        ++k;
+    }
+    GifFreeMapObject(global);
+    GifFreeMapObject(local);
+    ASSERT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+}
+
+TEST(Animation, GifImagesOutsideTheCanvasInterlacedWithOwnPalettes) {
+    const test::TempDir dir;
+    // Images reaching past the canvas's right and bottom edges are cut there; the first
+    // leaves the background colour showing; interlaced rows come in four passes.
+    ASSERT_NO_FATAL_FAILURE(
+        writeGif(dir / "edges.gif", {{5, 4, 20, 10, false, -1, false},
+                                     {30, 20, 25, 17, true, 3, true},
+                                     {0, 0, 40, 30, true, 5, false},
+                                     {12, 25, 40, 9, false, 0, true}}));
+    const test::RunResult made = embed({"--mode", "stretch", "edges.gif"}, dir.path);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const Set set = readSet(dir.path);
+    tool("convert",
+         {"edges.gif", "-coalesce", "-background", "black", "-alpha", "remove", "-alpha",
+          "off", "still-%d.png"},
+         dir.path);
+    std::string expected;
+    for (const std::string& still : numbered("still-%d.png", 4))
+        expected += test::runGrayframe(
+                        {"-resizemode", "stretch", "-printdata", "-i", still}, dir.path)
+                        .out;
+    ASSERT_EQ(set.frames.size(), 4u);
+    EXPECT_TRUE(set.frames[0] + set.frames[1] + set.frames[2] + set.frames[3] ==
+                expected);
+    EXPECT_EQ(set.durations, (std::vector<int>{40, 40, 40, 40}));
+}
+
+// The timing compiles with the frames, attribute included, as C89, C99 and C++17.
+TEST(Animation, DurationsCompileAndReadBackInCAndCxx) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    tool("convert",
+         {"-delay", "12", "layer-0.png", "-delay", "250", "layer-1.png", "anim.gif"},
+         dir.path);
+    ASSERT_EQ(embed({"--attribute", "__attribute__((aligned(4)))", "--still-ms", "65535",
+                     "anim.gif", "layer-2.png"},
+                    dir.path)
+                  .status,
+              0);
+    const std::string program =
+        "#include <stdio.h>\n#include \"set.h\"\n"
+        "int main(void) {\n    int f;\n"
+        "    for (f = 0; f < SET_FRAME_COUNT; ++f) printf(\"%u \", "
+        "set_durations_ms[f]);\n"
+        "    return sizeof set_durations_ms == SET_FRAME_COUNT * sizeof(unsigned short) "
+        "? 0 : 1;\n}\n";
+    test::writeFile(dir / "main.c", program);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{C_COMPILER, "-std=c89", "main.c", "set.c"},
+          std::vector<std::string>{C_COMPILER, "-std=c99", "main.c", "set.c"},
+          std::vector<std::string>{CXX_COMPILER, "-std=c++17", "-x", "c++", "main.c",
+                                   "set.c"}}) {
+        std::vector<std::string> args(command.begin() + 1, command.end());
+        args.insert(args.end(),
+                    {"-Wall", "-Wextra", "-Wpedantic", "-Werror", "-o", "program"});
+        const test::RunResult built = test::runProgram(command[0], args, dir.path);
+        ASSERT_EQ(built.status, 0) << built.err;
+        EXPECT_EQ(test::runProgram(dir / "program", {}, dir.path).out, "120 2500 65535 ");
+    }
+    // Compressed, and for avr-gcc, the same durations follow the frames' code.
+    ASSERT_EQ(
+        embed({"--compress", "--still-ms", "65535", "anim.gif", "layer-2.png"}, dir.path)
+            .status,
+        0);
+    ASSERT_EQ(test::runProgram(C_COMPILER,
+                               {"-std=c99", "-Wall", "-Wextra", "-Wpedantic", "-Werror",
+                                "-o", "program", "main.c", "set.c"},
+                               dir.path)
+                  .status,
+              0);
+    EXPECT_EQ(test::runProgram(dir / "program", {}, dir.path).out, "120 2500 65535 ");
+    const std::string avrGcc = AVR_GCC;
+    if (avrGcc.find("NOTFOUND") != std::string::npos) return;
+    for (const std::string compress : {"--compress", "--still-ms=0"}) {
+        ASSERT_EQ(embed({"--target", "avr", compress, "anim.gif"}, dir.path).status, 0);
+        const test::RunResult built =
+            test::runProgram(avrGcc,
+                             {"-mmcu=atmega328p", "-Os", "-Wall", "-Wextra", "-Werror",
+                              "-I", FIRMWARE_DIR, "-c", "set.c"},
+                             dir.path);
+        EXPECT_EQ(built.status, 0) << built.err;
+        EXPECT_NE(test::readFile(dir / "set.h").find("set_durations_ms"),
+                  std::string::npos);
+    }
+}
+
+TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {
+    std::vector<cv::Mat> canvases;
+    for (int i = 0; i < 40; ++i)
+        canvases.push_back(test::makePicture(30 + 7 * i, 200 - 3 * i, unsigned(i)));
+    const std::vector<PackedFrame> frames = reduceCanvases(
+        [&](const CanvasPush& push) {
+            for (const cv::Mat& canvas : canvases) push(canvas.clone());
+        },
+        [](const cv::Mat& canvas) { return packFrame(reduceToFrame(canvas, FitOut)); }, 7,
+        100000);
+    ASSERT_EQ(frames.size(), canvases.size());
+    for (size_t i = 0; i < canvases.size(); ++i)
+        EXPECT_TRUE(frames[i] == packFrame(reduceToFrame(canvases[i], FitOut))) << i;
+    EXPECT_THROW(
+        reduceCanvases(
+            [&](const CanvasPush& push) {
+                push(canvases[0]);
+                throw std::runtime_error("stop");
+            },
+            [](const cv::Mat& canvas) { return packFrame(reduceToFrame(canvas, FitIn)); },
+            3, 1),
+        std::runtime_error);
+}
+
+}  // namespace
