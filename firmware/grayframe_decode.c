@@ -9,61 +9,67 @@
 #define RUN 0x80
 #define PAIR 0xC0
 #define ROWS 0xF0
+#define ROW GRAYFRAME_ROW_BYTES
+
+/* Reads: a local source set up once per row (SOURCE), then READ(at) for the byte at
+ * offset at and COPY(at, out, n) for n > 0 bytes from there. */
+#ifdef GRAYFRAME_READ_BYTE
+#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+typedef unsigned int source_address; /* program memory below 64 KiB */
+#else
+typedef unsigned long source_address;
+#endif
+#define SOURCE(d) const source_address base = (source_address)(d)->address
+#define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(base + (source_address)(at)))
+#define COPY(at, out, n)                                                             \
+    do {                                                                             \
+        source_address from_ = base + (source_address)(at);                          \
+        do {                                                                         \
+            *out++ = (unsigned char)GRAYFRAME_READ_BYTE(from_);                      \
+            ++from_;                                                                 \
+        } while (--n);                                                               \
+    } while (0)
+#else
+#define SOURCE(d)                                                                    \
+    const unsigned char *const data = (d)->data;                                     \
+    const grayframe_read_fn read = (d)->read;                                        \
+    const unsigned long base = (d)->address
+#define READ(at) (read ? read(base + (at)) : data[at])
+#define COPY(at, out, n)                                                             \
+    do {                                                                             \
+        if (read) {                                                                  \
+            unsigned long from_ = base + (at);                                       \
+            do                                                                       \
+                *out++ = read(from_++);                                              \
+            while (--n);                                                             \
+        } else {                                                                     \
+            const unsigned char *from_ = data + (at);                                \
+            do                                                                       \
+                *out++ = *from_++;                                                   \
+            while (--n);                                                             \
+        }                                                                            \
+    } while (0)
+#endif
 
 /* The byte at offset at of the set (at < d->size). */
-#ifdef GRAYFRAME_READ_BYTE
-#define READ_AT(d, at) ((unsigned char)GRAYFRAME_READ_BYTE((d)->address + (at)))
-#else
-#define READ_AT(d, at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
-#endif
-
-/* The byte at d->at, which moves on; past the end 0, and d->fault set. */
-static unsigned char get(grayframe_decoder *d)
+static unsigned char byte_at(const grayframe_decoder *d, grayframe_offset at)
 {
-    grayframe_offset at = d->at;
-    if (at >= d->size) {
-        d->fault = 1;
-        return 0;
-    }
-    d->at = at + 1;
-    return READ_AT(d, at);
-}
-
-/* Copies n bytes (n > 0, all within the set) from offset at to out. */
-static void copy_out(const grayframe_decoder *d, grayframe_offset at, unsigned char *out,
-                     unsigned char n)
-{
-#ifdef GRAYFRAME_READ_BYTE
-    unsigned long address = d->address + at;
-    do
-        *out++ = (unsigned char)GRAYFRAME_READ_BYTE(address++);
-    while (--n);
-#else
-    if (d->read) {
-        unsigned long address = d->address + at;
-        do
-            *out++ = d->read(address++);
-        while (--n);
-    } else {
-        const unsigned char *in = d->data + at;
-        do
-            *out++ = *in++;
-        while (--n);
-    }
-#endif
+    SOURCE(d);
+    return READ(at);
 }
 
 static int open_set(grayframe_decoder *d, unsigned long size)
 {
+    unsigned char k;
     d->size = (grayframe_offset)size;
     d->chain = 0;
-    d->fault = 0;
-    d->at = 0;
-    if (get(d) != 'G' || get(d) != 'F' || get(d) != GRAYFRAME_CODE_VERSION)
+    if (size < 5 || d->size != size)
         return GRAYFRAME_NOT_A_SET;
-    d->count = get(d);
-    d->count |= (unsigned)get(d) << 8;
-    return d->fault || d->size != size ? GRAYFRAME_NOT_A_SET : GRAYFRAME_OK;
+    for (k = 0; k != 3; ++k)
+        if (byte_at(d, k) != (unsigned char)"GF\1"[k])
+            return GRAYFRAME_NOT_A_SET;
+    d->count = byte_at(d, 3) | (unsigned)byte_at(d, 4) << 8;
+    return GRAYFRAME_OK;
 }
 
 int grayframe_open(grayframe_decoder *d, const unsigned char *data, unsigned long size)
@@ -88,22 +94,20 @@ unsigned grayframe_frame_count(const grayframe_decoder *d)
     return d->count;
 }
 
-/* The kind of the frame (0 when it cannot be one), d->at past its kind byte. */
+/* The kind of the frame (0 when it cannot be one); d->at just past its kind byte. */
 static unsigned char frame_kind(grayframe_decoder *d, unsigned frame)
 {
-    unsigned long start;
+    unsigned long at = 5UL + frame + frame + frame;
     unsigned char kind;
-    d->fault = 0;
-    d->at = (grayframe_offset)(5UL + frame + frame + frame);
-    start = get(d);
-    start |= (unsigned)get(d) << 8;
-    start |= (unsigned long)get(d) << 16;
-    d->at = (grayframe_offset)start;
-    kind = get(d);
-    if (d->fault || d->at != start + 1
-        || !(kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame)))
+    if (at + 3 > d->size)
         return 0;
-    return kind;
+    at = byte_at(d, (grayframe_offset)at) | (unsigned)byte_at(d, (grayframe_offset)at + 1) << 8
+         | (unsigned long)byte_at(d, (grayframe_offset)at + 2) << 16;
+    if (at >= d->size)
+        return 0;
+    kind = byte_at(d, (grayframe_offset)at);
+    d->at = (grayframe_offset)(at + 1);
+    return kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame) ? kind : 0;
 }
 
 int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
@@ -121,6 +125,7 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     unsigned char n = 0, kind;
     d->chain = 0;
     d->row = 0;
+    d->spans = 0;
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
     for (;;) {
@@ -136,37 +141,73 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     }
     d->base_kind = kind;
     d->chain = n;
-    d->spans = 0;
+    d->column = 0;
     return GRAYFRAME_OK;
 }
 
-/* Applies the next row of chain frame i to row, taking reference bytes from ref (row
- * itself: they stay; 0: there is none); in spans mode marks the bytes it writes. */
-static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
+/* 1 when the next row of chain frame i is whole as its reference (and then taken),
+ * else 0. A raw frame has no such rows. */
+static unsigned char held(grayframe_decoder *d, unsigned char i)
+{
+    grayframe_offset at;
+    unsigned char c;
+    if (!d->hold[i]) {
+        at = d->next[i];
+        if (i + 1 == d->chain && d->base_kind == KIND_RAW)
+            return 0;
+        if (at >= d->size || (c = byte_at(d, at)) < ROWS)
+            return 0;
+        d->next[i] = at + 1;
+        d->hold[i] = (unsigned char)((c & 0x0F) + 1);
+    }
+    --d->hold[i];
+    return 1;
+}
+
+/* Spans mode: notes that bytes x to x + n - 1 of the row were written, in d->above as
+ * (first, end) pairs, a span that touches the one before joining it. A row holds at
+ * most 26 spans; the last one's end, not kept when it would be byte 52, is then 51. */
+#ifdef __GNUC__
+__attribute__((noinline))
+#endif
+static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
+{
+    unsigned char k = d->spans - 1;
+    if (k && d->above[k - 1] == x) {
+        d->above[k - 1] = (unsigned char)(x + n);
+        return;
+    }
+    if (k < ROW)
+        d->above[k++] = x;
+    if (k < ROW)
+        d->above[k++] = (unsigned char)(x + n);
+    d->spans = (unsigned char)(k + 1);
+}
+
+/* Applies the next row of chain frame i (not a held row) to out, reference bytes
+ * from ref: out itself (they stay), another row (copied), or 0 (none: damaged). */
+static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                      const unsigned char *ref)
 {
+    SOURCE(d);
     grayframe_offset at = d->next[i];
     const grayframe_offset size = d->size;
+    const unsigned char none = !ref;
+    unsigned char left = ROW, c, n, same, b;
     const unsigned char raw = (unsigned char)(i + 1 == d->chain && d->base_kind == KIND_RAW);
-    unsigned char x = 0, c, same, n, b;
+    if (ref == out)
+        ref = 0;
     do {
         if (raw) {
-            c = LITERAL + GRAYFRAME_ROW_BYTES - 1;
-        } else if (d->hold[i]) {
-            --d->hold[i];
-            c = GRAYFRAME_ROW_BYTES - 1;
+            c = LITERAL + ROW - 1;
         } else {
             if (at >= size)
                 return GRAYFRAME_DAMAGED;
-            c = READ_AT(d, at);
+            c = READ(at);
             ++at;
-            if (c >= ROWS && !x) {
-                d->hold[i] = (unsigned char)(c & 0x0F);
-                c = GRAYFRAME_ROW_BYTES - 1;
-            }
         }
-        same = 0;
         n = (unsigned char)((c & 0x3F) + 1);
+        same = 0;
         if (c < LITERAL) {
             same = n;
             n = 0;
@@ -176,32 +217,42 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
             same = (unsigned char)(((c >> 3) & 7) + 1);
             n = (unsigned char)((c & 7) + 1);
         }
-        if ((same && !ref) || same + n > GRAYFRAME_ROW_BYTES - x)
+        if (same) {
+            if (same > left || none)
+                return GRAYFRAME_DAMAGED;
+            left = (unsigned char)(left - same);
+            if (ref)
+                do
+                    *out++ = *ref++;
+                while (--same);
+            else
+                out += same;
+            if (!n)
+                continue;
+        }
+        if (n > left)
             return GRAYFRAME_DAMAGED;
-        if (ref == row)
-            x = (unsigned char)(x + same);
-        else
-            for (; same; --same, ++x)
-                row[x] = ref[x];
+        left = (unsigned char)(left - n);
         if (d->spans)
-            for (b = x; b != x + n; ++b)
-                d->above[b >> 3] |= (unsigned char)(1 << (b & 7));
-        if (c >= RUN && c < PAIR) {
+            mark(d, (unsigned char)(ROW - left - n), n);
+        if (ref)
+            ref += n;
+        if (c < PAIR && c >= RUN) {
             if (at >= size)
                 return GRAYFRAME_DAMAGED;
-            b = READ_AT(d, at);
+            b = READ(at);
             ++at;
             do
-                row[x++] = b;
+                *out++ = b;
             while (--n);
-        } else if (n) {
+        } else {
             if (size - at < n)
                 return GRAYFRAME_DAMAGED;
-            copy_out(d, at, row + x, n);
-            at += n;
-            x = (unsigned char)(x + n);
+            same = n;
+            COPY(at, out, n);
+            at += same;
         }
-    } while (x != GRAYFRAME_ROW_BYTES);
+    } while (left);
     d->next[i] = at;
     return GRAYFRAME_OK;
 }
@@ -210,6 +261,22 @@ static int end(grayframe_decoder *d, int result)
 {
     d->chain = 0;
     return result;
+}
+
+/* The next row of chain frame i into out from ref (see frame_row), a held row copied
+ * from ref when that is another row. */
+static int take_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                    const unsigned char *ref)
+{
+    unsigned char n;
+    if (!held(d, i))
+        return frame_row(d, i, out, ref);
+    if (!ref)
+        return GRAYFRAME_DAMAGED;
+    if (ref != out)
+        for (n = ROW; n; --n)
+            *out++ = *ref++;
+    return GRAYFRAME_OK;
 }
 
 int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *out,
@@ -224,10 +291,10 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
     i = d->chain;
     while (i--) {
         ref = 0;
-        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += GRAYFRAME_ROW_BYTES) {
+        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += ROW) {
             if (d->base_kind == KIND_DELTA || i + 1 != d->chain)
                 ref = row;
-            if (frame_row(d, i, row, ref))
+            if (take_row(d, i, row, ref))
                 return end(d, GRAYFRAME_DAMAGED);
             ref = row;
         }
@@ -240,29 +307,38 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
     return begin(d, frame, 0);
 }
 
+/* Row by row, the chain's base frame (raw or key) is decoded in place in whichever of
+ * row and d->above holds its row before (d->column says: 1 row, 0 d->above), and the
+ * delta frames are applied to row; the base's row is kept in d->above only when a
+ * delta frame changes the row. */
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
-    unsigned char i = (unsigned char)(d->chain - 1), x;
-    unsigned char *base = i ? d->above : row;
+    const unsigned char base = (unsigned char)(d->chain - 1);
+    unsigned char i, changed = 0, x;
+    unsigned char *key, *from, *to;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    /* in place: a row whole as its reference is left as it is */
-    if (d->hold[i])
-        --d->hold[i];
-    else if (frame_row(d, i, base, d->row ? base : 0))
-        return end(d, GRAYFRAME_DAMAGED);
-    if (i) {
-        for (x = GRAYFRAME_ROW_BYTES; x; --x)
-            *row++ = *base++;
-        row -= GRAYFRAME_ROW_BYTES;
-        while (i--) {
-            if (d->hold[i])
-                --d->hold[i];
-            else if (frame_row(d, i, row, row))
+    for (i = 0; i != base; ++i)
+        if (!held(d, i))
+            changed |= (unsigned char)(1 << i);
+    key = d->column ? row : d->above;
+    if (!changed) {
+        if (take_row(d, base, row, d->row ? key : 0))
+            return end(d, GRAYFRAME_DAMAGED);
+        d->column = 1;
+    } else {
+        if (take_row(d, base, key, d->row ? key : 0))
+            return end(d, GRAYFRAME_DAMAGED);
+        from = key;
+        to = key == row ? d->above : row;
+        for (x = ROW; x; --x)
+            *to++ = *from++;
+        d->column = 0;
+        for (i = base; i--;)
+            if ((changed >> i & 1) && frame_row(d, i, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
-        }
     }
     ++d->row;
     return GRAYFRAME_MORE;
@@ -271,43 +347,41 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)
 {
     int result = begin(d, frame, 1);
+    d->column = 0;
     d->spans = 1;
-    d->column = GRAYFRAME_ROW_BYTES;
     return result;
-}
-
-/* In spans mode, d->above marks the bytes of the row that its codes wrote. */
-static unsigned char marked(const grayframe_decoder *d, unsigned char x)
-{
-    return x != GRAYFRAME_ROW_BYTES && (d->above[x >> 3] >> (x & 7) & 1);
 }
 
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row)
 {
-    unsigned char x;
+    unsigned char k;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     for (;;) {
-        for (x = d->column; x != GRAYFRAME_ROW_BYTES && !marked(d, x); ++x)
-            ;
-        if (x != GRAYFRAME_ROW_BYTES) {
+        k = d->column;
+        if (k < d->spans - 1) {
             span->row = (unsigned char)(d->row - 1);
-            span->first = x;
-            while (marked(d, x))
-                ++x;
-            span->length = (unsigned char)(x - span->first);
-            d->column = x;
+            span->first = d->above[k];
+            span->length = (unsigned char)((k + 1 < ROW ? d->above[k + 1] : ROW) - span->first);
+            d->column = (unsigned char)(k + 2);
             return GRAYFRAME_MORE;
         }
         if (d->row == GRAYFRAME_ROWS)
             return end(d, GRAYFRAME_OK);
-        /* not a delta frame: every byte of every row */
-        x = d->base_kind == KIND_DELTA ? 0 : 0xFF;
-        for (d->column = 0; d->column != 7; ++d->column)
-            d->above[d->column] = x;
-        if (frame_row(d, 0, row, d->row || !x ? row : 0))
-            return end(d, GRAYFRAME_DAMAGED);
-        ++d->row;
         d->column = 0;
+        if (d->base_kind == KIND_DELTA) {
+            d->spans = 1;
+            if (take_row(d, 0, row, row))
+                return end(d, GRAYFRAME_DAMAGED);
+        } else {
+            /* not a delta frame: every row whole */
+            d->spans = 0;
+            if (take_row(d, 0, row, d->row ? row : 0))
+                return end(d, GRAYFRAME_DAMAGED);
+            d->above[0] = 0;
+            d->above[1] = ROW;
+            d->spans = 3;
+        }
+        ++d->row;
     }
 }
