@@ -11,51 +11,34 @@
 #define ROWS 0xF0
 #define ROW GRAYFRAME_ROW_BYTES
 
-/* Reads: a local source set up once per row (SOURCE), then READ(at) for the byte at
- * offset at and COPY(at, out, n) for n > 0 bytes from there. */
+/* Reads go through a cursor, CURSOR(d, offset) for the byte at offset of the set, and
+ * READ(cursor) reads that byte. With GRAYFRAME_READ_BYTE the cursor is the address the
+ * macro gets (16 bits on AVR parts without far program memory, where program memory is
+ * below 64 KiB), else the offset. */
 #ifdef GRAYFRAME_READ_BYTE
 #if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
-typedef unsigned int source_address; /* program memory below 64 KiB */
+typedef unsigned int cursor;
 #else
-typedef unsigned long source_address;
+typedef unsigned long cursor;
 #endif
-#define SOURCE(d) const source_address base = (source_address)(d)->address
-#define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(base + (source_address)(at)))
-#define COPY(at, out, n)                                                             \
-    do {                                                                             \
-        source_address from_ = base + (source_address)(at);                          \
-        do {                                                                         \
-            *out++ = (unsigned char)GRAYFRAME_READ_BYTE(from_);                      \
-            ++from_;                                                                 \
-        } while (--n);                                                               \
-    } while (0)
+#define SOURCE(d)
+#define CURSOR(d, offset) ((cursor)((d)->address + (offset)))
+#define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
 #else
+typedef grayframe_offset cursor;
 #define SOURCE(d)                                                                    \
     const unsigned char *const data = (d)->data;                                     \
     const grayframe_read_fn read = (d)->read;                                        \
-    const unsigned long base = (d)->address
+    const unsigned long base = (d)->address;
+#define CURSOR(d, offset) ((cursor)(offset))
 #define READ(at) (read ? read(base + (at)) : data[at])
-#define COPY(at, out, n)                                                             \
-    do {                                                                             \
-        if (read) {                                                                  \
-            unsigned long from_ = base + (at);                                       \
-            do                                                                       \
-                *out++ = read(from_++);                                              \
-            while (--n);                                                             \
-        } else {                                                                     \
-            const unsigned char *from_ = data + (at);                                \
-            do                                                                       \
-                *out++ = *from_++;                                                   \
-            while (--n);                                                             \
-        }                                                                            \
-    } while (0)
 #endif
 
 /* The byte at offset at of the set (at < d->size). */
 static unsigned char byte_at(const grayframe_decoder *d, grayframe_offset at)
 {
-    SOURCE(d);
-    return READ(at);
+    SOURCE(d)
+    return READ(CURSOR(d, at));
 }
 
 static int open_set(grayframe_decoder *d, unsigned long size)
@@ -132,7 +115,7 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
         kind = frame_kind(d, frame);
         if (!kind || n == GRAYFRAME_CHAIN_MAX)
             return GRAYFRAME_DAMAGED;
-        d->next[n] = d->at;
+        d->next[n] = CURSOR(d, d->at);
         d->hold[n] = 0;
         ++n;
         if (kind != KIND_DELTA || single)
@@ -145,17 +128,16 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     return GRAYFRAME_OK;
 }
 
-/* 1 when the next row of chain frame i is whole as its reference (and then taken),
- * else 0. A raw frame has no such rows. */
+/* 1 when the next row of delta frame i of the chain is whole as its reference (and
+ * then taken), else 0. */
 static unsigned char held(grayframe_decoder *d, unsigned char i)
 {
-    grayframe_offset at;
+    cursor at;
     unsigned char c;
     if (!d->hold[i]) {
+        SOURCE(d)
         at = d->next[i];
-        if (i + 1 == d->chain && d->base_kind == KIND_RAW)
-            return 0;
-        if (at >= d->size || (c = byte_at(d, at)) < ROWS)
+        if (at == CURSOR(d, d->size) || (c = READ(at)) < ROWS)
             return 0;
         d->next[i] = at + 1;
         d->hold[i] = (unsigned char)((c & 0x0F) + 1);
@@ -184,61 +166,76 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
     d->spans = (unsigned char)(k + 1);
 }
 
-/* Applies the next row of chain frame i (not a held row) to out, reference bytes
- * from ref: out itself (they stay), another row (copied), or 0 (none: damaged). */
+/* Applies the next row of chain frame i to out, reference bytes from ref: out itself
+ * (they stay), another row (copied), or 0 (none: damaged). */
 static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                      const unsigned char *ref)
 {
-    SOURCE(d);
-    grayframe_offset at = d->next[i];
-    const grayframe_offset size = d->size;
-    const unsigned char none = !ref;
-    unsigned char left = ROW, c, n, same, b;
-    const unsigned char raw = (unsigned char)(i + 1 == d->chain && d->base_kind == KIND_RAW);
-    if (ref == out)
-        ref = 0;
+    SOURCE(d)
+    cursor at = d->next[i];
+    const cursor end = CURSOR(d, d->size);
+    const unsigned char spans = d->spans, copy = ref && ref != out;
+    const unsigned char *from;
+    unsigned char left = ROW, c, n, b;
+    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
+        c = LITERAL;
+        n = ROW;
+        goto literal;
+    }
+    if (d->hold[i]) {
+        --d->hold[i];
+        goto whole;
+    }
+    if (at == end)
+        return GRAYFRAME_DAMAGED;
+    c = READ(at);
+    if (c >= ROWS) {
+        d->next[i] = at + 1;
+        d->hold[i] = (unsigned char)(c & 0x0F);
+    whole:
+        if (!ref)
+            return GRAYFRAME_DAMAGED;
+        if (copy)
+            for (n = ROW; n; --n)
+                *out++ = *ref++;
+        return GRAYFRAME_OK;
+    }
     do {
-        if (raw) {
-            c = LITERAL + ROW - 1;
-        } else {
-            if (at >= size)
-                return GRAYFRAME_DAMAGED;
-            c = READ(at);
-            ++at;
-        }
+        if (at == end)
+            return GRAYFRAME_DAMAGED;
+        c = READ(at);
+        ++at;
         n = (unsigned char)((c & 0x3F) + 1);
-        same = 0;
-        if (c < LITERAL) {
-            same = n;
-            n = 0;
-        } else if (c >= PAIR) {
-            if (c >= ROWS)
+        if (c < LITERAL || c >= PAIR) {
+            if (c >= PAIR) {
+                if (c >= ROWS)
+                    return GRAYFRAME_DAMAGED;
+                n = (unsigned char)(((c >> 3) & 7) + 1);
+            }
+            if (!ref || n > left)
                 return GRAYFRAME_DAMAGED;
-            same = (unsigned char)(((c >> 3) & 7) + 1);
-            n = (unsigned char)((c & 7) + 1);
-        }
-        if (same) {
-            if (same > left || none)
-                return GRAYFRAME_DAMAGED;
-            left = (unsigned char)(left - same);
-            if (ref)
+            if (copy) {
+                from = ref + (ROW - left);
+                left = (unsigned char)(left - n);
                 do
-                    *out++ = *ref++;
-                while (--same);
-            else
-                out += same;
-            if (!n)
+                    *out++ = *from++;
+                while (--n);
+            } else {
+                left = (unsigned char)(left - n);
+                out += n;
+            }
+            if (c < LITERAL)
                 continue;
+            n = (unsigned char)((c & 7) + 1);
         }
         if (n > left)
             return GRAYFRAME_DAMAGED;
+    literal:
+        if (spans)
+            mark(d, (unsigned char)(ROW - left), n);
         left = (unsigned char)(left - n);
-        if (d->spans)
-            mark(d, (unsigned char)(ROW - left - n), n);
-        if (ref)
-            ref += n;
-        if (c < PAIR && c >= RUN) {
-            if (at >= size)
+        if (c >= RUN && c < PAIR) {
+            if (at == end)
                 return GRAYFRAME_DAMAGED;
             b = READ(at);
             ++at;
@@ -246,11 +243,12 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                 *out++ = b;
             while (--n);
         } else {
-            if (size - at < n)
+            if ((cursor)(end - at) < n)
                 return GRAYFRAME_DAMAGED;
-            same = n;
-            COPY(at, out, n);
-            at += same;
+            do {
+                *out++ = READ(at);
+                ++at;
+            } while (--n);
         }
     } while (left);
     d->next[i] = at;
@@ -261,22 +259,6 @@ static int end(grayframe_decoder *d, int result)
 {
     d->chain = 0;
     return result;
-}
-
-/* The next row of chain frame i into out from ref (see frame_row), a held row copied
- * from ref when that is another row. */
-static int take_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
-                    const unsigned char *ref)
-{
-    unsigned char n;
-    if (!held(d, i))
-        return frame_row(d, i, out, ref);
-    if (!ref)
-        return GRAYFRAME_DAMAGED;
-    if (ref != out)
-        for (n = ROW; n; --n)
-            *out++ = *ref++;
-    return GRAYFRAME_OK;
 }
 
 int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *out,
@@ -294,7 +276,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
         for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += ROW) {
             if (d->base_kind == KIND_DELTA || i + 1 != d->chain)
                 ref = row;
-            if (take_row(d, i, row, ref))
+            if (frame_row(d, i, row, ref))
                 return end(d, GRAYFRAME_DAMAGED);
             ref = row;
         }
@@ -325,11 +307,11 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
             changed |= (unsigned char)(1 << i);
     key = d->column ? row : d->above;
     if (!changed) {
-        if (take_row(d, base, row, d->row ? key : 0))
+        if (frame_row(d, base, row, d->row ? key : 0))
             return end(d, GRAYFRAME_DAMAGED);
         d->column = 1;
     } else {
-        if (take_row(d, base, key, d->row ? key : 0))
+        if (frame_row(d, base, key, d->row ? key : 0))
             return end(d, GRAYFRAME_DAMAGED);
         from = key;
         to = key == row ? d->above : row;
@@ -371,12 +353,12 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
         d->column = 0;
         if (d->base_kind == KIND_DELTA) {
             d->spans = 1;
-            if (take_row(d, 0, row, row))
+            if (frame_row(d, 0, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
         } else {
             /* not a delta frame: every row whole */
             d->spans = 0;
-            if (take_row(d, 0, row, d->row ? row : 0))
+            if (frame_row(d, 0, row, d->row ? row : 0))
                 return end(d, GRAYFRAME_DAMAGED);
             d->above[0] = 0;
             d->above[1] = ROW;
