@@ -26,19 +26,22 @@ typedef unsigned long cursor;
 #define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
 #else
 typedef grayframe_offset cursor;
-#define SOURCE(d)                                                                    \
-    const unsigned char *const data = (d)->data;                                     \
-    const grayframe_read_fn read = (d)->read;                                        \
-    const unsigned long base = (d)->address;
+#define SOURCE(d)
 #define CURSOR(d, offset) ((cursor)(offset))
-#define READ(at) (read ? read(base + (at)) : data[at])
+#define READ(at) byte_at(d, at)
 #endif
 
 /* The byte at offset at of the set (at < d->size). */
+#ifdef __GNUC__
+__attribute__((noinline))
+#endif
 static unsigned char byte_at(const grayframe_decoder *d, grayframe_offset at)
 {
-    SOURCE(d)
-    return READ(CURSOR(d, at));
+#ifdef GRAYFRAME_READ_BYTE
+    return (unsigned char)GRAYFRAME_READ_BYTE(CURSOR(d, at));
+#else
+    return d->read ? d->read(d->address + at) : d->data[at];
+#endif
 }
 
 static int open_set(grayframe_decoder *d, unsigned long size)
