@@ -299,15 +299,18 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     const unsigned char base = (unsigned char)(d->chain - 1);
-    unsigned char i, changed = 0, x;
+    unsigned char i, changed = 0, bit = 1, x;
     unsigned char *key, *from, *to;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    for (i = 0; i != base; ++i)
-        if (!held(d, i))
-            changed |= (unsigned char)(1 << i);
+    for (i = 0; i != base; ++i, bit = (unsigned char)(bit << 1)) {
+        if (d->hold[i])
+            --d->hold[i];
+        else if (!held(d, i))
+            changed |= bit;
+    }
     key = d->column ? row : d->above;
     if (!changed) {
         if (frame_row(d, base, row, d->row ? key : 0))
@@ -321,9 +324,11 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         for (x = ROW; x; --x)
             *to++ = *from++;
         d->column = 0;
-        for (i = base; i--;)
-            if ((changed >> i & 1) && frame_row(d, i, row, row))
+        for (i = base; i--;) {
+            bit >>= 1;
+            if ((changed & bit) && frame_row(d, i, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
+        }
     }
     ++d->row;
     return GRAYFRAME_MORE;
