@@ -31,6 +31,13 @@ typedef grayframe_offset cursor;
 #define READ(at) byte_at(d, at)
 #endif
 
+/* Keeps GCC from turning byte loops into calls of memset or memcpy. */
+#if defined(__GNUC__) && !defined(__clang__)
+#define OWN_LOOPS __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#else
+#define OWN_LOOPS
+#endif
+
 /* The byte at offset at of the set (at < d->size). */
 #ifdef __GNUC__
 __attribute__((noinline))
@@ -46,14 +53,12 @@ static unsigned char byte_at(const grayframe_decoder *d, grayframe_offset at)
 
 static int open_set(grayframe_decoder *d, unsigned long size)
 {
-    unsigned char k;
     d->size = (grayframe_offset)size;
     d->chain = 0;
     if (size < 5 || d->size != size)
         return GRAYFRAME_NOT_A_SET;
-    for (k = 0; k != 3; ++k)
-        if (byte_at(d, k) != (unsigned char)"GF\1"[k])
-            return GRAYFRAME_NOT_A_SET;
+    if (byte_at(d, 0) != 'G' || byte_at(d, 1) != 'F' || byte_at(d, 2) != GRAYFRAME_CODE_VERSION)
+        return GRAYFRAME_NOT_A_SET;
     d->count = byte_at(d, 3) | (unsigned)byte_at(d, 4) << 8;
     return GRAYFRAME_OK;
 }
@@ -171,7 +176,7 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
 
 /* Applies the next row of chain frame i to out, reference bytes from ref: out itself
  * (they stay), another row (copied), or 0 (none: damaged). */
-static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                      const unsigned char *ref)
 {
     SOURCE(d)
@@ -296,7 +301,7 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
  * row and d->above holds its row before (d->column says: 1 row, 0 d->above), and the
  * delta frames are applied to row; the base's row is kept in d->above only when a
  * delta frame changes the row. */
-int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
+OWN_LOOPS int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     const unsigned char base = (unsigned char)(d->chain - 1);
     unsigned char i, changed = 0, bit = 1, x;
