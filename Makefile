@@ -20,8 +20,10 @@
 #                    compressed frame sets
 # make bench-display the display options' frames against the ideal frame (PSNR)
 # make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
-# make bench-decoder-cycles  the firmware decoder's flash, and its cycles per frame on
-#                    AVR under simavr
+# make bench-decoder-cycles  the firmware decoder's cycles per frame through its read
+#                    macro under simavr: rows and spans (ATmega328P), whole (ATmega2560)
+# make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
+#                        its cycles per frame on the ATmega328P under simavr
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -30,7 +32,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool x11-utils libx11-dev
+TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
+	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
+	qemu-system-arm
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
@@ -42,8 +46,8 @@ BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
-.PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code package-test \
-	bench-decoder-cycles
+.PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
+	package-test bench-decoder-cycles
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -192,6 +196,7 @@ bench: all deb
 	$(MAKE) bench-display
 	$(MAKE) bench-frame-code
 	$(MAKE) bench-decoder-cycles
+	$(MAKE) bench-firmware
 
 bench-display: all
 	@sh scripts/install-deps.sh imagemagick
@@ -207,6 +212,10 @@ bench-decoder-cycles: all
 	@sh scripts/install-deps.sh $(DECODER_BENCH_PACKAGES)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures grayframe_embed
 	bash bench/decoder_cycles.sh $(BUILD_DIR)/bench $(BUILD_DIR)
+
+bench-firmware: all test-deps
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures
+	bash bench/firmware.sh $(BUILD_DIR)/bench $(BUILD_DIR)
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.

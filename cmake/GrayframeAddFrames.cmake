@@ -1,6 +1,6 @@
 # grayframe_add_frames(<target> NAME <name> [MODE fitin|fitout|stretch]
-#                      [ATTRIBUTE <text>] [GRAY luma] [LEVELS round] [GAMMA <g>]
-#                      [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
+#                      [ATTRIBUTE <text> | TARGET avr] [GRAY luma] [LEVELS round]
+#                      [GAMMA <g>] [DITHER ordered|diffusion] [INVERT] [ROTATE 180]
 #                      [MIRROR horizontal|vertical] [NIBBLES low-first]
 #                      [COMPRESS] IMAGES <image>...)
 #
@@ -16,10 +16,12 @@
 # leaves a file untouched when its bytes stay the same, so a rebuild does not cascade.
 # With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
 # the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
-# directory. Call it in the directory that creates <target>.
+# directory. TARGET avr makes the set for avr-gcc: in program memory, read through
+# <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
+# (grayframe-embed --target avr). Call it in the directory that creates <target>.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS" "NAME;MODE;ATTRIBUTE;${display_keywords}"
+  cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS" "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords}"
                         "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
@@ -32,6 +34,10 @@ function(grayframe_add_frames target)
     set(problem "no IMAGES given for ${arg_NAME}")
   elseif(DEFINED arg_MODE AND NOT arg_MODE MATCHES "^(fitin|fitout|stretch)$")
     set(problem "MODE must be fitin, fitout or stretch, not '${arg_MODE}'")
+  elseif(DEFINED arg_TARGET AND NOT arg_TARGET STREQUAL "avr")
+    set(problem "TARGET must be avr, not '${arg_TARGET}'")
+  elseif(DEFINED arg_TARGET AND NOT "${arg_ATTRIBUTE}" STREQUAL "")
+    set(problem "ATTRIBUTE cannot be used with TARGET avr")
   endif()
   if(problem)
     message(FATAL_ERROR "grayframe_add_frames: ${problem}")
@@ -56,6 +62,9 @@ function(grayframe_add_frames target)
   set(compress "")
   if(arg_COMPRESS)
     set(compress --compress)
+  endif()
+  if(DEFINED arg_TARGET)
+    list(APPEND compress --target "${arg_TARGET}")
   endif()
   set(images "")
   foreach(image IN LISTS arg_IMAGES)

@@ -192,6 +192,10 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
          "keyword)\n"},
         {{"--name", "set", "--colour", "a.png"},
          "unknown option '--colour' (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--target", "arm", "a.png"},
+         "unknown target 'arm' (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--target", "avr", "--attribute", "PROGMEM", "a.png"},
+         "--attribute cannot be used with --target avr (see grayframe-embed --help)\n"},
         {{"--name", "set", "--dither", "random", "a.png"},
          "--dither takes ordered or diffusion, not 'random' (see grayframe-embed "
          "--help)\n"},
@@ -269,6 +273,37 @@ TEST(Embed, DisplayOptionsActInTheirOrderAndAreListed) {
                   .status,
               0);
     EXPECT_EQ(firstFrame(test::readFile(dir / "dark.c"))[0], '\x11');
+}
+
+// For avr-gcc: raw and compressed sets past an AVR's 32 KiB object limit compile clean
+// as C89, C99 and C++ for a part with far program memory and one without, and no
+// array is declared that a plain C read could take from RAM instead.
+TEST(Embed, AvrSetsOfAnyLengthCompileCleanAndDeclareNoArray) {
+    const std::string avrGcc = AVR_GCC;
+    if (avrGcc.find("NOTFOUND") != std::string::npos) GTEST_SKIP() << "no avr-gcc";
+    const test::TempDir dir;
+    writePictures(dir);
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 3; ++i)
+        pictures.insert(pictures.end(), {"a.png", "b.jpg", "pages.tif"});  // 15 frames
+    for (const bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "raw");
+        std::vector<std::string> args = {"--name", "walk", "--target", "avr"};
+        if (compressed) args.push_back("--compress");
+        args.insert(args.end(), pictures.begin(), pictures.end());
+        const test::RunResult made = runEmbed(args, dir.path);
+        ASSERT_EQ(made.status, 0) << made.err;
+        const std::string include = "-I" + std::string(FIRMWARE_DIR);
+        for (const std::string mcu : {"-mmcu=atmega2560", "-mmcu=atmega328p"})
+            for (const std::string language : {"-std=c89", "-std=c99", "-xc++"})
+                build(avrGcc, {mcu, language, "-Os", include, "-c"}, {"walk.c"}, dir.path);
+        test::writeFile(dir / "reads_ram.c",
+                        "#include \"walk.h\"\n"
+                        "unsigned char first(void) { return walk[0][0]; }\n");
+        const test::RunResult plain = test::runProgram(
+            avrGcc, {"-mmcu=atmega2560", include, "-c", "reads_ram.c"}, dir.path);
+        EXPECT_NE(plain.status, 0) << "a plain read of the set compiles";
+    }
 }
 
 }  // namespace

@@ -271,7 +271,7 @@ TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
     int compiled = 0;
     for (const std::vector<std::string>& target : targets) {
         const std::string compiler = target[0];
-        if (compiler.empty()) continue;
+        if (compiler.find("NOTFOUND") != std::string::npos) continue;
         for (const std::string level : {"-Os", "-O2"}) {
             std::vector<std::string> args(target.begin() + 1, target.end());
             args.insert(args.end(), {level, "-std=c89", "-c",

@@ -25,6 +25,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                        {"output-dir", required_argument, nullptr, 'o'},
                                        {"attribute", required_argument, nullptr, 'a'},
                                        {"compress", no_argument, nullptr, 'c'},
+                                       {"target", required_argument, nullptr, 't'},
                                        {"help", no_argument, nullptr, 'h'},
                                        {"version", no_argument, nullptr, 'V'}};
     for (const option& entry : displayLongOptions()) longOptions.push_back(entry);
@@ -35,7 +36,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":n:m:o:a:chV", longOptions.data(), nullptr)) !=
+    while ((c = getopt_long(argc, argv, ":n:m:o:a:ct:hV", longOptions.data(), nullptr)) !=
            -1) {
         const std::string value = optarg ? optarg : "";
         const std::string given =
@@ -61,6 +62,10 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
             case 'c':
                 options.compress = true;
                 break;
+            case 't':
+                if (value != "avr") return refused("unknown target '" + value + "'");
+                options.target = FrameSetTarget::Avr;
+                break;
             case 'h':
                 command.action = EmbedCommand::Help;
                 return command;
@@ -80,14 +85,16 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     options.images.assign(argv + optind, argv + argc);
     if (!named) return refused("no --name given");
     if (options.images.empty()) return refused("no image given");
+    if (options.target == FrameSetTarget::Avr && !options.attribute.empty())
+        return refused("--attribute cannot be used with --target avr");
     command.action = EmbedCommand::Run;
     return command;
 }
 
 std::string embedUsage() {
     return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
-           "                       [--output-dir DIR] [--attribute TEXT] [--compress]\n"
-           "                       IMAGE...\n"
+           "                       [--output-dir DIR] [--attribute TEXT | --target avr]\n"
+           "                       [--compress] IMAGE...\n"
            "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
            "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
            "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
@@ -104,6 +111,9 @@ std::string embedUsage() {
            "__attribute__((section(\".x\")))\n"
            "  -c, --compress         the frames compressed, as NAME_code, for the decoder\n"
            "                         grayframe_decode.c\n"
+           "  -t, --target avr       for avr-gcc: the frames in program memory (past\n"
+           "                         64 KiB too), read through NAME_byte() and\n"
+           "                         NAME_row(), or compressed, opened by NAME_open()\n"
            "  -h, --help             this text\n"
            "  -V, --version          the version\n"
            "\n"

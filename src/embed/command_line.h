@@ -6,6 +6,7 @@
 
 #include "embed/display_options.h"
 #include "frame/frame.h"
+#include "packed/frame_set.h"
 
 // What grayframe-embed is asked to do.
 struct EmbedOptions {
@@ -13,8 +14,9 @@ struct EmbedOptions {
     ResizeMode mode = FitIn;
     std::string modeName = "fitin";
     std::string outputDir = ".";
-    std::string attribute;            // "" when not given
-    bool compress = false;            // the set in the frame set code
+    std::string attribute;  // "" when not given
+    bool compress = false;  // the set in the frame set code
+    FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // at least one, in command-line order
     EmbedDisplay display;             // --gray, --levels, ... --nibbles
 };
@@ -27,8 +29,9 @@ struct EmbedCommand {
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, the display options
-// (display_options.h), --compress, --help, --version, then
-// one or more images ("--" ends the options). getopt_long may reorder argv.
+// (display_options.h), --compress, --target avr (not with --attribute), --help,
+// --version, then one or more images ("--" ends the options). getopt_long may reorder
+// argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.

@@ -100,6 +100,7 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     set.displayOptions = describeDisplay(options.display);
     set.nibbles = options.display.nibbles;
     set.compressed = options.compress;
+    set.target = options.target;
     for (const std::string& image : options.images) {
         const std::string problem =
             addImage(set, image, options.mode, options.display.steps);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "packed/avr_frame_set.h"
 #include "packed/frame_code.h"
 
 namespace {
@@ -24,13 +25,14 @@ const std::string keywords =
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+}  // namespace
+
 std::string upper(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
-// A label as it may stand in a C comment: plain printable ASCII, no "*/", no "??".
 std::string commentText(const std::string& label) {
     std::string text;
     for (const char c : label) {
@@ -40,6 +42,8 @@ std::string commentText(const std::string& label) {
     }
     return text;
 }
+
+namespace {
 
 // " * options " and the options, each with its value, wrapped before column 80; no
 // line end.
@@ -82,7 +86,9 @@ void writeDecodingComment(std::ostream& out, const FrameSet& set) {
            " * reads a byte there (pgm_read_byte, pgm_read_byte_far).\n";
 }
 
-void writeComment(std::ostream& out, const FrameSet& set) {
+}  // namespace
+
+void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
     const size_t count = set.frames.size();
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
         << " made by grayframe-embed, mode " << set.modeName
@@ -95,9 +101,14 @@ void writeComment(std::ostream& out, const FrameSet& set) {
            " * pixel's level (0 to 15) in the "
         << (set.nibbles == NibbleOrder::LowFirst ? "low" : "high")
         << " nibble.\n";
-    if (set.compressed) writeDecodingComment(out, set);
+    if (set.compressed && set.target == FrameSetTarget::Avr)
+        writeAvrDecodingComment(out, set);
+    else if (set.compressed)
+        writeDecodingComment(out, set);
     out << " * Made from the pictures above: change them, not this file. */\n";
 }
+
+namespace {
 
 void writeByteLines(std::ostream& out, const std::vector<unsigned char>& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -126,6 +137,11 @@ void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
 
 }  // namespace
 
+void writeFrameRows(std::ostream& out, const PackedFrame& frame) {
+    for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
+        writeRow(out, frame, row);
+}
+
 bool isArrayName(const std::string& name) {
     if (name.empty() || !(isAsciiLetter(name[0]) || name[0] == '_')) return false;
     const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
@@ -135,9 +151,10 @@ bool isArrayName(const std::string& name) {
 }
 
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
+    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set);
     const std::string macro = upper(set.name);
     const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
-    writeComment(out, set);
+    writeFrameSetComment(out, set);
     out << "#ifndef " << macro << "_H\n#define " << macro << "_H\n\n"
         << "#define " << macro << "_FRAME_WIDTH 102\n"
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
@@ -157,6 +174,7 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
 }
 
 void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
+    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set);
     const std::string macro = upper(set.name);
     if (set.compressed) {
         out << "/* " << set.name << ".c: the frames declared in " << set.name
@@ -176,8 +194,7 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
         << " = {\n";
     for (size_t i = 0; i < set.frames.size(); ++i) {
         out << "    /* [" << i << "] " << commentText(set.labels[i]) << " */\n    {\n";
-        for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
-            writeRow(out, set.frames[i], row);
+        writeFrameRows(out, set.frames[i]);
         out << (i + 1 < set.frames.size() ? "    },\n" : "    }\n");
     }
     out << "};\n";

@@ -6,6 +6,10 @@
 
 #include "packed/packed.h"
 
+// What NAME.h and NAME.c are written for: any C or C++ compiler (a plain array), or
+// AVR, where the set lies in program memory and is read through accessor functions.
+enum class FrameSetTarget { Any, Avr };
+
 // A named set of packed frames, compiled into a program as NAME.h and NAME.c.
 struct FrameSet {
     std::string name;       // the array's name; a valid C identifier
@@ -16,18 +20,33 @@ struct FrameSet {
     std::string displayOptions;       // the options the frames were made with, or ""
     NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
     bool compressed = false;  // the frames as NAME_code in the frame set code
+    FrameSetTarget target = FrameSetTarget::Any;
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
 // starting with a digit, and not a keyword of either language.
 bool isArrayName(const std::string& name);
 
+// text with its ASCII letters in capitals: NAME_UPPER, the macros' prefix, from NAME.
+std::string upper(std::string text);
+
+// A label as it may stand in a C comment: printable ASCII, no comment end, no trigraph.
+std::string commentText(const std::string& label);
+
+// Writes the comment that opens NAME.h: the pictures each frame was made from, the
+// options, how the frames are packed and, compressed, how to decode them.
+void writeFrameSetComment(std::ostream& out, const FrameSet& set);
+
+// Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
+// ending with a comma but the last.
+void writeFrameRows(std::ostream& out, const PackedFrame& frame);
+
 // Writes NAME.h: a comment on the pictures and the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
 // (with C linkage under C++). Compressed: the comment says how to decode the set, and
 // NAME_UPPER_CODE_BYTES and NAME_code, the set's code, take the array's place. Depends
 // on nothing but set; throws std::length_error when a compressed set does not fit the
-// code (see encodeFrameSet).
+// code (see encodeFrameSet). With target Avr, see avr_frame_set.h.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // Writes NAME.c: includes "NAME.h" and defines the array, one block per frame and one

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "packed/avr_frame_set.h"
+
+#include <algorithm>
+
+#include "packed/frame_code.h"
+
+namespace {
+
+void writeMacros(std::ostream& out, const FrameSet& set, const std::string& macro) {
+    out << "#define " << macro << "_FRAME_WIDTH 102\n"
+        << "#define " << macro << "_FRAME_HEIGHT 80\n"
+        << "#define " << macro << "_ROW_BYTES 51\n"
+        << "#define " << macro << "_FRAME_BYTES 4080\n"
+        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n";
+    if (set.compressed)
+        out << "#define " << macro << "_CODE_BYTES " << encodeFrameSet(set.frames).size()
+            << "\n";
+    out << "\n";
+}
+
+// The byte read that reaches program memory: ELPM with a 24-bit address on parts with
+// more than 64 KiB, LPM on the rest; FAR_ADDRESS, where an object lies there.
+void writeFlashRead(std::ostream& out) {
+    out << "#if defined(RAMPZ)\n"
+           "typedef uint32_t flash_address;\n"
+           "#define read_flash(address) pgm_read_byte_far(address)\n"
+           "#else\n"
+           "typedef uint16_t flash_address;\n"
+           "#define read_flash(address) pgm_read_byte(address)\n"
+           "#endif\n\n"
+           "#define FAR_ADDRESS(object, address)                             \\\n"
+           "    __asm__(\"ldi %A0, lo8(%1)\\n\\tldi %B0, hi8(%1)\\n\\t\"         \\\n"
+           "            \"ldi %C0, hh8(%1)\\n\\tclr %D0\"                       \\\n"
+           "            : \"=d\"(address)                                   \\\n"
+           "            : \"p\"(&(object)[0]))\n\n";
+}
+
+// Where frame lies in program memory.
+void writeFrameAddress(std::ostream& out, const FrameSet& set) {
+    out << "static flash_address frame_address(unsigned frame)\n"
+           "{\n"
+           "    uint32_t address = 0;\n"
+           "    switch (frame) {\n";
+    for (size_t i = 0; i < set.frames.size(); ++i)
+        out << "    case " << i << ": FAR_ADDRESS(frame_" << i << ", address); break;\n";
+    out << "    }\n"
+           "    return (flash_address)address;\n"
+           "}\n\n";
+}
+
+// The code as assembler data in one piece, NAME_code.
+void writeCode(std::ostream& out, const FrameSet& set) {
+    static const char digits[] = "0123456789abcdef";
+    const std::vector<unsigned char> code = encodeFrameSet(set.frames);
+    const std::string& name = set.name;
+    out << "/* The set's code, in one piece after the program's code: assembler data,\n"
+           " * since a C object of an AVR stays below 32 KiB; code that follows it\n"
+           " * starts at an even address. */\n"
+           "__asm__(\".pushsection .text.grayframe."
+        << name << ", \\\"a\\\", @progbits\\n\"\n"
+        << "        \".balign 2\\n\"\n"
+        << "        \".type " << name << "_code, @object\\n\"\n"
+        << "        \"" << name << "_code:\\n\"\n";
+    for (size_t i = 0; i < code.size(); i += 16) {
+        std::string line = "        \"    .byte ";
+        for (size_t k = i; k < std::min(code.size(), i + 16); ++k) {
+            line += k == i ? "0x" : ",0x";
+            line += digits[code[k] >> 4];
+            line += digits[code[k] & 0xF];
+        }
+        out << line << "\\n\"\n";
+    }
+    out << "        \".size " << name << "_code, " << code.size() << "\\n\"\n"
+        << "        \".balign 2\\n\"\n"
+        << "        \".popsection\");\n"
+        << "extern const unsigned char " << name << "_code[];\n\n";
+}
+
+void writeCompressedSource(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    const std::string& name = set.name;
+    writeCode(out, set);
+    writeFlashRead(out);
+    out << "unsigned char " << name << "_read(unsigned long address)\n"
+        << "{\n"
+        << "    return read_flash((flash_address)address);\n"
+        << "}\n\n"
+        << "int " << name << "_open(grayframe_decoder *d)\n"
+        << "{\n"
+        << "    uint32_t address;\n"
+        << "    FAR_ADDRESS(" << name << "_code, address);\n"
+        << "    return grayframe_open_read(d, " << name << "_read, address, " << macro
+        << "_CODE_BYTES);\n"
+        << "}\n";
+}
+
+}  // namespace
+
+void writeAvrDecodingComment(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    out << " * Compressed in the code of grayframe_decode.h (version "
+        << int(FRAME_CODE_VERSION) << "), " << macro
+        << "_CODE_BYTES bytes in program memory.\n"
+           " * Compile grayframe_decode.c with it, open the set and take a frame, for\n"
+           " * instance row by row:\n"
+           " *     grayframe_decoder decoder;\n"
+           " *     unsigned char row["
+        << macro << "_ROW_BYTES];\n"
+        << " *     " << set.name << "_open(&decoder);\n"
+        << " *     grayframe_rows_begin(&decoder, frame);\n"
+           " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
+           " *         send the row;\n"
+           " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
+           " * the frame before (grayframe_spans_begin, grayframe_spans_next).\n";
+}
+
+void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    const std::string& name = set.name;
+    writeFrameSetComment(out, set);
+    out << "#ifndef " << macro << "_H\n#define " << macro << "_H\n\n";
+    if (set.compressed) out << "#include \"grayframe_decode.h\"\n\n";
+    writeMacros(out, set, macro);
+    out << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
+    if (set.compressed)
+        out << "/* Opens d on the set, in program memory, with " << name
+            << "_read as its hook:\n"
+               " * GRAYFRAME_OK, or the error of grayframe_open_read. */\n"
+            << "int " << name << "_open(grayframe_decoder *d);\n\n"
+            << "/* The byte at address in program memory (the addresses " << name
+            << "_open gives\n * the decoder). */\n"
+            << "unsigned char " << name << "_read(unsigned long address);\n\n";
+    else
+        out << "/* The frames lie in program memory, where a plain C read does not "
+               "reach:\n"
+               " * take their bytes through these functions. */\n\n"
+            << "/* Byte offset (0 to " << macro << "_FRAME_BYTES - 1) of frame (0 to\n"
+            << " * " << macro << "_FRAME_COUNT - 1); 0 when either is out of range. */\n"
+            << "unsigned char " << name << "_byte(unsigned frame, unsigned offset);\n\n"
+            << "/* Copies row (0 to " << macro
+            << "_FRAME_HEIGHT - 1, from the top) of frame "
+               "into\n"
+            << " * out[0] to out[" << macro
+            << "_ROW_BYTES - 1]; leaves out as it was when "
+               "frame\n"
+            << " * or row is out of range. */\n"
+            << "void " << name
+            << "_row(unsigned frame, unsigned row, unsigned char *out);\n\n";
+    out << "#ifdef __cplusplus\n}\n#endif\n\n"
+        << "#endif /* " << macro << "_H */\n";
+}
+
+void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
+    const std::string macro = upper(set.name);
+    const std::string& name = set.name;
+    out << "/* " << name << ".c: the frames declared in " << name
+        << ".h, in an AVR's program memory.\n"
+           " * Generated by grayframe-embed. */\n"
+           "#include <avr/pgmspace.h>\n"
+           "#include <stdint.h>\n\n"
+           "#include \""
+        << name << ".h\"\n\n";
+    if (set.compressed) return writeCompressedSource(out, set);
+    out << "#define IN_FLASH __attribute__((section(\".text.grayframe." << name
+        << "\")))\n\n";
+    for (size_t i = 0; i < set.frames.size(); ++i) {
+        out << "/* [" << i << "] " << commentText(set.labels[i]) << " */\n"
+            << "static const unsigned char frame_" << i << "[" << macro
+            << "_FRAME_BYTES] IN_FLASH = {\n";
+        writeFrameRows(out, set.frames[i]);
+        out << "};\n\n";
+    }
+    writeFlashRead(out);
+    writeFrameAddress(out, set);
+    out << "unsigned char " << name << "_byte(unsigned frame, unsigned offset)\n"
+        << "{\n"
+        << "    if (frame >= " << macro << "_FRAME_COUNT || offset >= " << macro
+        << "_FRAME_BYTES) return 0;\n"
+        << "    return read_flash(frame_address(frame) + offset);\n"
+        << "}\n\n"
+        << "void " << name << "_row(unsigned frame, unsigned row, unsigned char *out)\n"
+        << "{\n"
+        << "    flash_address address;\n"
+        << "    unsigned k;\n"
+        << "    if (frame >= " << macro << "_FRAME_COUNT || row >= " << macro
+        << "_FRAME_HEIGHT) return;\n"
+        << "    address = frame_address(frame) + (flash_address)row * " << macro
+        << "_ROW_BYTES;\n"
+        << "    for (k = 0; k < " << macro
+        << "_ROW_BYTES; ++k) out[k] = read_flash(address + k);\n"
+        << "}\n";
+}

@@ -1,0 +1,115 @@
+#!/bin/sh
+# Installs a built tree into a scratch prefix, builds the firmwares of tests/firmware
+# against it with a toolchain file, as a firmware project would, and runs them in an
+# emulator: avr on an ATmega2560 under simavr (24 frames, so that part of the raw set
+# and all of the compressed one lie past 64 KiB), arm on a Cortex-M3 (LM3S6965) under
+# qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
+# frames; the bytes must be grayframe -printdata of the same pictures. Exits 77
+# (skipped) when the toolchain or the emulator is not installed. With avr, the example
+# examples/avr-animation is built too and run on an ATmega328P.
+# Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|arm
+set -eu
+build=$1 source=$2 board=$3
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+skip_without() {
+    [ -e "$1" ] || command -v "$1" >/dev/null 2>&1 ||
+        { echo "SKIPPED: $1 is not installed (make test-deps installs it)"; exit 77; }
+}
+case $board in
+avr)
+    for tool in avr-gcc simavr /usr/lib/avr/include/avr/io.h; do skip_without $tool; done
+    toolchain=avr-gcc.cmake part=atmega2560 copies=2
+    ;;
+arm)
+    for tool in arm-none-eabi-gcc qemu-system-arm /usr/lib/arm-none-eabi/include/stdint.h
+    do skip_without $tool; done
+    toolchain=arm-none-eabi.cmake part=cortex-m3 copies=1
+    ;;
+*) fail "no board '$board'" ;;
+esac
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix tree=$scratch/build
+cmake --install "$build" --prefix "$prefix" >/dev/null
+package=$(dirname "$(find "$prefix" -name grayframeConfig.cmake)")
+
+# Twelve pictures (twice for the ATmega2560), and what grayframe makes of them: every
+# frame, then the last one again.
+pictures="" inputs="" last=""
+for copy in $(seq $copies); do
+    for picture in "$source"/examples/cmake-firmware/*.png "$source"/examples/chart.png \
+        "$source"/docs/pictures/*.png; do
+        pictures="$pictures${pictures:+;}$picture" inputs="$inputs -i $picture"
+        last=$picture
+    done
+done
+# shellcheck disable=SC2086
+"$prefix/bin/grayframe" -printdata $inputs >"$scratch/frames.raw"
+"$prefix/bin/grayframe" -printdata -i "$last" >"$scratch/last.raw"
+cat "$scratch/frames.raw" "$scratch/last.raw" >"$scratch/expected.raw"
+
+cmake -S "$source/tests/firmware" -B "$tree" \
+    -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
+    -DAVR_MCU="$part" -DARM_CPU="$part" \
+    -Dgrayframe_DIR="$package" -DFRAME_IMAGES="$pictures" >"$scratch/configure.log" 2>&1 ||
+    { cat "$scratch/configure.log"; fail "configure"; }
+cmake --build "$tree" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "build"; }
+
+# Runs firmware NAME; its output, as bytes in hex, lands in NAME.hex.
+run() {
+    case $board in
+    avr)
+        # simavr prints each line the USART sends, coloured, its end as a '.'.
+        timeout 120 simavr -m "$part" -f 16000000 "$tree/$1.elf" 2>&1 >/dev/null |
+            sed 's/\x1b\[[0-9;]*m//g' | sed -n 's/^\([0-9a-f]*\)\.$/\1/p' |
+            tr -d '\n' >"$scratch/$1.hex"
+        ;;
+    arm)
+        timeout 120 qemu-system-arm -M lm3s6965evb -display none -monitor none \
+            -serial "file:$scratch/$1.out" -semihosting-config enable=on,target=native \
+            -kernel "$tree/$1.elf" 2>/dev/null || fail "$1 did not end well"
+        od -An -v -tx1 "$scratch/$1.out" | tr -d ' \n' >"$scratch/$1.hex"
+        ;;
+    esac
+}
+hex() { od -An -v -tx1 "$1" | tr -d ' \n'; }
+
+run raw_frames
+hex "$scratch/expected.raw" | cmp -s - "$scratch/raw_frames.hex" ||
+    fail "raw_frames sent other bytes than grayframe -printdata"
+# Row by row, as spans, whole, and the last frame alone.
+run compressed_frames
+for mode in rows spans whole; do hex "$scratch/frames.raw"; done >"$scratch/expected.hex"
+hex "$scratch/last.raw" >>"$scratch/expected.hex"
+cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
+    fail "compressed_frames sent other bytes than grayframe -printdata"
+if [ "$board" = avr ]; then
+    avr-nm "$tree/raw_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frame_' ||
+        fail "no frame of the set lies past 64 KiB"
+    avr-nm "$tree/compressed_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frames_code$' ||
+        fail "the compressed set does not lie past 64 KiB"
+fi
+# The example: an ATmega328P that plays a compressed animation row by row.
+if [ "$board" = avr ]; then
+    example=$source/examples/avr-animation
+    cmake -S "$example" -B "$scratch/example" \
+        -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/avr-gcc.cmake" \
+        -Dgrayframe_DIR="$package" -DPLAY_ONCE=ON >"$scratch/configure.log" 2>&1 ||
+        { cat "$scratch/configure.log"; fail "configure the example"; }
+    cmake --build "$scratch/example" >"$scratch/build.log" 2>&1 ||
+        { cat "$scratch/build.log"; fail "build the example"; }
+    ! grep -q "warning" "$scratch/build.log" || { cat "$scratch/build.log"; fail "warnings"; }
+    tree=$scratch/example part=atmega328p
+    run play_animation
+    # shellcheck disable=SC2046
+    "$prefix/bin/grayframe" -resizemode stretch -printdata \
+        $(for k in 0 1 2 3 4 5 6 7; do echo "-i $example/ball-$k.png"; done) \
+        >"$scratch/ball.raw"
+    hex "$scratch/ball.raw" | cmp -s - "$scratch/play_animation.hex" ||
+        fail "the example played other bytes than grayframe -printdata"
+fi
+echo "emulator firmware test ($3) passed"
