@@ -21,14 +21,38 @@ typedef unsigned int cursor;
 #else
 typedef unsigned long cursor;
 #endif
-#define SOURCE(d)
 #define CURSOR(d, offset) ((cursor)((d)->address + (offset)))
 #define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
 #else
 typedef grayframe_offset cursor;
-#define SOURCE(d)
 #define CURSOR(d, offset) ((cursor)(offset))
-#define READ(at) byte_at(d, at)
+#define READ(at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
+#endif
+
+/* Copies n > 0 bytes from cursor at on to out, both moved past them. */
+#ifdef GRAYFRAME_READ_BYTE
+#define COPY(d, at, out, n)                                                          \
+    do {                                                                             \
+        *out++ = READ(at);                                                           \
+        ++at;                                                                        \
+    } while (--n)
+#else
+#define COPY(d, at, out, n)                                                          \
+    do {                                                                             \
+        if ((d)->read) {                                                             \
+            unsigned long from_ = (d)->address + (at);                               \
+            at += n;                                                                 \
+            do                                                                       \
+                *out++ = (d)->read(from_++);                                         \
+            while (--n);                                                             \
+        } else {                                                                     \
+            const unsigned char *from_ = (d)->data + (at);                           \
+            at += n;                                                                 \
+            do                                                                       \
+                *out++ = *from_++;                                                   \
+            while (--n);                                                             \
+        }                                                                            \
+    } while (0)
 #endif
 
 /* Keeps GCC from turning byte loops into calls of memset or memcpy. */
@@ -143,7 +167,6 @@ static unsigned char held(grayframe_decoder *d, unsigned char i)
     cursor at;
     unsigned char c;
     if (!d->hold[i]) {
-        SOURCE(d)
         at = d->next[i];
         if (at == CURSOR(d, d->size) || (c = READ(at)) < ROWS)
             return 0;
@@ -179,7 +202,6 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
 OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                      const unsigned char *ref)
 {
-    SOURCE(d)
     cursor at = d->next[i];
     const cursor end = CURSOR(d, d->size);
     const unsigned char spans = d->spans, copy = ref && ref != out;
@@ -253,10 +275,7 @@ OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned c
         } else {
             if ((cursor)(end - at) < n)
                 return GRAYFRAME_DAMAGED;
-            do {
-                *out++ = READ(at);
-                ++at;
-            } while (--n);
+            COPY(d, at, out, n);
         }
     } while (left);
     d->next[i] = at;
@@ -318,7 +337,9 @@ OWN_LOOPS int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
     }
     key = d->column ? row : d->above;
     if (!changed) {
-        if (frame_row(d, base, row, d->row ? key : 0))
+        if (d->hold[base] && d->column) /* whole as the row above, which row holds */
+            --d->hold[base];
+        else if (frame_row(d, base, row, d->row ? key : 0))
             return end(d, GRAYFRAME_DAMAGED);
         d->column = 1;
     } else {
