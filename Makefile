@@ -3,14 +3,16 @@
 # make test   build and run the whole test suite
 # make pictures  regenerate the README's pictures in docs/pictures
 # make deb    build the Debian package of the minimal build into build-minimal/
-#             (MAINTAINER="Name <address>" sets its Maintainer field)
+#             (MAINTAINER="Name <address>" sets its Maintainer field for this run)
 # make install   install the minimal build under PREFIX (default /usr/local)
 # make package-test  make deb, then check that package (lintian, a run from a scratch root)
+#                    and make install from a fresh clone
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
 # make test-tsan  the tests that run inputs on worker threads, built with ThreadSanitizer
 # make fuzz   each libFuzzer target for FUZZ_SECONDS, from its seeds in fuzz/corpus/
 # make bench-memory  peak memory on a 6000 x 4000 JPEG in each mode
-# make minimal       build build-minimal/grayframe on a small OpenCV built from source
+# make minimal       build build-minimal/grayframe and grayframe-embed (all that
+#                    make install installs) on a small OpenCV built from source
 #                    (once, kept in ~/.cache/grayframe/ for every clone; OPENCV_SOURCE=DIR
 #                    uses that tree, built into build-minimal/)
 # make minimal-test  build both and run the test suite against the small OpenCV,
@@ -35,6 +37,8 @@ BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
 	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
 	qemu-system-arm
+# The CMake package's test builds the firmware example with Ninja too.
+FIRMWARE_TEST_PACKAGES := ninja-build
 DEMO_DIR := $(BUILD_DIR)/demo
 MINIMAL_DIR ?= build-minimal
 OPENCV_SOURCE ?=
@@ -57,7 +61,7 @@ deps:
 	@sh scripts/install-deps.sh $(BUILD_PACKAGES)
 
 test-deps:
-	@sh scripts/install-deps.sh $(TEST_PACKAGES)
+	@sh scripts/install-deps.sh $(TEST_PACKAGES) $(FIRMWARE_TEST_PACKAGES)
 
 configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
@@ -172,8 +176,8 @@ minimal: minimal-deps
 	cmake -S . -B $(MINIMAL_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 		-DOpenCV_DIR=$(abspath $(MINIMAL_DIR))/opencv/lib/cmake/opencv4 \
 		-DGRAYFRAME_REFERENCE=$(abspath $(BUILD_DIR))/grayframe \
-		$(if $(MAINTAINER),-DGRAYFRAME_MAINTAINER="$(MAINTAINER)")
-	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target grayframe
+		$(if $(MAINTAINER),-DGRAYFRAME_MAINTAINER="$(MAINTAINER)",-UGRAYFRAME_MAINTAINER)
+	cmake --build $(MINIMAL_DIR) -j $(JOBS) --target grayframe grayframe_embed
 
 minimal-test: all minimal
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target make_picture

@@ -1,13 +1,18 @@
 // Writes the benchmark's pictures into DIR: photo.png and drawing.png (512 x 512), the
-// photo also as photo.exr (float samples) and photo.jp2, big.jpg (6000 x 4000) and batch/NNN.jpg|png, a few hundred photo-like pictures
-// from thumbnails to 6000 x 4000, listed with absolute paths in batch.txt.
+// photo also as photo.exr (float samples) and photo.jp2, big.jpg (6000 x 4000) and
+// batch/NNN.jpg|png, a few hundred photo-like pictures from thumbnails to 6000 x 4000,
+// listed with absolute paths in batch.txt, smallest first; mixed.txt lists 38 of them,
+// of every size, in a shuffled order, five times over.
 // Usage: bench_pictures DIR
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -59,8 +64,34 @@ cv::Mat drawing(int width, int height) {
     return picture;
 }
 
+const Batch batches[] = {{150, 160, 120, "jpg"},  {20, 256, 256, "png"},
+                         {80, 640, 480, "jpg"},   {30, 1920, 1080, "jpg"},
+                         {12, 4032, 3024, "jpg"}, {8, 6000, 4000, "jpg"}};
+
 bool write(const std::string& path, const cv::Mat& picture) {
     return cv::imwrite(path, picture, {cv::IMWRITE_JPEG_QUALITY, 90});
+}
+
+// How many of each size of the batch (in its order) the mixed set takes.
+const int mixedCounts[] = {12, 4, 8, 7, 4, 3};
+
+bool writeMixed(const std::filesystem::path& dir) {
+    std::ifstream batch(dir / "batch.txt");
+    std::vector<std::string> files;
+    for (std::string file; std::getline(batch, file);) files.push_back(file);
+    std::vector<std::string> chosen;
+    size_t first = 0, size = 0;
+    for (const Batch& kind : batches) {
+        for (int i = 0; i < mixedCounts[size] && first + i < files.size(); ++i)
+            chosen.push_back(files[first + i]);
+        first += kind.count;
+        ++size;
+    }
+    std::shuffle(chosen.begin(), chosen.end(), std::mt19937(7));
+    std::ofstream mixed(dir / "mixed.txt");
+    for (int round = 0; round < 5; ++round)
+        for (const std::string& file : chosen) mixed << file << '\n';
+    return chosen.size() == 38 && mixed.good();
 }
 
 }  // namespace
@@ -81,9 +112,6 @@ int main(int argc, char** argv) {
               write((dir / "photo.jp2").string(), photo) &&
               write((dir / "drawing.png").string(), drawing(512, 512)) &&
               write((dir / "big.jpg").string(), photoLike(6000, 4000, rng));
-    const Batch batches[] = {{150, 160, 120, "jpg"},  {20, 256, 256, "png"},
-                             {80, 640, 480, "jpg"},   {30, 1920, 1080, "jpg"},
-                             {12, 4032, 3024, "jpg"}, {8, 6000, 4000, "jpg"}};
     std::ofstream list(dir / "batch.txt");
     int number = 0;
     for (const Batch& batch : batches) {
@@ -95,5 +123,6 @@ int main(int argc, char** argv) {
             list << path.string() << '\n';
         }
     }
-    return ok && list.good() ? 0 : 1;
+    list.close();
+    return ok && list.good() && writeMixed(dir) ? 0 : 1;
 }

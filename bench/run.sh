@@ -24,7 +24,8 @@ done
 magick=/usr/bin/convert-im6.q16
 pictures=$work/pictures
 list=$pictures/batch.txt
-[ -f "$list" ] && [ -f "$pictures/photo.jp2" ] || "${dirs[0]}/bench_pictures" "$pictures"
+mixed=$pictures/mixed.txt
+[ -f "$mixed" ] && [ -f "$pictures/photo.jp2" ] || "${dirs[0]}/bench_pictures" "$pictures"
 big=$pictures/big.jpg
 to_raw=(-colorspace Gray -resize 102x80 -background black -gravity center
         -extent 102x80 -depth 4)
@@ -113,6 +114,24 @@ batch() {
     measure loops 1 1 0 "${loops[@]}"
 }
 
+# The mixed set: sizes far apart in a shuffled order, as a folder of photographs and
+# drawings comes. Its halves (the first and the second) hold about the same pictures.
+mixed_batch() {
+    local commands=() i args=() files=() first=() second=()
+    mapfile -t files <"$mixed"
+    for i in "${files[@]}"; do args+=(-i "$i"); done
+    first=("${files[@]:0:${#files[@]}/2}")
+    second=("${files[@]:${#files[@]}/2}")
+    for i in "${!dirs[@]}"; do
+        commands+=(-n "${labels[i]} one call" "${programs[i]} -printdata ${args[*]}"
+                   -n "${labels[i]} one core" "taskset -c 0 ${programs[i]} -printdata ${args[*]}"
+                   -n "${labels[i]} decode" "${dirs[i]}/decode_only ${files[*]}"
+                   -n "${labels[i]} two decoders"
+                   "sh -c '${dirs[i]}/decode_only ${first[*]} & ${dirs[i]}/decode_only ${second[*]}; wait'")
+    done
+    measure mixed 5 1 1 "${commands[@]}"
+}
+
 # Peak resident KiB of a command.
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
@@ -185,6 +204,25 @@ report_batch() {
     done
 }
 
+report_mixed() {
+    local csv=$work/mixed.csv i one core decode two
+    echo "### A mixed batch: 38 pictures of every size above, shuffled, five times over (median of 5 rounds)"
+    echo
+    echo "\"two decoders\" decode the first and the second half of the list side by side."
+    echo
+    echo "| build | one call | vs decoding alone | vs two decoders | one core | vs decoding alone | decoding alone | two decoders |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+    for i in "${!labels[@]}"; do
+        one=$(seconds "$csv" "${labels[i]} one call")
+        core=$(seconds "$csv" "${labels[i]} one core")
+        decode=$(seconds "$csv" "${labels[i]} decode")
+        two=$(seconds "$csv" "${labels[i]} two decoders")
+        echo "| ${labels[i]} | $(ms "$one") ms | $(ratio "$one" "$decode") |" \
+             "$(ratio "$one" "$two") | $(ms "$core") ms | $(ratio "$core" "$decode") |" \
+             "$(ms "$decode") ms | $(ms "$two") ms ($(ratio "$two" "$decode")) |"
+    done
+}
+
 report_memory() {
     local i base gray eight decode images thumb file batch=()
     thumb=$(head -n 1 "$list")
@@ -224,12 +262,15 @@ report_stages() {
 single_calls
 helper_calls
 batch
+mixed_batch
 {
     report_single
     echo
     report_helper
     echo
     report_batch
+    echo
+    report_mixed
     echo
     report_memory
     echo

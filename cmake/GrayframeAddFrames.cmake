@@ -18,7 +18,8 @@
 # the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
 # directory. TARGET avr makes the set for avr-gcc: in program memory, read through
 # <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
-# (grayframe-embed --target avr). Call it in the directory that creates <target>.
+# (grayframe-embed --target avr). A deleted <name>.h or <name>.c is made again. Call
+# it in the directory that creates <target>, once per <name> and target.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
   cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS" "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords}"
@@ -28,7 +29,7 @@ function(grayframe_add_frames target)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
   elseif(NOT TARGET "${target}")
     set(problem "no target named '${target}'")
-  elseif(NOT arg_NAME MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+  elseif(NOT arg_NAME MATCHES "^[A-Za-z_][A-Za-z0-9_]*$" OR arg_NAME MATCHES "^_[_A-Z]")
     set(problem "NAME must be a C identifier, not '${arg_NAME}'")
   elseif(NOT arg_IMAGES)
     set(problem "no IMAGES given for ${arg_NAME}")
@@ -39,12 +40,28 @@ function(grayframe_add_frames target)
   elseif(DEFINED arg_TARGET AND NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(problem "ATTRIBUTE cannot be used with TARGET avr")
   endif()
-  if(problem)
-    message(FATAL_ERROR "grayframe_add_frames: ${problem}")
-  endif()
   if(NOT DEFINED arg_MODE)
     set(arg_MODE fitin)
   endif()
+  # One set of a name per target: a second would write the same files (on Windows and
+  # macOS also a name differing in case). The call stack under the message shows the
+  # second call; the first is named by its file and images.
+  set(dir "${CMAKE_CURRENT_BINARY_DIR}/grayframe_frames/${target}")
+  set(files_key "grayframe_frames:${dir}/${arg_NAME}")
+  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
+    string(TOLOWER "${files_key}" files_key)
+  endif()
+  get_property(first GLOBAL PROPERTY "${files_key}")
+  if(NOT problem AND first)
+    string(CONCAT problem "target '${target}' has a frame set named '${arg_NAME}' "
+                          "already, made in ${first}: give each set its own NAME")
+  endif()
+  if(problem)
+    message(FATAL_ERROR "grayframe_add_frames: ${problem}")
+  endif()
+  string(REPLACE ";" " " first "${arg_IMAGES}")
+  set_property(GLOBAL PROPERTY "${files_key}"
+    "${CMAKE_CURRENT_LIST_FILE} from ${first} (MODE ${arg_MODE})")
   set(attribute "")
   if(NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(attribute --attribute "${arg_ATTRIBUTE}")
@@ -73,19 +90,33 @@ function(grayframe_add_frames target)
   endforeach()
   list(LENGTH images count)
 
-  set(dir "${CMAKE_CURRENT_BINARY_DIR}/grayframe_frames/${target}")
   set(stamp "${dir}/${arg_NAME}.stamp")
+  set(files "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
   file(MAKE_DIRECTORY "${dir}")
+  # Ninja learns of the files as byproducts and re-reads their times after the run.
+  # Make cannot, so there the stamp depends on the files themselves, each through a rule
+  # of its own without a command: a deleted file makes the stamp stale and the set is
+  # made again.
+  if(CMAKE_GENERATOR MATCHES "^(Unix|MinGW|MSYS) Makefiles$")
+    foreach(file IN LISTS files)
+      add_custom_command(OUTPUT "${file}" COMMENT "")
+    endforeach()
+    set(byproducts "")
+    set(made_from ${files})
+  else()
+    set(byproducts BYPRODUCTS ${files})
+    set(made_from "")
+  endif()
   add_custom_command(
     OUTPUT "${stamp}"
-    BYPRODUCTS "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c"
+    ${byproducts}
     COMMAND grayframe::embed --name "${arg_NAME}" --mode "${arg_MODE}"
             --output-dir "${dir}" ${attribute} ${display} ${compress} -- ${images}
     COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
-    DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>"
+    DEPENDS ${images} "$<TARGET_FILE:grayframe::embed>" ${made_from}
     COMMENT "Making frame set ${arg_NAME} from ${count} image(s)"
     VERBATIM)
-  target_sources(${target} PRIVATE "${stamp}" "${dir}/${arg_NAME}.h" "${dir}/${arg_NAME}.c")
+  target_sources(${target} PRIVATE "${stamp}" ${files})
   target_include_directories(${target} PUBLIC "${dir}")
   set(sources "${dir}/${arg_NAME}.c")
   if(arg_COMPRESS)

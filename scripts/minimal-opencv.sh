@@ -17,11 +17,13 @@ work=$(mkdir -p "$1" && cd "$1" && pwd)
 source_tree=${3:-}
 jobs=${JOBS:-2}
 
-# Debian's own compiler flags and CPU baseline, so that both builds compute alike.
+# Debian's own compiler flags and CPU baseline, so that both builds compute alike; not
+# its -ffile-prefix-map of the current folder, which would make the build, and its key
+# in the cache, depend on where the clone lies.
 flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS |
-    sed 's/^-g //; s/ -g / /')
+    sed 's/^-g //; s/ -g / /; s/ *-ffile-prefix-map=[^ ]*//g')
 cflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CFLAGS |
-    sed 's/^-g //; s/ -g / /')
+    sed 's/^-g //; s/ -g / /; s/ *-ffile-prefix-map=[^ ]*//g')
 
 if [ -n "$source_tree" ]; then
     prefix=$(mkdir -p "$2" && cd "$2" && pwd)

@@ -98,6 +98,48 @@ TEST(Embed, FramesAreTheRawStreamsBytesInEveryModeAsC89C99AndCxx17) {
     }
 }
 
+// Two sets whose names differ only in case build into one program.
+TEST(Embed, NamesDifferingInCaseGiveSetsThatBuildTogether) {
+    const test::TempDir dir;
+    writePictures(dir);
+    ASSERT_EQ(runEmbed({"--name", "logo", "a.png"}, dir.path).status, 0);
+    ASSERT_EQ(runEmbed({"--name", "Logo", "b.jpg"}, dir.path).status, 0);
+    test::writeFile(dir / "main.c",
+                    "#include <stdio.h>\n#include \"logo.h\"\n#include \"Logo.h\"\n"
+                    "int main(void) {\n"
+                    "    fwrite(logo, 1, sizeof logo, stdout);\n"
+                    "    fwrite(Logo, 1, sizeof Logo, stdout);\n"
+                    "    return 0;\n}\n");
+    build(C_COMPILER, {"-std=c99"}, {"main.c", "logo.c", "Logo.c"}, dir.path);
+    EXPECT_EQ(runBuilt(dir.path), rawStream("fitin", {"a.png", "b.jpg"}, dir.path));
+}
+
+// --files-from adds the images it lists (a line each, LF or CR LF, from a file or
+// standard input) after those on the command line: the same files as all on it.
+TEST(Embed, ImagesListedInAFileAreTakenAsGiven) {
+    const test::TempDir dir;
+    writePictures(dir);
+    fs::rename(dir / "b.jpg", dir / "b c.jpg");
+    ASSERT_EQ(runEmbed({"-n", "set", "a.png", "b c.jpg", "pages.tif"}, dir.path).status,
+              0);
+    const std::string header = test::readFile(dir / "set.h");
+    const std::string source = test::readFile(dir / "set.c");
+    test::writeFile(dir / "list.txt", "b c.jpg\r\n\npages.tif\n");
+    for (const std::string list : {"list.txt", "-"}) {
+        SCOPED_TRACE(list);
+        fs::remove(dir / "set.h");
+        fs::remove(dir / "set.c");
+        const test::RunResult run = test::runProgram(
+            "/bin/sh",
+            {"-c", "exec \"$0\" -n set a.png --files-from " + list + " <list.txt",
+             EMBED_PATH},
+            dir.path);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(test::readFile(dir / "set.h"), header);
+        EXPECT_EQ(test::readFile(dir / "set.c"), source);
+    }
+}
+
 // A compressed set, compiled with the decoder: every frame, decoded alone, is the raw
 // stream's; a picture repeated costs next to nothing.
 TEST(Embed, CompressedSetDecodesToTheRawStream) {
@@ -190,6 +232,14 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
         {{"--name", "2set", "a.png"},
          "'2set' cannot name a C array (letters, digits and _, not first a digit, not a "
          "keyword)\n"},
+        {{"--name", "__attribute__", "a.png"},
+         "'__attribute__' cannot name a C array (letters, digits and _, not first a "
+         "digit, not a keyword)\n"},
+        {{"--name", "_Set", "a.png"},
+         "'_Set' cannot name a C array (letters, digits and _, not first a digit, not a "
+         "keyword)\n"},
+        {{"--name", "set", "--files-from", "gone.txt"},
+         "cannot read the list 'gone.txt': No such file or directory\n"},
         {{"--name", "set", "--colour", "a.png"},
          "unknown option '--colour' (see grayframe-embed --help)\n"},
         {{"--name", "set", "--target", "arm", "a.png"},
@@ -229,6 +279,14 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
     for (const std::string name : {"set.h", "set.c"})
         EXPECT_EQ(test::readFile(dir / ("elsewhere/" + name)),
                   test::readFile(dir / name));
+    // Another mode or other picture names change NAME.c, not what includes NAME.h.
+    const std::string sourceBefore = test::readFile(dir / "set.c");
+    const fs::file_time_type headerTime = fs::last_write_time(dir / "set.h");
+    fs::copy_file(dir / "b.jpg", dir / "c.jpg");
+    EXPECT_EQ(runEmbed({"-n", "set", "-m", "stretch", "a.png", "c.jpg"}, dir.path).status,
+              0);
+    EXPECT_NE(test::readFile(dir / "set.c"), sourceBefore);
+    EXPECT_EQ(fs::last_write_time(dir / "set.h"), headerTime);
 }
 
 // The bytes of the first frame in a set's NAME.c.
@@ -259,12 +317,15 @@ TEST(Embed, DisplayOptionsActInTheirOrderAndAreListed) {
     std::string expected;
     for (int y = 0; y < 80; ++y) expected += row;
     EXPECT_TRUE(firstFrame(test::readFile(dir / "panel.c")) == expected);
-    const std::string header = test::readFile(dir / "panel.h");
-    EXPECT_NE(header.find("mode stretch,\n * options --gray luma --levels round --invert "
+    const std::string source = test::readFile(dir / "panel.c");
+    EXPECT_NE(source.find("mode stretch,\n * options --gray luma --levels round --invert "
                           "--rotate 180\n *   --nibbles low-first, from:\n"),
               std::string::npos)
-        << header;
-    EXPECT_NE(header.find("level (0 to 15) in the low nibble."), std::string::npos);
+        << source;
+    for (const std::string file : {"panel.h", "panel.c"})
+        EXPECT_NE(test::readFile(dir / file).find("level (0 to 15) in the low nibble."),
+                  std::string::npos)
+            << file;
 
     // --gamma 1/2.2 darkens the middle: round(15 * (76 / 255)^2.2) = 1.
     ASSERT_EQ(runEmbed({"--name", "dark", "--gray", "luma", "--levels", "round",

@@ -78,10 +78,13 @@ cv::Mat referenceFrame(const cv::Mat& image, ResizeMode mode) {
 }
 
 TEST(ReduceToFrame, MatchesReferenceAndKeepsInput) {
-    const cv::Size sizes[] = {{640, 480}, {480, 640}, {102, 80}, {1, 1}, {10, 1000},
-                              {1030, 10}, {333, 77}, {1, 5}};
+    // Large sides too, where only the rows the resize reads are converted to gray.
+    const cv::Size sizes[] = {{640, 480},  {480, 640},   {102, 80},   {1, 1},
+                              {10, 1000},  {1030, 10},   {333, 77},   {1, 5},
+                              {1601, 161}, {700, 2903},  {2999, 1999}, {97, 4001}};
     for (const cv::Size& size : sizes) {
-        const cv::Mat picture = test::makePicture(size.width, size.height, 7);
+        cv::Mat picture = test::makePicture(size.width, size.height, 7);
+        if (size.height % 2) cv::cvtColor(picture, picture, cv::COLOR_BGR2BGRA);
         const cv::Mat before = picture.clone();
         for (ResizeMode mode : {FitIn, FitOut, Stretch}) {
             SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) +

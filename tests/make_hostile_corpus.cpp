@@ -1,12 +1,13 @@
-// Writes a corpus of hostile inputs into an existing directory, derived from good
+// Writes a corpus of hostile inputs into a directory (made when missing), from good
 // pictures it makes there. Usage: make_hostile_corpus DIR
 //
 // The start of each name tells what to expect of it:
 //   good     pictures the library loads;
 //   bad      inputs grayframe cannot load (cut headers, wrong signatures, declared
 //            sizes of zero or beyond the library's limits, empty, a directory, a FIFO,
-//            no picture at all; JPEGs cut anywhere or declaring more than their data
-//            holds, which the library would fill with gray);
+//            no picture at all; JPEGs cut anywhere, cut and followed by a marker the
+//            decoder refuses there, or declaring more than their data holds, which the
+//            library would fill with gray);
 //   damaged  cut or bit-flipped files that the library may still decode in part.
 #include <sys/stat.h>
 
@@ -185,6 +186,37 @@ void writeDeclaredSizes(const std::string& dir, const std::vector<Good>& good) {
     write(dir + "/bad-wide.pgm", "P5\n1048577 1\n255\n" + std::string(1048577, 'x'));
 }
 
+// The first segment of a JPEG with marker code (its marker, length and content).
+Bytes jpegSegment(const Bytes& jpeg, uint8_t code) {
+    for (size_t i = 2; i + 4 < jpeg.size(); ++i) {
+        if (static_cast<uint8_t>(jpeg[i]) != 0xFF || static_cast<uint8_t>(jpeg[i + 1]) != code)
+            continue;
+        const size_t length = static_cast<uint8_t>(jpeg[i + 2]) << 8 |
+                              static_cast<uint8_t>(jpeg[i + 3]);
+        return jpeg.substr(i, 2 + length);
+    }
+    return {};
+}
+
+// A cut JPEG followed by markers the decoder refuses there, which it would otherwise
+// reach only after filling the rest with gray: a second start of image (alone, and
+// with a whole JPEG behind it), a second frame header, an unknown marker, and in a
+// picture coded in one scan a second scan.
+void writeCutsWithMarkers(const std::string& dir, const Good& jpeg, bool oneScan) {
+    const Bytes cut = jpeg.bytes.substr(0, jpeg.bytes.size() / 2);
+    const Bytes end = "\xFF\xD9";
+    const Bytes frame = jpegSegment(jpeg.bytes, oneScan ? 0xC0 : 0xC2);
+    const Bytes scan = jpegSegment(jpeg.bytes, 0xDA);
+    const std::string name = "." + jpeg.name;
+    write(dir + "/bad-cut-second-start" + name, cut + "\xFF\xD8" + end);
+    write(dir + "/bad-cut-then-whole" + name, cut + jpeg.bytes);
+    write(dir + "/bad-cut-second-frame" + name, cut + frame + end);
+    write(dir + "/bad-cut-unknown-marker" + name, cut + Bytes("\xFF\x02\x00\x02", 4) + end);
+    if (oneScan)
+        write(dir + "/bad-cut-second-scan" + name,
+              cut + scan + jpeg.bytes.substr(jpeg.bytes.size() / 2));
+}
+
 void writeOddFiles(const std::string& dir, const std::vector<Good>& good) {
     write(dir + "/bad-empty.png", "");
     write(dir + "/bad-text.png", "this is not a picture\n");
@@ -200,8 +232,10 @@ void writeOddFiles(const std::string& dir, const std::vector<Good>& good) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::error_code error;
+    if (argc == 2) std::filesystem::create_directories(argv[1], error);
     if (argc != 2 || !std::filesystem::is_directory(argv[1])) {
-        std::fprintf(stderr, "usage: make_hostile_corpus DIR (an existing directory)\n");
+        std::fprintf(stderr, "usage: make_hostile_corpus DIR (made when missing)\n");
         return 2;
     }
     const std::string dir = argv[1];
@@ -211,6 +245,8 @@ int main(int argc, char** argv) {
         writeCuts(dir, picture);
         writeFlips(dir, picture);
         writeSignatures(dir, picture);
+        if (picture.name == "jpg" || picture.name == "progressive.jpg")
+            writeCutsWithMarkers(dir, picture, picture.name == "jpg");
     }
     writeDeclaredSizes(dir, good);
     writeOddFiles(dir, good);

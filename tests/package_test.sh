@@ -5,6 +5,8 @@
 # on it, unpacks it into a scratch root (never the real system) and runs grayframe from
 # PATH there against a reference program built on Debian's OpenCV: a PNG, read by the
 # program itself, and OpenEXR and JPEG 2000 pictures, which only its decode helper reads.
+# Given the package (as make package-test gives it), it also checks that make install
+# in a fresh clone of SOURCE_DIR's repository installs the same files as BUILD_DIR.
 # Usage: package_test.sh BUILD_DIR SOURCE_DIR REFERENCE_PROGRAM [PACKAGE.deb]
 #   (the reference's build directory also holds tests/make_picture)
 set -eu
@@ -28,6 +30,23 @@ for file in bin/grayframe bin/grayframe-embed share/man/man1/grayframe.1.gz \
 done
 [ -n "$(find "$scratch/prefix" -path '*/cmake/grayframe/grayframeConfig.cmake')" ] ||
     fail "cmake --install: no cmake/grayframe/grayframeConfig.cmake"
+
+# make install in a fresh clone builds all that it installs, on the small OpenCV (kept
+# outside the clone, so only the programs are compiled), and nothing else.
+installed_files() {
+    (cd "$1" && find . ! -type d | LC_ALL=C sort)
+}
+if [ -n "$deb" ]; then
+    git clone -q "$source" "$scratch/clone"
+    make -C "$scratch/clone" install PREFIX="$scratch/clone-prefix" \
+        >"$scratch/install.log" 2>&1 ||
+        { tail -n 30 "$scratch/install.log"; fail "make install in a fresh clone"; }
+    [ "$(installed_files "$scratch/clone-prefix")" = "$(installed_files "$scratch/prefix")" ] ||
+        fail "make install: $(installed_files "$scratch/clone-prefix" | tr '\n' ' ')"
+    ldd "$scratch/clone-prefix/bin/grayframe" | grep libopencv |
+        grep -v -q "$scratch/clone-prefix" && fail "make install: not the small OpenCV"
+    rm -rf "$scratch/clone"
+fi
 
 # The package.
 if [ -z "$deb" ]; then

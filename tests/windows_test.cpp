@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -143,30 +144,132 @@ TEST(Windows, RefusedCommandLine) {
     EXPECT_EQ(run.out, "");
 }
 
-// grayframe-embed.exe beside grayframe.exe writes the Linux program's frame set.
+// grayframe-embed.exe beside grayframe.exe writes the Linux program's frame set, also
+// given Windows paths: an output folder with a trailing separator, and pictures named
+// with backslashes and a drive, whose folders stay out of the files.
 TEST(Windows, EmbedWritesTheSameFrameSet) {
     const test::TempDir dir;
-    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 25));
-    cv::imwrite(dir / "b.jpg", test::makePicture(64, 96, 26));
-    fs::create_directory(dir / "linux");
-    fs::create_directory(dir / "windows");
+    fs::create_directory(dir / "sub");
+    cv::imwrite(dir / "sub/a.png", test::makePicture(320, 200, 25));
+    cv::imwrite(dir / "sub/b.jpg", test::makePicture(64, 96, 26));
+    std::string driveB = "Z:" + dir / "sub/b.jpg";
+    std::replace(driveB.begin(), driveB.end(), '/', '\\');
     const std::string windowsEmbed =
         (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
-    const std::vector<std::string> args{"--name", "pics",  "--mode",
-                                        "fitout", "a.png", "b.jpg"};
-    std::vector<std::string> linuxArgs = args, windowsArgs{windowsEmbed};
-    linuxArgs.insert(linuxArgs.end(), {"--output-dir", "linux"});
-    windowsArgs.insert(windowsArgs.end(), args.begin(), args.end());
-    windowsArgs.insert(windowsArgs.end(), {"--output-dir", "windows"});
-    EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, linuxArgs, dir.path).status, 0);
-    const test::RunResult run =
-        test::runProgram("/usr/bin/wine", windowsArgs, dir.path, 120, WINE_ENV);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    for (const char* file : {"pics.h", "pics.c"})
-        EXPECT_EQ(test::readFile(dir / ("windows/" + std::string(file))),
-                  withCrLf(test::readFile(dir / ("linux/" + std::string(file)))))
-            << file;
+    const std::vector<std::string> args{"--name", "pics", "--mode", "fitout"};
+    for (const std::string output : {"windows\\", "windows/"}) {
+        SCOPED_TRACE(output);
+        fs::remove_all(dir / "linux");
+        fs::remove_all(dir / "windows");
+        fs::create_directory(dir / "linux");
+        fs::create_directory(dir / "windows");
+        std::vector<std::string> linuxArgs = args, windowsArgs{windowsEmbed};
+        linuxArgs.insert(linuxArgs.end(),
+                         {"--output-dir", "linux", "sub/a.png", "sub/b.jpg"});
+        windowsArgs.insert(windowsArgs.end(), args.begin(), args.end());
+        windowsArgs.insert(windowsArgs.end(),
+                           {"--output-dir", output, "sub\\a.png", driveB});
+        EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, linuxArgs, dir.path).status, 0);
+        const test::RunResult run =
+            test::runProgram("/usr/bin/wine", windowsArgs, dir.path, 120, WINE_ENV);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        for (const char* file : {"pics.h", "pics.c"})
+            EXPECT_EQ(test::readFile(dir / ("windows/" + std::string(file))),
+                      withCrLf(test::readFile(dir / ("linux/" + std::string(file)))))
+                << file;
+    }
+}
+
+// The file in dir named name but for case (wine keeps the case a name is created
+// with); empty when there is none.
+std::string findIgnoringCase(const test::TempDir& dir, std::string name) {
+    const auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    for (const auto& entry : fs::directory_iterator(dir.path))
+        if (lower(entry.path().filename().string()) == lower(name))
+            return entry.path().string();
+    return {};
+}
+
+// An input naming an earlier input's output in another spelling (another case, "."
+// or "..", a full path with the drive) reads that output as the run writes it, with
+// no old output and with an old one present, as grayframe reads a.png_out.bmp on Linux.
+TEST(Windows, EarlierOutputUnderAnotherSpellingIsReadOnceWritten) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "a.png", test::makePicture(320, 200, 27));
+    fs::create_directory(dir / "sub");
+    ASSERT_EQ(test::runProgram(GRAYFRAME_PATH, {"-i", "a.png", "-i", "a.png_out.bmp"},
+                               dir.path)
+                  .status,
+              0);
+    const std::string expected = test::readFile(dir / "a.png_out.bmp_out.bmp");
+    std::string full = "Z:" + dir.path.string() + "/a.png_out.bmp";
+    std::replace(full.begin(), full.end(), '/', '\\');
+    const cv::Mat old = test::makePicture(64, 64, 28);
+    for (const bool stale : {false, true}) {
+        for (const std::string& name : {std::string(".\\a.png_out.bmp"),
+                                        std::string("sub\\..\\a.png_out.bmp"),
+                                        std::string("A.PNG_OUT.BMP"), full}) {
+            SCOPED_TRACE(name + (stale ? ", old output present" : ""));
+            for (const auto& entry : fs::directory_iterator(dir.path))
+                if (entry.path().string().find("_out.") != std::string::npos)
+                    fs::remove(entry.path());
+            if (stale) cv::imwrite(dir / "a.png_out.bmp", old);
+            const test::RunResult run = runWindows({"-i", "a.png", "-i", name}, dir.path);
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(run.err, "");
+            const std::string output = findIgnoringCase(dir, "a.png_out.bmp_out.bmp");
+            ASSERT_FALSE(output.empty());
+            EXPECT_TRUE(test::readFile(output) == expected) << "not the new output read";
+        }
+    }
+}
+
+// Inputs whose names run past 260 characters open in every format, by a relative
+// name and by a "\\?\" one, as on Linux.
+TEST(Windows, LongInputNamesOpen) {
+    const test::TempDir dir;
+    const std::string folder = std::string(120, 'f') + "/" + std::string(120, 'g');
+    fs::create_directories(dir / folder);
+    const cv::Mat photo = test::makePicture(300, 200, 29);
+    std::vector<std::string> names;
+    for (const char* extension : {"png", "jpg", "bmp", "tif", "webp"}) {
+        names.push_back(folder + "/" + std::string(40, 'p') + "." + extension);
+        ASSERT_TRUE(cv::imwrite(dir / names.back(), photo)) << names.back();
+    }
+    const test::RunResult linux =
+        test::runProgram(GRAYFRAME_PATH, withInputs({"-printdata"}, names), dir.path);
+    ASSERT_EQ(linux.status, 0);
+    ASSERT_EQ(linux.out.size(), 4080 * names.size());
+    std::vector<std::string> windowsNames = names;
+    std::string prefixed = "\\\\?\\Z:" + (dir / names[0]);
+    std::replace(prefixed.begin(), prefixed.end(), '/', '\\');
+    windowsNames.push_back(prefixed);
+    const test::RunResult windows =
+        runWindows(withInputs({"-printdata"}, windowsNames), dir.path);
+    EXPECT_EQ(windows.status, 0);
+    EXPECT_EQ(windows.err, "");
+    EXPECT_TRUE(windows.out == linux.out + linux.out.substr(0, 4080))
+        << "the raw streams differ";
+
+    // A multi-page TIFF whose later pages the library cannot reach under such a name
+    // fails in grayframe-embed.exe; it never gives its first page alone.
+    const std::string pages = folder + "/" + std::string(40, 'm') + ".tif";
+    ASSERT_TRUE(cv::imwritemulti(dir / pages, std::vector<cv::Mat>{photo, photo}));
+    const std::string windowsEmbed =
+        (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
+    const test::RunResult embed = test::runProgram(
+        "/usr/bin/wine", {windowsEmbed, "--name", "pages", pages}, dir.path, 120, WINE_ENV);
+    if (embed.status == 0)
+        EXPECT_NE(test::readFile(dir / "pages.h").find("_FRAME_COUNT 2"), std::string::npos);
+    else
+        EXPECT_NE(embed.err.find("its pages cannot be read under a name this long"),
+                  std::string::npos)
+            << embed.err;
 }
 
 // Starts grayframe.exe with args in dir on x's display and waits until its window

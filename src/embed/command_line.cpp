@@ -25,6 +25,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                        {"output-dir", required_argument, nullptr, 'o'},
                                        {"attribute", required_argument, nullptr, 'a'},
                                        {"compress", no_argument, nullptr, 'c'},
+                                       {"files-from", required_argument, nullptr, 'F'},
                                        {"target", required_argument, nullptr, 't'},
                                        {"help", no_argument, nullptr, 'h'},
                                        {"version", no_argument, nullptr, 'V'}};
@@ -62,6 +63,9 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
             case 'c':
                 options.compress = true;
                 break;
+            case 'F':  // --files-from, which has no short form
+                options.imageList = value;
+                break;
             case 't':
                 if (value != "avr") return refused("unknown target '" + value + "'");
                 options.target = FrameSetTarget::Avr;
@@ -84,7 +88,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     }
     options.images.assign(argv + optind, argv + argc);
     if (!named) return refused("no --name given");
-    if (options.images.empty()) return refused("no image given");
+    if (options.images.empty() && options.imageList.empty())
+        return refused("no image given");
     if (options.target == FrameSetTarget::Avr && !options.attribute.empty())
         return refused("--attribute cannot be used with --target avr");
     command.action = EmbedCommand::Run;
@@ -94,7 +99,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
 std::string embedUsage() {
     return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
            "                       [--output-dir DIR] [--attribute TEXT | --target avr]\n"
-           "                       [--compress] IMAGE...\n"
+           "                       [--compress] [--files-from LIST] IMAGE...\n"
            "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
            "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
            "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
@@ -109,8 +114,11 @@ std::string embedUsage() {
            "  -a, --attribute TEXT   placed after the array's declarator in NAME.c, for\n"
            "                         example PROGMEM or "
            "__attribute__((section(\".x\")))\n"
-           "  -c, --compress         the frames compressed, as NAME_code, for the decoder\n"
+           "  -c, --compress         the frames compressed, as NAME_code, for the "
+           "decoder\n"
            "                         grayframe_decode.c\n"
+           "      --files-from LIST  also the images named in the file LIST (- for\n"
+           "                         standard input), one a line, after any IMAGE\n"
            "  -t, --target avr       for avr-gcc: the frames in program memory (past\n"
            "                         64 KiB too), read through NAME_byte() and\n"
            "                         NAME_row(), or compressed, opened by NAME_open()\n"

@@ -17,7 +17,9 @@ struct EmbedOptions {
     std::string attribute;  // "" when not given
     bool compress = false;  // the set in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
-    std::vector<std::string> images;  // at least one, in command-line order
+    std::vector<std::string> images;  // in command-line order; at least one unless
+                                      // imageList is given
+    std::string imageList;            // --files-from: "" when not given, "-" for stdin
     EmbedDisplay display;             // --gray, --levels, ... --nibbles
 };
 
@@ -28,10 +30,10 @@ struct EmbedCommand {
 };
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
-// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, the display options
-// (display_options.h), --compress, --target avr (not with --attribute), --help,
-// --version, then one or more images ("--" ends the options). getopt_long may reorder
-// argv.
+// fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --files-from FILE, the
+// display options (display_options.h), --compress, --target avr (not with
+// --attribute), --help, --version, then one or more images, or none with --files-from
+// ("--" ends the options). getopt_long may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 
 // The text of --help.

@@ -5,12 +5,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <sstream>
 #include <stdexcept>
 
+#include "embed/image_list.h"
+#include "embed/paths.h"
 #include "frame/display_steps.h"
 #include "frame/frame.h"
 #include "input/load_pages.h"
@@ -34,11 +37,6 @@ std::string unreadableCause(const std::string& path) {
     return "damaged, too large, or not a picture format this program reads";
 }
 
-std::string baseName(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
                   const DisplayOptions& display) {
     try {
@@ -53,6 +51,9 @@ cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
 std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
                      const DisplayOptions& display) {
     const size_t pages = countPages(path);
+    if (pages == 0)
+        return "cannot read image " + quoted(path) +
+               ": its pages cannot be read under a name this long";
     for (size_t page = 0; page < pages; ++page) {
         const cv::Mat frame = framePage(path, page, mode, display);
         const std::string pageName =
@@ -61,7 +62,7 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
             return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
         if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
         set.frames.push_back(packFrame(frame, set.nibbles));
-        set.labels.push_back(baseName(path) + (pages > 1 ? ", " + pageName : ""));
+        set.labels.push_back(fileNameOf(path) + (pages > 1 ? ", " + pageName : ""));
     }
     return {};
 }
@@ -80,6 +81,23 @@ std::string stage(std::optional<StagedFile>& staged, const std::string& path,
     if (staged) return {};
     return "cannot write " + quoted(path) +
            (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
+// Adds the names listed in options' --files-from file to its images; "" or the problem.
+std::string addListedImages(EmbedOptions& options) {
+    if (options.imageList.empty()) return {};
+    std::ifstream file;
+    if (options.imageList != "-") {
+        errno = 0;
+        file.open(options.imageList, std::ios::binary);
+        if (!file.is_open())
+            return "cannot read the list " + quoted(options.imageList) +
+                   (errno ? ": " + std::string(std::strerror(errno)) : "");
+    }
+    const auto names = readImageList(options.imageList == "-" ? std::cin : file);
+    if (!names) return "cannot read the list " + quoted(options.imageList);
+    options.images.insert(options.images.end(), names->begin(), names->end());
+    return options.images.empty() ? "no image given" : "";
 }
 
 void fail(const std::string& problem) {
@@ -111,7 +129,8 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
 
 std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     struct stat status {};
-    if (::stat(dir.c_str(), &status) != 0)
+    const std::string folder = endsWithSeparator(dir) ? inFolder(dir, ".") : dir;
+    if (::stat(folder.c_str(), &status) != 0)
         return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
     if (!S_ISDIR(status.st_mode))
         return "cannot write into " + quoted(dir) + ": not a directory";
@@ -122,7 +141,7 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
     } catch (const std::length_error& error) {
         return std::string("cannot compress the set: ") + error.what();
     }
-    const std::string base = dir + "/" + set.name;
+    const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
     std::string problem = stage(stagedHeader, base + ".h", header.str());
     if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
@@ -152,10 +171,13 @@ int runEmbed(int argc, char** argv) {
     keepLibrariesOffStandardError();
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     cv::setNumThreads(0);
-    const LoadedFrameSet loaded = loadFrameSet(command.options);
-    const std::string problem =
-        loaded.set ? writeFrameSet(*loaded.set, command.options.outputDir)
-                   : loaded.problem;
+    EmbedOptions options = command.options;
+    std::string problem = addListedImages(options);
+    if (problem.empty()) {
+        const LoadedFrameSet loaded = loadFrameSet(options);
+        problem =
+            loaded.set ? writeFrameSet(*loaded.set, options.outputDir) : loaded.problem;
+    }
     if (problem.empty()) return 0;
     fail(problem);
     return 1;

@@ -86,10 +86,13 @@ bool noPreview(const std::string&, const cv::Mat&, const cv::Mat&) { return fals
 
 // A worker per processor; pictures of up to 50 million pixels in flight, room for two
 // of 6000 x 4000 (96 MB each in colour and gray) but not three. A picture of unknown
-// size (every file for the decode helper among them) is loaded alone.
+// size (every file for the decode helper among them) is loaded alone. Up to 64 inputs
+// a worker ahead of the one being written: what waits there is a frame of 8 KB, and
+// while one worker decodes a large picture the others go on through the small ones
+// behind it (with a handful, they soon wait for it and the batch runs on one core).
 PipelineLimits batchLimits() {
     const unsigned workers = usableProcessors();
-    return {workers, 2 * std::size_t{workers}, 50'000'000};
+    return {workers, 64 * std::size_t{workers}, 50'000'000};
 }
 
 std::uint64_t picturePixels(const std::string& input) {

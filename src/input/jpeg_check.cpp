@@ -1,52 +1,28 @@
 #include "input/jpeg_check.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace {
 
-// The file's bytes one at a time, read in blocks; -1 at its end.
+// The file's bytes one at a time; -1 at their end.
 struct ByteReader {
-    std::FILE* file;
-    unsigned char block[1 << 16];
+    const unsigned char* data;
+    size_t size;
     size_t at = 0;
-    size_t size = 0;
-    long long before = 0;  // bytes of the file before block
 
-    long long offset() const { return before + static_cast<long long>(at); }
-    bool refill() {
-        before += static_cast<long long>(size);
-        at = 0;
-        size = std::fread(block, 1, sizeof block, file);
-        return size > 0;
-    }
-    int next() {
-        if (at == size && !refill()) return -1;
-        return block[at++];
-    }
-    bool skip(long count) {
-        while (count > 0) {
-            if (at == size && !refill()) return false;
-            const size_t step = std::min(static_cast<size_t>(count), size - at);
-            at += step;
-            count -= static_cast<long>(step);
-        }
+    int next() { return at < size ? data[at++] : -1; }
+    bool skip(size_t count) {
+        if (count > size - at) return false;
+        at += count;
         return true;
     }
-    // Moves to just past the next 0xFF byte; false at the end of the file.
+    // Moves to just past the next 0xFF byte; false at the end.
     bool skipPastFF() {
-        for (;;) {
-            if (at == size && !refill()) return false;
-            const void* ff = std::memchr(block + at, 0xFF, size - at);
-            if (ff) {
-                at = static_cast<size_t>(static_cast<const unsigned char*>(ff) - block) +
-                     1;
-                return true;
-            }
-            at = size;
-        }
+        const void* ff = std::memchr(data + at, 0xFF, size - at);
+        at = ff ? static_cast<size_t>(static_cast<const unsigned char*>(ff) - data) + 1
+                : size;
+        return ff != nullptr;
     }
 };
 
@@ -67,11 +43,11 @@ int nextMarker(ByteReader& bytes) {
 // belong to the data) to the marker that ends it; its code, or -1 at the end. Adds the
 // data's length to length.
 int markerAfterScan(ByteReader& bytes, long long& length) {
-    const long long start = bytes.offset();
+    const size_t start = bytes.at;
     int marker = -1;
     do marker = nextMarker(bytes);
     while (marker >= 0 && isRestart(marker));
-    length += bytes.offset() - start;
+    length += static_cast<long long>(bytes.at - start);
     return marker;
 }
 
@@ -102,41 +78,82 @@ bool isHuffmanFrame(int marker) {
     return marker == 0xC0 || marker == 0xC1 || marker == 0xC2;
 }
 
+// Start of frame, of any coding process (0xC4 is DHT, 0xC8 reserved, 0xCC DAC).
+bool isFrame(int marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+           marker != 0xCC;
+}
+
+bool isProgressiveFrame(int marker) {
+    return marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+}
+
+// Markers with a segment that the decoder reads or passes over anywhere: DHT, DAC,
+// DQT, DRI, DNL, APPn and COM.
+bool isTableOrMiscellany(int marker) {
+    return marker == 0xC4 || marker == 0xCC || marker == 0xDB || marker == 0xDD ||
+           marker == 0xDC || (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+}
+
+// What has been read so far of the markers that decide what may come next.
+struct Progress {
+    bool frame = false;
+    int components = 0;        // in the frame
+    bool progressive = false;
+    int scans = 0;
+    bool multipleScans = false;  // as the decoder decides on the first scan
+    long long blocks = 0;        // the fewest a Huffman-coded frame's data must cover
+    long long scanBytes = 0;
+};
+
+// Whether the decoder takes the segment of marker (its length bytes after the two
+// length bytes), given what came before; records it.
+bool acceptSegment(int marker, const unsigned char* segment, size_t length,
+                   Progress& progress) {
+    if (isFrame(marker)) {
+        if (progress.frame) return false;
+        progress.frame = true;
+        progress.components = length >= 6 ? segment[5] : 0;
+        progress.progressive = isProgressiveFrame(marker);
+        if (isHuffmanFrame(marker))
+            progress.blocks = leastBlocks(
+                segment, static_cast<int>(std::min<size_t>(length, 6 + 3 * 255)));
+        return true;
+    }
+    if (marker != 0xDA) return isTableOrMiscellany(marker);
+    if (!progress.frame || (progress.scans > 0 && !progress.multipleScans)) return false;
+    if (progress.scans++ == 0)
+        progress.multipleScans =
+            progress.progressive || (length >= 1 && segment[0] < progress.components);
+    return true;
+}
+
 bool reachesEnd(ByteReader& bytes) {
     if (bytes.next() != 0xFF || bytes.next() != 0xD8) return false;
-    long long blocks = 0, scanBytes = 0;
+    Progress progress;
     int marker = nextMarker(bytes);
     while (marker >= 0 && marker != 0xD9) {
-        if (marker == 0x01 || marker == 0xD8 || isRestart(marker)) {
+        if (marker == 0xD8) return false;
+        if (marker == 0x01 || isRestart(marker)) {
             marker = nextMarker(bytes);
             continue;
         }
         const int high = bytes.next();
         const int low = bytes.next();
         if (high < 0 || low < 0 || high * 256 + low < 2) return false;
-        const int length = high * 256 + low - 2;
-        if (isHuffmanFrame(marker)) {
-            unsigned char frame[6 + 3 * 255];
-            const int kept = std::min(length, static_cast<int>(sizeof frame));
-            for (int i = 0; i < kept; ++i)
-                frame[i] = static_cast<unsigned char>(bytes.next());
-            blocks = leastBlocks(frame, kept);
-            if (!bytes.skip(length - kept)) return false;
-        } else if (!bytes.skip(length)) {
+        const size_t length = static_cast<size_t>(high * 256 + low - 2);
+        const unsigned char* segment = bytes.data + bytes.at;
+        if (!bytes.skip(length) || !acceptSegment(marker, segment, length, progress))
             return false;
-        }
-        marker = marker == 0xDA ? markerAfterScan(bytes, scanBytes) : nextMarker(bytes);
+        marker = marker == 0xDA ? markerAfterScan(bytes, progress.scanBytes)
+                                : nextMarker(bytes);
     }
-    return marker == 0xD9 && scanBytes * 8 >= blocks;
+    return marker == 0xD9 && progress.scanBytes * 8 >= progress.blocks;
 }
 
 }  // namespace
 
-bool jpegReachesItsEnd(const std::string& path) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return false;
-    const auto bytes = std::make_unique<ByteReader>();
-    bytes->file = file.get();
-    return reachesEnd(*bytes);
+bool jpegIsWhole(const std::string& bytes) {
+    ByteReader reader{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
+    return reachesEnd(reader);
 }

@@ -1,29 +1,14 @@
 #include "input/load.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <memory>
+#include <limits>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "input/decode_helper.h"
+#include "input/file_bytes.h"
 #include "input/jpeg_check.h"
 
 namespace {
-
-bool isRegularFile(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-std::string fileStart(const std::string& path) {
-    char bytes[16] = {};
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return {};
-    return std::string(bytes, std::fread(bytes, 1, sizeof bytes, file.get()));
-}
 
 // True when bytes (the start of a file) carry the signature of PNG, JPEG, BMP, TIFF,
 // WebP or PNM.
@@ -55,9 +40,14 @@ cv::Mat asColour(const cv::Mat& image) {
 }  // namespace
 
 cv::Mat loadColourImage(const std::string& path) {
-    if (!isRegularFile(path)) return {};
-    const std::string start = fileStart(path);
-    if (!hasCommonSignature(start)) return asColour(decodeInHelper(path));
-    if (start.compare(0, 3, "\xFF\xD8\xFF") == 0 && !jpegReachesItsEnd(path)) return {};
-    return asColour(cv::imread(path, cv::IMREAD_COLOR));
+    std::optional<std::string> bytes = readRegularFile(path, hasCommonSignature);
+    if (!bytes) return {};
+    if (!hasCommonSignature(*bytes)) return asColour(decodeInHelper(path));
+    if (bytes->compare(0, 3, "\xFF\xD8\xFF") == 0 && !jpegIsWhole(*bytes)) return {};
+    if (bytes->size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        bytes.reset();  // more than the library decodes from memory
+        return asColour(cv::imread(path, cv::IMREAD_COLOR));
+    }
+    const cv::Mat encoded(1, static_cast<int>(bytes->size()), CV_8U, bytes->data());
+    return asColour(cv::imdecode(encoded, cv::IMREAD_COLOR));
 }

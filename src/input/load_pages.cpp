@@ -1,33 +1,34 @@
 #include "input/load_pages.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
+#include "input/file_bytes.h"
 #include "input/load.h"
 
 namespace {
 
-bool isTiff(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-    char start[4] = {};
-    std::ifstream file(path, std::ios::binary);
-    if (!file.read(start, sizeof start)) return false;
-    const std::string bytes(start, sizeof start);
+bool isTiffStart(const std::string& start) {
+    const std::string bytes = start.substr(0, 4);
     return bytes == std::string("II*\0", 4) || bytes == std::string("MM\0*", 4) ||
            bytes == std::string("II+\0", 4) || bytes == std::string("MM\0+", 4);
+}
+
+bool isTiff(const std::string& path) {
+    const auto start = readRegularFile(path, [](const std::string&) { return false; });
+    return start && isTiffStart(*start);
 }
 
 }  // namespace
 
 std::size_t countPages(const std::string& path) {
     try {
-        if (isTiff(path))
-            return std::max<std::size_t>(1, cv::imcount(path, cv::IMREAD_COLOR));
+        if (isTiff(path)) {
+            const std::size_t pages = cv::imcount(path, cv::IMREAD_COLOR);
+            if (pages == 0 && !libraryOpensByName(path)) return 0;
+            return std::max<std::size_t>(1, pages);
+        }
     } catch (...) {
     }
     return 1;

@@ -5,7 +5,9 @@
 #include <string>
 
 // How many pictures the file at path holds: the number of pages of a TIFF (at least
-// 1), 1 for anything else. Reads only the TIFF's page directories; never throws.
+// 1), 1 for anything else; 0 for a TIFF whose pages the library cannot reach by its
+// name (on Windows, a name longer than 260 characters), so that no page is silently
+// left out. Reads only the TIFF's page directories; never throws.
 std::size_t countPages(const std::string& path);
 
 // Page index (< countPages(path)) of the file at path as 8-bit BGR, or an empty image

@@ -9,17 +9,12 @@
 #include <set>
 
 #include "output/output_file.h"
+#include "platform/wide_path.h"
 
 namespace {
 
-// Paths as the program gets them, in the active code page.
-std::wstring wide(const std::string& path) {
-    const int size = static_cast<int>(path.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0);
-    std::wstring result(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, path.data(), size, result.data(), length);
-    return result;
-}
+// Paths as the program gets them, in the active code page; long ones prefixed.
+std::wstring wide(const std::string& path) { return widePath(path); }
 
 std::string narrow(const std::wstring& path) {
     const int size = static_cast<int>(path.size());

@@ -81,9 +81,23 @@ void writeDecodingComment(std::ostream& out, const FrameSet& set) {
            " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
            " *         send the row;\n"
            " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
-           " * the frame before (grayframe_spans_begin, grayframe_spans_next). In program\n"
+           " * the frame before (grayframe_spans_begin, grayframe_spans_next). In "
+           "program\n"
            " * memory (PROGMEM), open it with grayframe_open_read and a function that\n"
            " * reads a byte there (pgm_read_byte, pgm_read_byte_far).\n";
+}
+
+}  // namespace
+
+namespace {
+
+// The packing, for the comments: lines after " * ", the last ending with a line end.
+std::string packingNote(const FrameSet& set) {
+    return std::string(
+               "Each frame is 102 x 80 pixels of 16 gray levels in 4080 bytes: 80 rows\n"
+               " * from the top, 51 bytes a row from the left, two pixels a byte, the "
+               "left\n * pixel's level (0 to 15) in the ") +
+           (set.nibbles == NibbleOrder::LowFirst ? "low" : "high") + " nibble.\n";
 }
 
 }  // namespace
@@ -96,17 +110,24 @@ void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
         << ", from:\n";
     for (size_t i = 0; i < set.labels.size(); ++i)
         out << " *   [" << i << "] " << commentText(set.labels[i]) << "\n";
-    out << " * Each frame is 102 x 80 pixels of 16 gray levels in 4080 bytes: 80 rows\n"
-           " * from the top, 51 bytes a row from the left, two pixels a byte, the left\n"
-           " * pixel's level (0 to 15) in the "
-        << (set.nibbles == NibbleOrder::LowFirst ? "low" : "high")
-        << " nibble.\n";
+    out << " * " << packingNote(set)
+        << " * Made from the pictures above: change them, not this file. */\n";
+}
+
+void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set) {
+    const size_t count = set.frames.size();
+    out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
+        << " made by grayframe-embed; " << set.name << ".c defines "
+        << (count == 1 ? "it" : "them") << " and names the\n"
+        << " * pictures, the mode and the options.\n * " << packingNote(set);
     if (set.compressed && set.target == FrameSetTarget::Avr)
         writeAvrDecodingComment(out, set);
     else if (set.compressed)
         writeDecodingComment(out, set);
-    out << " * Made from the pictures above: change them, not this file. */\n";
+    out << " * Made from pictures: change them, not this file. */\n";
 }
+
+std::string frameSetGuard(const FrameSet& set) { return "GRAYFRAME_SET_" + set.name; }
 
 namespace {
 
@@ -147,15 +168,18 @@ bool isArrayName(const std::string& name) {
     const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
         return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_';
     });
-    return plain && keywords.find(" " + name + " ") == std::string::npos;
+    const bool reserved = name.size() > 1 && name[0] == '_' &&
+                          (name[1] == '_' || (name[1] >= 'A' && name[1] <= 'Z'));
+    return plain && !reserved && keywords.find(" " + name + " ") == std::string::npos;
 }
 
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
     if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set);
     const std::string macro = upper(set.name);
     const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
-    writeFrameSetComment(out, set);
-    out << "#ifndef " << macro << "_H\n#define " << macro << "_H\n\n"
+    const std::string guard = frameSetGuard(set);
+    writeFrameSetHeaderComment(out, set);
+    out << "#ifndef " << guard << "\n#define " << guard << "\n\n"
         << "#define " << macro << "_FRAME_WIDTH 102\n"
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
@@ -167,28 +191,25 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
         out << "extern const unsigned char " << set.name << "_code[" << macro
             << "_CODE_BYTES];\n\n";
     else
-        out << "extern const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT]["
-            << macro << "_FRAME_BYTES];\n\n";
+        out << "extern const unsigned char " << set.name << "[" << macro
+            << "_FRAME_COUNT][" << macro << "_FRAME_BYTES];\n\n";
     out << "#ifdef __cplusplus\n}\n#endif\n\n"
-        << "#endif /* " << macro << "_H */\n";
+        << "#endif /* " << guard << " */\n";
 }
 
 void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
     if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set);
     const std::string macro = upper(set.name);
+    writeFrameSetComment(out, set);
     if (set.compressed) {
-        out << "/* " << set.name << ".c: the frames declared in " << set.name
-            << ".h, compressed. Generated by grayframe-embed. */\n"
-            << "#include \"" << set.name << ".h\"\n\n"
+        out << "#include \"" << set.name << ".h\"\n\n"
             << "const unsigned char " << set.name << "_code[" << macro << "_CODE_BYTES]"
             << (set.attribute.empty() ? "" : " ") << set.attribute << " = {\n";
         writeByteLines(out, encodeFrameSet(set.frames));
         out << "};\n";
         return;
     }
-    out << "/* " << set.name << ".c: the frames declared in " << set.name
-        << ".h. Generated by grayframe-embed. */\n"
-        << "#include \"" << set.name << ".h\"\n\n"
+    out << "#include \"" << set.name << ".h\"\n\n"
         << "const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT][" << macro
         << "_FRAME_BYTES]" << (set.attribute.empty() ? "" : " ") << set.attribute
         << " = {\n";

@@ -24,7 +24,8 @@ struct FrameSet {
 };
 
 // True when name can name the array in C and C++: letters, digits and '_', not
-// starting with a digit, and not a keyword of either language.
+// starting with a digit, not a keyword of either language, and not reserved to the
+// implementation (two leading underscores, or an underscore and a capital).
 bool isArrayName(const std::string& name);
 
 // text with its ASCII letters in capitals: NAME_UPPER, the macros' prefix, from NAME.
@@ -33,15 +34,24 @@ std::string upper(std::string text);
 // A label as it may stand in a C comment: printable ASCII, no comment end, no trigraph.
 std::string commentText(const std::string& label);
 
-// Writes the comment that opens NAME.h: the pictures each frame was made from, the
-// options, how the frames are packed and, compressed, how to decode them.
+// Writes the comment that opens NAME.c: the pictures each frame was made from, the
+// mode, the options and how the frames are packed.
 void writeFrameSetComment(std::ostream& out, const FrameSet& set);
+
+// Writes the comment that opens NAME.h: how the frames are packed and, compressed, how
+// to decode them. It depends on the name, the frame count and the packing only, so
+// that another mode or other pictures leave NAME.h as it was.
+void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set);
+
+// NAME.h's include guard, GRAYFRAME_SET_NAME with the name as given, so that names
+// differing in case have guards of their own.
+std::string frameSetGuard(const FrameSet& set);
 
 // Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
 // ending with a comma but the last.
 void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 
-// Writes NAME.h: a comment on the pictures and the packing, an include guard, the
+// Writes NAME.h: a comment on the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
 // (with C linkage under C++). Compressed: the comment says how to decode the set, and
 // NAME_UPPER_CODE_BYTES and NAME_code, the set's code, take the array's place. Depends
@@ -49,7 +59,7 @@ void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 // code (see encodeFrameSet). With target Avr, see avr_frame_set.h.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
-// Writes NAME.c: includes "NAME.h" and defines the array, one block per frame and one
-// line per frame row; compressed, NAME_code, 16 bytes a line. Depends on nothing but
-// set; throws as writeFrameSetHeader.
+// Writes NAME.c: a comment on the pictures, includes "NAME.h" and defines the array, one
+// block per frame and one line per frame row; compressed, NAME_code, 16 bytes a line.
+// Depends on nothing but set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
