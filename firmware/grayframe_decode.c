@@ -9,47 +9,69 @@
 #define RUN 0x80
 #define PAIR 0xC0
 #define ROWS 0xF0
+#define ROW GRAYFRAME_ROW_BYTES
 
-/* The byte at offset at of the set (at < d->size). */
+/* Reads go through a cursor, CURSOR(d, offset) for the byte at offset of the set, and
+ * READ(cursor) reads that byte. With GRAYFRAME_READ_BYTE the cursor is the address the
+ * macro gets (16 bits on AVR parts without far program memory, where program memory is
+ * below 64 KiB), else the offset. */
 #ifdef GRAYFRAME_READ_BYTE
-#define READ_AT(d, at) ((unsigned char)GRAYFRAME_READ_BYTE((d)->address + (at)))
+#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+typedef unsigned int cursor;
 #else
-#define READ_AT(d, at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
+typedef unsigned long cursor;
+#endif
+#define CURSOR(d, offset) ((cursor)((d)->address + (offset)))
+#define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
+#else
+typedef grayframe_offset cursor;
+#define CURSOR(d, offset) ((cursor)(offset))
+#define READ(at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
 #endif
 
-/* The byte at d->at, which moves on; past the end 0, and d->fault set. */
-static unsigned char get(grayframe_decoder *d)
-{
-    grayframe_offset at = d->at;
-    if (at >= d->size) {
-        d->fault = 1;
-        return 0;
-    }
-    d->at = at + 1;
-    return READ_AT(d, at);
-}
+/* Copies n > 0 bytes from cursor at on to out, both moved past them. */
+#ifdef GRAYFRAME_READ_BYTE
+#define COPY(d, at, out, n)                                                          \
+    do {                                                                             \
+        *out++ = READ(at);                                                           \
+        ++at;                                                                        \
+    } while (--n)
+#else
+#define COPY(d, at, out, n)                                                          \
+    do {                                                                             \
+        if ((d)->read) {                                                             \
+            unsigned long from_ = (d)->address + (at);                               \
+            at += n;                                                                 \
+            do                                                                       \
+                *out++ = (d)->read(from_++);                                         \
+            while (--n);                                                             \
+        } else {                                                                     \
+            const unsigned char *from_ = (d)->data + (at);                           \
+            at += n;                                                                 \
+            do                                                                       \
+                *out++ = *from_++;                                                   \
+            while (--n);                                                             \
+        }                                                                            \
+    } while (0)
+#endif
 
-/* Copies n bytes (n > 0, all within the set) from offset at to out. */
-static void copy_out(const grayframe_decoder *d, grayframe_offset at, unsigned char *out,
-                     unsigned char n)
+/* Keeps GCC from turning byte loops into calls of memset or memcpy. */
+#if defined(__GNUC__) && !defined(__clang__)
+#define OWN_LOOPS __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#else
+#define OWN_LOOPS
+#endif
+
+/* The byte at offset at of the set (at < d->size). */
+#ifdef __GNUC__
+__attribute__((noinline))
+#endif
+static unsigned char byte_at(const grayframe_decoder *d, grayframe_offset at)
 {
 #ifdef GRAYFRAME_READ_BYTE
-    unsigned long address = d->address + at;
-    do
-        *out++ = (unsigned char)GRAYFRAME_READ_BYTE(address++);
-    while (--n);
+    return (unsigned char)GRAYFRAME_READ_BYTE(CURSOR(d, at));
 #else
-    if (d->read) {
-        unsigned long address = d->address + at;
-        do
-            *out++ = d->read(address++);
-        while (--n);
-    } else {
-        const unsigned char *in = d->data + at;
-        do
-            *out++ = *in++;
-        while (--n);
-    }
+    return d->read ? d->read(d->address + at) : d->data[at];
 #endif
 }
 
@@ -57,13 +79,12 @@ static int open_set(grayframe_decoder *d, unsigned long size)
 {
     d->size = (grayframe_offset)size;
     d->chain = 0;
-    d->fault = 0;
-    d->at = 0;
-    if (get(d) != 'G' || get(d) != 'F' || get(d) != GRAYFRAME_CODE_VERSION)
+    if (size < 5 || d->size != size)
         return GRAYFRAME_NOT_A_SET;
-    d->count = get(d);
-    d->count |= (unsigned)get(d) << 8;
-    return d->fault || d->size != size ? GRAYFRAME_NOT_A_SET : GRAYFRAME_OK;
+    if (byte_at(d, 0) != 'G' || byte_at(d, 1) != 'F' || byte_at(d, 2) != GRAYFRAME_CODE_VERSION)
+        return GRAYFRAME_NOT_A_SET;
+    d->count = byte_at(d, 3) | (unsigned)byte_at(d, 4) << 8;
+    return GRAYFRAME_OK;
 }
 
 int grayframe_open(grayframe_decoder *d, const unsigned char *data, unsigned long size)
@@ -88,22 +109,20 @@ unsigned grayframe_frame_count(const grayframe_decoder *d)
     return d->count;
 }
 
-/* The kind of the frame (0 when it cannot be one), d->at past its kind byte. */
+/* The kind of the frame (0 when it cannot be one); d->at just past its kind byte. */
 static unsigned char frame_kind(grayframe_decoder *d, unsigned frame)
 {
-    unsigned long start;
+    unsigned long at = 5UL + frame + frame + frame;
     unsigned char kind;
-    d->fault = 0;
-    d->at = (grayframe_offset)(5UL + frame + frame + frame);
-    start = get(d);
-    start |= (unsigned)get(d) << 8;
-    start |= (unsigned long)get(d) << 16;
-    d->at = (grayframe_offset)start;
-    kind = get(d);
-    if (d->fault || d->at != start + 1
-        || !(kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame)))
+    if (at + 3 > d->size)
         return 0;
-    return kind;
+    at = byte_at(d, (grayframe_offset)at) | (unsigned)byte_at(d, (grayframe_offset)at + 1) << 8
+         | (unsigned long)byte_at(d, (grayframe_offset)at + 2) << 16;
+    if (at >= d->size)
+        return 0;
+    kind = byte_at(d, (grayframe_offset)at);
+    d->at = (grayframe_offset)(at + 1);
+    return kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame) ? kind : 0;
 }
 
 int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
@@ -121,13 +140,14 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     unsigned char n = 0, kind;
     d->chain = 0;
     d->row = 0;
+    d->spans = 0;
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
     for (;;) {
         kind = frame_kind(d, frame);
         if (!kind || n == GRAYFRAME_CHAIN_MAX)
             return GRAYFRAME_DAMAGED;
-        d->next[n] = d->at;
+        d->next[n] = CURSOR(d, d->at);
         d->hold[n] = 0;
         ++n;
         if (kind != KIND_DELTA || single)
@@ -136,72 +156,128 @@ static int begin(grayframe_decoder *d, unsigned frame, int single)
     }
     d->base_kind = kind;
     d->chain = n;
-    d->spans = 0;
+    d->column = 0;
     return GRAYFRAME_OK;
 }
 
-/* Applies the next row of chain frame i to row, taking reference bytes from ref (row
- * itself: they stay; 0: there is none); in spans mode marks the bytes it writes. */
-static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *row,
+/* 1 when the next row of delta frame i of the chain is whole as its reference (and
+ * then taken), else 0. */
+static unsigned char held(grayframe_decoder *d, unsigned char i)
+{
+    cursor at;
+    unsigned char c;
+    if (!d->hold[i]) {
+        at = d->next[i];
+        if (at == CURSOR(d, d->size) || (c = READ(at)) < ROWS)
+            return 0;
+        d->next[i] = at + 1;
+        d->hold[i] = (unsigned char)((c & 0x0F) + 1);
+    }
+    --d->hold[i];
+    return 1;
+}
+
+/* Spans mode: notes that bytes x to x + n - 1 of the row were written, in d->above as
+ * (first, end) pairs, a span that touches the one before joining it. A row holds at
+ * most 26 spans; the last one's end, not kept when it would be byte 52, is then 51. */
+#ifdef __GNUC__
+__attribute__((noinline))
+#endif
+static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
+{
+    unsigned char k = d->spans - 1;
+    if (k && d->above[k - 1] == x) {
+        d->above[k - 1] = (unsigned char)(x + n);
+        return;
+    }
+    if (k < ROW)
+        d->above[k++] = x;
+    if (k < ROW)
+        d->above[k++] = (unsigned char)(x + n);
+    d->spans = (unsigned char)(k + 1);
+}
+
+/* Applies the next row of chain frame i to out, reference bytes from ref: out itself
+ * (they stay), another row (copied), or 0 (none: damaged). */
+OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                      const unsigned char *ref)
 {
-    grayframe_offset at = d->next[i];
-    const grayframe_offset size = d->size;
-    const unsigned char raw = (unsigned char)(i + 1 == d->chain && d->base_kind == KIND_RAW);
-    unsigned char x = 0, c, same, n, b;
+    cursor at = d->next[i];
+    const cursor end = CURSOR(d, d->size);
+    const unsigned char spans = d->spans, copy = ref && ref != out;
+    const unsigned char *from;
+    unsigned char left = ROW, c, n, b;
+    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
+        c = LITERAL;
+        n = ROW;
+        goto literal;
+    }
+    if (d->hold[i]) {
+        --d->hold[i];
+        goto whole;
+    }
+    if (at == end)
+        return GRAYFRAME_DAMAGED;
+    c = READ(at);
+    if (c >= ROWS) {
+        d->next[i] = at + 1;
+        d->hold[i] = (unsigned char)(c & 0x0F);
+    whole:
+        if (!ref)
+            return GRAYFRAME_DAMAGED;
+        if (copy)
+            for (n = ROW; n; --n)
+                *out++ = *ref++;
+        return GRAYFRAME_OK;
+    }
     do {
-        if (raw) {
-            c = LITERAL + GRAYFRAME_ROW_BYTES - 1;
-        } else if (d->hold[i]) {
-            --d->hold[i];
-            c = GRAYFRAME_ROW_BYTES - 1;
-        } else {
-            if (at >= size)
-                return GRAYFRAME_DAMAGED;
-            c = READ_AT(d, at);
-            ++at;
-            if (c >= ROWS && !x) {
-                d->hold[i] = (unsigned char)(c & 0x0F);
-                c = GRAYFRAME_ROW_BYTES - 1;
-            }
-        }
-        same = 0;
+        if (at == end)
+            return GRAYFRAME_DAMAGED;
+        c = READ(at);
+        ++at;
         n = (unsigned char)((c & 0x3F) + 1);
-        if (c < LITERAL) {
-            same = n;
-            n = 0;
-        } else if (c >= PAIR) {
-            if (c >= ROWS)
+        if (c < LITERAL || c >= PAIR) {
+            if (c >= PAIR) {
+                if (c >= ROWS)
+                    return GRAYFRAME_DAMAGED;
+                n = (unsigned char)(((c >> 3) & 7) + 1);
+            }
+            if (!ref || n > left)
                 return GRAYFRAME_DAMAGED;
-            same = (unsigned char)(((c >> 3) & 7) + 1);
+            if (copy) {
+                from = ref + (ROW - left);
+                left = (unsigned char)(left - n);
+                do
+                    *out++ = *from++;
+                while (--n);
+            } else {
+                left = (unsigned char)(left - n);
+                out += n;
+            }
+            if (c < LITERAL)
+                continue;
             n = (unsigned char)((c & 7) + 1);
         }
-        if ((same && !ref) || same + n > GRAYFRAME_ROW_BYTES - x)
+        if (n > left)
             return GRAYFRAME_DAMAGED;
-        if (ref == row)
-            x = (unsigned char)(x + same);
-        else
-            for (; same; --same, ++x)
-                row[x] = ref[x];
-        if (d->spans)
-            for (b = x; b != x + n; ++b)
-                d->above[b >> 3] |= (unsigned char)(1 << (b & 7));
+    literal:
+        if (spans)
+            mark(d, (unsigned char)(ROW - left), n);
+        left = (unsigned char)(left - n);
         if (c >= RUN && c < PAIR) {
-            if (at >= size)
+            if (at == end)
                 return GRAYFRAME_DAMAGED;
-            b = READ_AT(d, at);
+            b = READ(at);
             ++at;
             do
-                row[x++] = b;
+                *out++ = b;
             while (--n);
-        } else if (n) {
-            if (size - at < n)
+        } else {
+            if ((cursor)(end - at) < n)
                 return GRAYFRAME_DAMAGED;
-            copy_out(d, at, row + x, n);
-            at += n;
-            x = (unsigned char)(x + n);
+            COPY(d, at, out, n);
         }
-    } while (x != GRAYFRAME_ROW_BYTES);
+    } while (left);
     d->next[i] = at;
     return GRAYFRAME_OK;
 }
@@ -224,7 +300,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
     i = d->chain;
     while (i--) {
         ref = 0;
-        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += GRAYFRAME_ROW_BYTES) {
+        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += ROW) {
             if (d->base_kind == KIND_DELTA || i + 1 != d->chain)
                 ref = row;
             if (frame_row(d, i, row, ref))
@@ -240,27 +316,43 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
     return begin(d, frame, 0);
 }
 
-int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
+/* Row by row, the chain's base frame (raw or key) is decoded in place in whichever of
+ * row and d->above holds its row before (d->column says: 1 row, 0 d->above), and the
+ * delta frames are applied to row; the base's row is kept in d->above only when a
+ * delta frame changes the row. */
+OWN_LOOPS int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
-    unsigned char i = (unsigned char)(d->chain - 1), x;
-    unsigned char *base = i ? d->above : row;
+    const unsigned char base = (unsigned char)(d->chain - 1);
+    unsigned char i, changed = 0, bit = 1, x;
+    unsigned char *key, *from, *to;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    /* in place: a row whole as its reference is left as it is */
-    if (d->hold[i])
-        --d->hold[i];
-    else if (frame_row(d, i, base, d->row ? base : 0))
-        return end(d, GRAYFRAME_DAMAGED);
-    if (i) {
-        for (x = GRAYFRAME_ROW_BYTES; x; --x)
-            *row++ = *base++;
-        row -= GRAYFRAME_ROW_BYTES;
-        while (i--) {
-            if (d->hold[i])
-                --d->hold[i];
-            else if (frame_row(d, i, row, row))
+    for (i = 0; i != base; ++i, bit = (unsigned char)(bit << 1)) {
+        if (d->hold[i])
+            --d->hold[i];
+        else if (!held(d, i))
+            changed |= bit;
+    }
+    key = d->column ? row : d->above;
+    if (!changed) {
+        if (d->hold[base] && d->column) /* whole as the row above, which row holds */
+            --d->hold[base];
+        else if (frame_row(d, base, row, d->row ? key : 0))
+            return end(d, GRAYFRAME_DAMAGED);
+        d->column = 1;
+    } else {
+        if (frame_row(d, base, key, d->row ? key : 0))
+            return end(d, GRAYFRAME_DAMAGED);
+        from = key;
+        to = key == row ? d->above : row;
+        for (x = ROW; x; --x)
+            *to++ = *from++;
+        d->column = 0;
+        for (i = base; i--;) {
+            bit >>= 1;
+            if ((changed & bit) && frame_row(d, i, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
         }
     }
@@ -271,43 +363,41 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)
 {
     int result = begin(d, frame, 1);
+    d->column = 0;
     d->spans = 1;
-    d->column = GRAYFRAME_ROW_BYTES;
     return result;
-}
-
-/* In spans mode, d->above marks the bytes of the row that its codes wrote. */
-static unsigned char marked(const grayframe_decoder *d, unsigned char x)
-{
-    return x != GRAYFRAME_ROW_BYTES && (d->above[x >> 3] >> (x & 7) & 1);
 }
 
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row)
 {
-    unsigned char x;
+    unsigned char k;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     for (;;) {
-        for (x = d->column; x != GRAYFRAME_ROW_BYTES && !marked(d, x); ++x)
-            ;
-        if (x != GRAYFRAME_ROW_BYTES) {
+        k = d->column;
+        if (k < d->spans - 1) {
             span->row = (unsigned char)(d->row - 1);
-            span->first = x;
-            while (marked(d, x))
-                ++x;
-            span->length = (unsigned char)(x - span->first);
-            d->column = x;
+            span->first = d->above[k];
+            span->length = (unsigned char)((k + 1 < ROW ? d->above[k + 1] : ROW) - span->first);
+            d->column = (unsigned char)(k + 2);
             return GRAYFRAME_MORE;
         }
         if (d->row == GRAYFRAME_ROWS)
             return end(d, GRAYFRAME_OK);
-        /* not a delta frame: every byte of every row */
-        x = d->base_kind == KIND_DELTA ? 0 : 0xFF;
-        for (d->column = 0; d->column != 7; ++d->column)
-            d->above[d->column] = x;
-        if (frame_row(d, 0, row, d->row || !x ? row : 0))
-            return end(d, GRAYFRAME_DAMAGED);
-        ++d->row;
         d->column = 0;
+        if (d->base_kind == KIND_DELTA) {
+            d->spans = 1;
+            if (frame_row(d, 0, row, row))
+                return end(d, GRAYFRAME_DAMAGED);
+        } else {
+            /* not a delta frame: every row whole */
+            d->spans = 0;
+            if (frame_row(d, 0, row, d->row ? row : 0))
+                return end(d, GRAYFRAME_DAMAGED);
+            d->above[0] = 0;
+            d->above[1] = ROW;
+            d->spans = 3;
+        }
+        ++d->row;
     }
 }

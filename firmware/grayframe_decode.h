@@ -49,7 +49,8 @@
  * set: on AVR pgm_read_byte, or pgm_read_byte_far with pgm_get_far_address() for sets
  * past 64 KiB. Compiling grayframe_decode.c with GRAYFRAME_READ_BYTE(address) defined
  * (for instance as pgm_read_byte_far(address)) makes every read that macro instead,
- * which is faster than a call through the hook.
+ * which is much faster than a call through the hook; on AVR parts without far program
+ * memory (ATmega328P) the macro then gets 16-bit addresses.
  *
  * Damaged or cut sets: every read stays within the size given at open, every write
  * within the caller's buffer (51 or 4080 bytes), every call ends; a set that does not
@@ -97,16 +98,17 @@ typedef struct grayframe_decoder {
     unsigned char chain;     /* frames in the chain, 0 when no frame is begun */
     unsigned char base_kind; /* the kind of the chain's oldest frame */
     unsigned char row;       /* the next row */
-    unsigned char column;    /* spans: where the next span may start in the row */
-    unsigned char spans;     /* spans mode */
-    unsigned char fault;     /* a read past the end */
-    grayframe_offset at;     /* the next byte to read */
+    unsigned char column;    /* rows: 1 when the caller's row holds the chain's raw or
+                              * key frame's last row, 0 when above does; spans: where
+                              * the next span is in above */
+    unsigned char spans;     /* spans mode: 1 + the bytes of above in use, else 0 */
+    grayframe_offset at;     /* where the frame being looked up starts */
     /* the chain, from the frame asked for (0) back to a raw or key frame: where each
      * frame's next row starts, and rows still to take whole from the reference */
     grayframe_offset next[GRAYFRAME_CHAIN_MAX];
     unsigned char hold[GRAYFRAME_CHAIN_MAX];
-    /* rows mode: the last row of the chain's raw or key frame; spans mode: bits
-     * marking the bytes of the row that changed */
+    /* rows mode: the chain's raw or key frame's last row, kept when a delta frame
+     * changed the caller's row; spans mode: the row's spans as (first, end) pairs */
     unsigned char above[GRAYFRAME_ROW_BYTES];
 } grayframe_decoder;
 

@@ -138,6 +138,37 @@ TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {
     expectRoundTrip(frames, code);
 }
 
+// A row changed at every other byte has the most spans a row can have (26), the last
+// ending at the row's end: a raw frame, then a delta frame that codes row 0 as one
+// literal byte and 25 pairs of one byte as before and one literal byte.
+TEST(FrameCode, ARowChangedAtEveryOtherByteComesAsItsSpans) {
+    const PackedFrame before = noise(4);
+    PackedFrame after = before;
+    Code code = {'G', 'F', 1, 2, 0, 11, 0, 0, 0xFC, 0x0F, 0, 'R'};  // frame 1 at 4092
+    code.insert(code.end(), before.begin(), before.end());
+    code.push_back('D');
+    for (int x = 0; x < PACKED_ROW_BYTES; x += 2) {
+        after[x] = static_cast<unsigned char>(x);
+        code.push_back(x ? 0xC0 : 0x40);
+        code.push_back(static_cast<unsigned char>(x));
+    }
+    code.insert(code.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFE});  // rows 1 to 79 as before
+    expectRoundTrip({before, after}, code);
+    grayframe_decoder d;
+    ASSERT_EQ(grayframe_open(&d, code.data(), code.size()), GRAYFRAME_OK);
+    ASSERT_EQ(grayframe_spans_begin(&d, 1), GRAYFRAME_OK);
+    unsigned char row[PACKED_ROW_BYTES];
+    grayframe_span span;
+    int spans = 0;
+    while (grayframe_spans_next(&d, &span, row) == GRAYFRAME_MORE && spans < 30) {
+        EXPECT_EQ(span.row, 0);
+        EXPECT_EQ(span.first, 2 * spans);
+        EXPECT_EQ(span.length, 1);
+        ++spans;
+    }
+    EXPECT_EQ(spans, 26);
+}
+
 // Every decoding mode of every frame on code: none may write outside its buffer (guard
 // bytes here, AddressSanitizer in test-asan) or fail to end; the results.
 std::vector<int> decodeAll(const Code& code) {
@@ -228,6 +259,32 @@ TEST(FrameCode, DecoderCompilesCleanAsC89AndC99) {
             }
         }
     }
+}
+
+// Compiled for the small targets whose compilers are installed, the decoder calls
+// nothing: no library function (memset, memcpy) and no helper routine.
+TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
+    const test::TempDir dir;
+    const std::vector<std::vector<std::string>> targets = {
+        {AVR_GCC, "-mmcu=atmega328p"}, {AVR_GCC, "-mmcu=atmega2560"},
+        {ARM_GCC, "-mcpu=cortex-m0", "-mthumb"}};
+    int compiled = 0;
+    for (const std::vector<std::string>& target : targets) {
+        const std::string compiler = target[0];
+        if (compiler.find("NOTFOUND") != std::string::npos) continue;
+        for (const std::string level : {"-Os", "-O2"}) {
+            std::vector<std::string> args(target.begin() + 1, target.end());
+            args.insert(args.end(), {level, "-std=c89", "-c",
+                                     std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"});
+            ASSERT_EQ(test::runProgram(compiler, args, dir.path).status, 0) << compiler;
+            const std::string nm = compiler.substr(0, compiler.size() - 3) + "nm";
+            const test::RunResult undefined = test::runProgram(nm, {"-u", "d.o"}, dir.path);
+            EXPECT_EQ(undefined.status, 0);
+            EXPECT_EQ(undefined.out, "") << compiler << " " << target[1] << " " << level;
+            ++compiled;
+        }
+    }
+    if (!compiled) GTEST_SKIP() << "no avr-gcc or arm-none-eabi-gcc";
 }
 
 }  // namespace
