@@ -25,7 +25,8 @@ else()
 endif()
 
 add_executable(grayframe-decode src/decode/main.cpp src/input/decode_helper_posix.cpp
-               src/platform/program_directory_posix.cpp)
+               src/platform/program_directory_posix.cpp
+               src/platform/process_posix.cpp)
 target_include_directories(grayframe-decode PRIVATE src)
 target_link_libraries(grayframe-decode PRIVATE ${helper_opencv})
 target_compile_options(grayframe-decode PRIVATE -Wall -Wextra)

@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/../src"
 programs='grayframe|embed|decode|preview|animation'
 bad=$(
-    grep -rnE '#include "[a-z_]+/' frame packed input output batch platform |
+    grep -rnE '#include "[a-z_]+/' frame packed input animated output batch platform |
         awk -F: -v programs="$programs" '{
             split($1, path, "/"); folder = path[1]
             match($3, /"[a-z_]+\//); target = substr($3, RSTART + 1, RLENGTH - 2)

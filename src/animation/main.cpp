@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // grayframe-animate, the helper grayframe-embed starts for GIF, animated WebP, APNG and
 // video files: it reads one file and streams its composited canvases and their
-// durations to standard output (input/animation_stream.h), so that the libraries that
+// durations to standard output (animated/animation_stream.h), so that the libraries that
 // decode them stay out of grayframe-embed and a crash costs one clean error.
 #include <fcntl.h>
 #include <getopt.h>
@@ -12,9 +12,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "animated/animation_kind.h"
+#include "animated/animation_stream.h"
 #include "animation/readers.h"
-#include "input/animation_kind.h"
-#include "input/animation_stream.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ bool parseNumber(const char* text, double low, double high, double& value) {
 
 bool sendProblem(int fd, const std::string& text) {
     const RecordHead head{RecordKind::Problem, 0, 0, int32_t(text.size())};
-    return writeBytes(fd, &head, sizeof head) && writeBytes(fd, text.data(), text.size());
+    return writeAll(fd, &head, sizeof head) && writeAll(fd, text.data(), text.size());
 }
 
 }  // namespace
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
     const int out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (out < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0) return 1;
-    if (!writeBytes(out, ANIMATION_STREAM_TAG, sizeof ANIMATION_STREAM_TAG)) return 1;
+    if (!writeAll(out, ANIMATION_STREAM_TAG, sizeof ANIMATION_STREAM_TAG)) return 1;
 
     const std::string path = argv[optind];
     long sent = 0;
@@ -91,8 +92,8 @@ int main(int argc, char** argv) {
         if (pixels > pixelBudget) return !(overBudget = true);
         const RecordHead head{RecordKind::Frame, canvas.height, canvas.width,
                               canvas.durationMs};
-        writeFailed = !writeBytes(out, &head, sizeof head) ||
-                      !writeBytes(out, canvas.bgr.data(), canvas.bgr.size());
+        writeFailed = !writeAll(out, &head, sizeof head) ||
+                      !writeAll(out, canvas.bgr.data(), canvas.bgr.size());
         ++sent;
         return !writeFailed;
     };
@@ -128,5 +129,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     const RecordHead end{RecordKind::End, 0, 0, result.animated ? 1 : 0};
-    return writeBytes(out, &end, sizeof end) && ::close(out) == 0 ? 0 : 1;
+    return writeAll(out, &end, sizeof end) && ::close(out) == 0 ? 0 : 1;
 }

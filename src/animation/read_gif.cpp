@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "animation/readers.h"
-#include "input/animation_stream.h"
+#include "animated/animation_stream.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ extern "C" {
 #include <optional>
 
 #include "animation/readers.h"
-#include "input/animation_stream.h"
+#include "animated/animation_stream.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "batch/frame_stream.h"
 #include "frame/display_steps.h"
-#include "input/animation_helper.h"
+#include "animated/animation_helper.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "embed/paths.h"
 #include "frame/display_steps.h"
 #include "frame/frame.h"
-#include "input/animation_kind.h"
+#include "animated/animation_kind.h"
 #include "input/load_pages.h"
 #include "output/frame_preview.h"
 #include "output/output_file.h"

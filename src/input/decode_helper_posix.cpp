@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <fcntl.h>
 #include <getopt.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +13,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "input/decode_helper.h"
-#include "platform/program_directory.h"
-
-extern char** environ;
+#include "platform/process.h"
 
 namespace {
 
@@ -27,30 +23,6 @@ struct Header {
     int32_t cols = 0;
     int32_t type = 0;
 };
-
-bool readAll(int fd, void* bytes, size_t size) {
-    char* data = static_cast<char*>(bytes);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const void* bytes, size_t size) {
-    const char* data = static_cast<const char*>(bytes);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // One of the library's picture size limits: its environment variable, read as the
 // library reads it (digits, optionally followed by KB or MB), or its default.
@@ -101,38 +73,6 @@ bool sendImage(int fd, const cv::Mat& image) {
     return sent;
 }
 
-std::string findHelper() {
-    const std::string directory = programDirectory();
-    if (directory.empty()) return {};
-    for (const char* relative : {DECODE_HELPER_BESIDE, DECODE_HELPER_INSTALLED}) {
-        const std::string path = directory + relative;
-        if (::access(path.c_str(), X_OK) == 0) return path;
-    }
-    return {};
-}
-
-// Starts the helper on path with its standard output on fd; the child's id, or -1.
-pid_t spawnHelper(const std::string& helper, const std::string& path, int fd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
-    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    ::posix_spawnattr_init(&attributes);
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    const char* argv[] = {helper.c_str(), "--", path.c_str(), nullptr};
-    pid_t child = -1;
-    const int failed = ::posix_spawn(&child, helper.c_str(), &actions, &attributes,
-                                     const_cast<char* const*>(argv), environ);
-    ::posix_spawnattr_destroy(&attributes);
-    ::posix_spawn_file_actions_destroy(&actions);
-    return failed ? -1 : child;
-}
-
 // True when the child exited with status 0, or cannot be waited for because the
 // program's parent left SIGCHLD ignored (then the complete message has to do).
 bool endedCleanly(pid_t child) {
@@ -154,10 +94,11 @@ const char usage[] =
 }  // namespace
 
 cv::Mat decodeInHelper(const std::string& path) {
-    static const std::string helper = findHelper();
+    static const std::string helper =
+        findCompanion(DECODE_HELPER_BESIDE, DECODE_HELPER_INSTALLED);
     int fds[2];
     if (helper.empty() || ::pipe2(fds, O_CLOEXEC) != 0) return {};
-    const pid_t child = spawnHelper(helper, path, fds[1]);
+    const pid_t child = spawnCompanion({helper, "--", path}, fds[1]);
     ::close(fds[1]);
     cv::Mat image;
     try {

@@ -62,6 +62,3 @@ void withEndingSignalsHeld(const std::function<void()>& start);
 // The text with the line ends of this platform's text files: LF as it is, or CR LF on
 // Windows.
 std::string withTextFileLineEnds(const std::string& text);
-
-// Writes size bytes to the descriptor fd, going on after short writes and EINTR.
-bool writeAll(int fd, const void* bytes, std::size_t size);

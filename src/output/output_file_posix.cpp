@@ -13,6 +13,7 @@
 #include <random>
 
 #include "output/output_file.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -208,18 +209,6 @@ void discardOutputFile(const StagedFile& staged) {
     if (staged.temporary.empty()) return;
     ::unlink(staged.temporary.c_str());
     releaseSlot(staged.temporary);
-}
-
-bool writeAll(int fd, const void* bytes, std::size_t size) {
-    const char* data = static_cast<const char*>(bytes);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string withTextFileLineEnds(const std::string& text) { return text; }

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "output/output_file.h"
+#include "platform/process.h"
 #include "platform/wide_path.h"
 
 namespace {
@@ -217,18 +218,6 @@ void discardOutputFile(const StagedFile& staged) {
     if (staged.temporary.empty()) return;
     ::DeleteFileW(wide(staged.temporary).c_str());
     untrack(staged.temporary);
-}
-
-bool writeAll(int fd, const void* bytes, std::size_t size) {
-    const char* data = static_cast<const char*>(bytes);
-    while (size > 0) {
-        const int chunk = static_cast<int>(std::min<std::size_t>(size, 1 << 30));
-        const int n = ::_write(fd, data, static_cast<unsigned>(chunk));
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string withTextFileLineEnds(const std::string& text) {

@@ -4,6 +4,7 @@
 
 #include "output/output_file.h"
 #include "output/standard_streams.h"
+#include "platform/process.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define GRAYFRAME_SANITIZED 1

@@ -4,6 +4,7 @@
 
 #include "output/output_file.h"
 #include "output/standard_streams.h"
+#include "platform/process.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "input/animation_helper.h"
+#include "animated/animation_helper.h"
 
 AnimationRead readAnimation(const std::string&, const AnimationRequest&,
                             const CanvasHandler&) {

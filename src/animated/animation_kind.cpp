@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "input/animation_kind.h"
+#include "animated/animation_kind.h"
 
 #include <sys/stat.h>
 

@@ -34,11 +34,6 @@ constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
 // (some 1,000 frames of 1920 x 1080).
 int64_t maxFilePixels(int64_t fileBytes);
 
-// Reads or writes exactly size bytes on fd, retrying after signals; false on an error
-// or (reading) a premature end.
-bool readBytes(int fd, void* bytes, std::size_t size);
-bool writeBytes(int fd, const void* bytes, std::size_t size);
-
 // True when head is a frame the reader may allocate: both sides at least 1, within
 // MAX_CANVAS_PIXELS, a duration from 0 to 65535 ms.
 bool plausibleFrame(const RecordHead& head);
