@@ -32,11 +32,19 @@
 #                    ~/.cache/grayframe/ (OPENCV_SOURCE=DIR uses that OpenCV tree)
 # make windows-test  build both and compare grayframe.exe under wine with build/grayframe
 BUILD_DIR ?= build
+# The project's compilations are kept by ccache outside the clone (~/.cache/ccache), with
+# paths inside the clone taken relative to it, so that another clone or a second CI run
+# on the machine compiles only what changed. Without ccache nothing changes.
+CCACHE = $(shell command -v ccache 2>/dev/null)
+LAUNCHER = $(if $(CCACHE),-DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) \
+	-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 JOBS ?= $(shell nproc)
 # The animation helper's libraries (FFmpeg's, libwebp's animation decoder, giflib).
 ANIMATION_PACKAGES := libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
 	libwebp-dev libgif-dev
-BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev $(ANIMATION_PACKAGES)
+BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev ccache $(ANIMATION_PACKAGES)
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
 	x11-utils libx11-dev gcc-avr avr-libc simavr gcc-arm-none-eabi libnewlib-arm-none-eabi \
 	qemu-system-arm ffmpeg imagemagick
@@ -67,7 +75,7 @@ test-deps:
 	@sh scripts/install-deps.sh $(TEST_PACKAGES) $(FIRMWARE_TEST_PACKAGES)
 
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+	cmake -S . -B $(BUILD_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 		-DGRAYFRAME_WINDOWS_EXE=
 
 demo: all
@@ -116,7 +124,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=$(UBSAN_FLAGS)
 
 test-asan: test-deps
-	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	cmake -S . -B $(ASAN_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
 		-DGRAYFRAME_SANITIZE=ON
 	$(SANITIZER_ENV) cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
@@ -128,7 +136,7 @@ TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(
 TSAN_TESTS := ^(Cli|Pipeline|PreviewWithoutDisplay|FrameStream|Animation)\.
 
 test-tsan: test-deps
-	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+	cmake -S . -B $(TSAN_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
 		-DGRAYFRAME_TSAN=ON
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target grayframe_tests
 	cd $(TSAN_DIR) && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
@@ -149,7 +157,7 @@ FUZZ_OPTIONS = -seed=$(FUZZ_SEED) -max_total_time=$(FUZZ_SECONDS) -timeout=60 -r
 
 fuzz:
 	@sh scripts/install-deps.sh $(FUZZ_PACKAGES)
-	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+	cmake -S . -B $(FUZZ_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
 		-DGRAYFRAME_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
 	@for target in $(FUZZ_TARGETS); do \
@@ -176,7 +184,7 @@ minimal-deps:
 minimal: minimal-deps
 	JOBS=$(JOBS) sh scripts/minimal-opencv.sh $(MINIMAL_DIR)/opencv-work \
 		$(MINIMAL_DIR)/opencv $(OPENCV_SOURCE)
-	cmake -S . -B $(MINIMAL_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+	cmake -S . -B $(MINIMAL_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 		-DOpenCV_DIR=$(abspath $(MINIMAL_DIR))/opencv/lib/cmake/opencv4 \
 		-DGRAYFRAME_REFERENCE=$(abspath $(BUILD_DIR))/grayframe \
 		$(if $(MAINTAINER),-DGRAYFRAME_MAINTAINER="$(MAINTAINER)",-UGRAYFRAME_MAINTAINER)
@@ -229,7 +237,7 @@ bench-firmware: all test-deps
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.
 WINDOWS_DIR ?= build-windows
-WINDOWS_PACKAGES := cmake make gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
+WINDOWS_PACKAGES := cmake make ccache gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
 	nasm dpkg-dev
 WINDOWS_TEST_PACKAGES := $(TEST_PACKAGES) wine wine64
 MINIMAL_OPENCV_TREE = $(wildcard $(MINIMAL_DIR)/opencv-work/src-debian/.complete)
@@ -244,7 +252,7 @@ windows-deps:
 windows: windows-deps
 	JOBS=$(JOBS) sh scripts/windows-libraries.sh $(WINDOWS_DIR)/libraries-work \
 		$(WINDOWS_DIR)/libraries $(WINDOWS_OPENCV_SOURCE)
-	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	cmake -S . -B $(WINDOWS_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 		-DCMAKE_FIND_ROOT_PATH=$(abspath $(WINDOWS_DIR))/libraries \
 		-DOpenCV_DIR=$(abspath $(WINDOWS_DIR))/libraries
@@ -256,7 +264,7 @@ windows: windows-deps
 # server is ended afterwards.
 windows-test: windows test-deps
 	@sh scripts/install-deps.sh $(WINDOWS_TEST_PACKAGES)
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
+	cmake -S . -B $(BUILD_DIR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 		-DGRAYFRAME_WINDOWS_EXE=$(abspath $(WINDOWS_DIR))/grayframe.exe \
 		-DGRAYFRAME_WINE_PREFIX=$(abspath $(WINDOWS_DIR))/wine
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe grayframe_embed windows_tests
