@@ -17,8 +17,10 @@ set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 
 set(CMAKE_C_FLAGS_INIT "-mcpu=cortex-m3 -mthumb")
 set(CMAKE_CXX_FLAGS_INIT "-mcpu=cortex-m3 -mthumb")
-# newlib's stubs for the system calls, enough to link a program that is never run here.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "--specs=nosys.specs")
+# newlib's stubs for the system calls (libnosys), enough to link a program that is never
+# run here; grouped with the C library, which calls them.
+set(CMAKE_C_STANDARD_LIBRARIES_INIT "-Wl,--start-group -lc -lnosys -Wl,--end-group")
+set(CMAKE_CXX_STANDARD_LIBRARIES_INIT "-Wl,--start-group -lc -lnosys -Wl,--end-group")
 
 set(CMAKE_FIND_ROOT_PATH /usr/lib/arm-none-eabi)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
