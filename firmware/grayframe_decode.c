@@ -11,48 +11,78 @@
 #define ROWS 0xF0
 #define ROW GRAYFRAME_ROW_BYTES
 
-/* Reads go through a cursor, CURSOR(d, offset) for the byte at offset of the set, and
- * READ(cursor) reads that byte. With GRAYFRAME_READ_BYTE the cursor is the address the
- * macro gets (16 bits on AVR parts without far program memory, where program memory is
- * below 64 KiB), else the offset. */
-#ifdef GRAYFRAME_READ_BYTE
-#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
-typedef unsigned int cursor;
-#else
-typedef unsigned long cursor;
-#endif
-#define CURSOR(d, offset) ((cursor)((d)->address + (offset)))
-#define READ(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
-#else
-typedef grayframe_offset cursor;
-#define CURSOR(d, offset) ((cursor)(offset))
-#define READ(at) ((d)->read ? (d)->read((d)->address + (at)) : (d)->data[at])
-#endif
+typedef grayframe_address cursor;
 
-/* Copies n > 0 bytes from cursor at on to out, both moved past them. */
-#ifdef GRAYFRAME_READ_BYTE
-#define COPY(d, at, out, n)                                                          \
+/* BYTE(at) is the byte at address at; NEXT(b, at) reads it into b and moves at on;
+ * COPY(out, at, n) copies n > 0 bytes from at on to out, moving both past them (n is
+ * spent). On AVR the reads of program memory take LPM Z+, so that the address stays
+ * in Z; ELPM Z+ carries into RAMPZ. */
+#if defined(GRAYFRAME_READ_BYTE)
+#define BYTE(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
+#elif defined(__AVR_HAVE_ELPM__)
+#include <avr/io.h>
+static unsigned char far_byte(cursor at)
+{
+    unsigned char b;
+    RAMPZ = (unsigned char)(at >> 16);
+    __asm__ __volatile__("elpm %0, Z" : "=r"(b) : "z"((unsigned int)at));
+    return b;
+}
+#define BYTE(at) far_byte(at)
+#define COPY(out, at, n)                                                             \
     do {                                                                             \
-        *out++ = READ(at);                                                           \
-        ++at;                                                                        \
-    } while (--n)
-#else
-#define COPY(d, at, out, n)                                                          \
+        unsigned int z_ = (unsigned int)(at);                                        \
+        unsigned char b_;                                                            \
+        RAMPZ = (unsigned char)((at) >> 16);                                         \
+        (at) += n;                                                                   \
+        do {                                                                         \
+            __asm__ __volatile__("elpm %0, Z+" : "=r"(b_), "+z"(z_));                 \
+            *out++ = b_;                                                             \
+        } while (--n);                                                               \
+    } while (0)
+#elif defined(__AVR__)
+#define BYTE(at) near_byte(at)
+static unsigned char near_byte(cursor at)
+{
+    unsigned char b;
+    __asm__ __volatile__("lpm %0, Z" : "=r"(b) : "z"(at));
+    return b;
+}
+#define NEXT(b, at) __asm__ __volatile__("lpm %0, Z+" : "=r"(b), "+z"(at))
+#define COPY_ONE(out, at)                                                            \
     do {                                                                             \
-        if ((d)->read) {                                                             \
-            unsigned long from_ = (d)->address + (at);                               \
-            at += n;                                                                 \
-            do                                                                       \
-                *out++ = (d)->read(from_++);                                         \
-            while (--n);                                                             \
-        } else {                                                                     \
-            const unsigned char *from_ = (d)->data + (at);                           \
-            at += n;                                                                 \
-            do                                                                       \
-                *out++ = *from_++;                                                   \
-            while (--n);                                                             \
+        unsigned char b_;                                                            \
+        NEXT(b_, at);                                                                \
+        *out++ = b_;                                                                 \
+    } while (0)
+#define COPY(out, at, n)                                                             \
+    do {                                                                             \
+        if (n & 1)                                                                   \
+            COPY_ONE(out, at);                                                       \
+        if (n & 2) {                                                                 \
+            COPY_ONE(out, at);                                                       \
+            COPY_ONE(out, at);                                                       \
+        }                                                                            \
+        for (n >>= 2; n; --n) {                                                      \
+            COPY_ONE(out, at);                                                       \
+            COPY_ONE(out, at);                                                       \
+            COPY_ONE(out, at);                                                       \
+            COPY_ONE(out, at);                                                       \
         }                                                                            \
     } while (0)
+#else
+#define BYTE(at) (*(const unsigned char *)(at))
+#endif
+
+#ifndef NEXT
+#define NEXT(b, at) ((b) = BYTE(at), ++(at))
+#endif
+#ifndef COPY
+#define COPY(out, at, n)                                                             \
+    do {                                                                             \
+        *out++ = BYTE(at);                                                           \
+        ++(at);                                                                      \
+    } while (--n)
 #endif
 
 /* Keeps GCC from turning byte loops into calls of memset or memcpy. */
@@ -62,46 +92,30 @@ typedef grayframe_offset cursor;
 #define OWN_LOOPS
 #endif
 
-/* The byte at offset at of the set (at < d->size). */
-#ifdef __GNUC__
-__attribute__((noinline))
-#endif
-static unsigned char byte_at(const grayframe_decoder *d, grayframe_offset at)
+int grayframe_open_at(grayframe_decoder *d, grayframe_address set, unsigned long size)
 {
-#ifdef GRAYFRAME_READ_BYTE
-    return (unsigned char)GRAYFRAME_READ_BYTE(CURSOR(d, at));
-#else
-    return d->read ? d->read(d->address + at) : d->data[at];
-#endif
-}
-
-static int open_set(grayframe_decoder *d, unsigned long size)
-{
-    d->size = (grayframe_offset)size;
+    d->set = set;
+    d->end = (cursor)(set + size);
     d->chain = 0;
-    if (size < 5 || d->size != size)
+    d->count = 0;
+    if (size < 5 || (unsigned long)(cursor)size != size || d->end < set
+        || BYTE(set) != 'G' || BYTE(set + 1) != 'F' || BYTE(set + 2) != GRAYFRAME_CODE_VERSION)
         return GRAYFRAME_NOT_A_SET;
-    if (byte_at(d, 0) != 'G' || byte_at(d, 1) != 'F' || byte_at(d, 2) != GRAYFRAME_CODE_VERSION)
-        return GRAYFRAME_NOT_A_SET;
-    d->count = byte_at(d, 3) | (unsigned)byte_at(d, 4) << 8;
+    d->count = BYTE(set + 3) | (unsigned)BYTE(set + 4) << 8;
+    if (5 + (unsigned long)d->count + d->count + d->count > size) {
+        d->count = 0;
+        return GRAYFRAME_DAMAGED;
+    }
     return GRAYFRAME_OK;
 }
 
-int grayframe_open(grayframe_decoder *d, const unsigned char *data, unsigned long size)
+int grayframe_open(grayframe_decoder *d, const unsigned char *set, unsigned long size)
 {
-    d->data = data;
-    d->read = 0;
-    d->address = 0;
-    return open_set(d, size);
-}
-
-int grayframe_open_read(grayframe_decoder *d, grayframe_read_fn read,
-                        unsigned long address, unsigned long size)
-{
-    d->data = 0;
-    d->read = read;
-    d->address = address;
-    return open_set(d, size);
+#ifdef __AVR__
+    return grayframe_open_at(d, (grayframe_address)(unsigned int)set, size);
+#else
+    return grayframe_open_at(d, (grayframe_address)set, size);
+#endif
 }
 
 unsigned grayframe_frame_count(const grayframe_decoder *d)
@@ -109,83 +123,71 @@ unsigned grayframe_frame_count(const grayframe_decoder *d)
     return d->count;
 }
 
-/* The kind of the frame (0 when it cannot be one); d->at just past its kind byte. */
-static unsigned char frame_kind(grayframe_decoder *d, unsigned frame)
+/* The kind of the frame (0 when it cannot be one), *at just past its kind byte. */
+static unsigned char frame_kind(const grayframe_decoder *d, unsigned frame, cursor *at)
 {
-    unsigned long at = 5UL + frame + frame + frame;
-    unsigned char kind;
-    if (at + 3 > d->size)
+    cursor where = d->set + 5 + frame + frame + frame;
+    cursor offset = BYTE(where) | (cursor)BYTE(where + 1) << 8;
+    unsigned char kind, high = BYTE(where + 2);
+#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+    if (high)
         return 0;
-    at = byte_at(d, (grayframe_offset)at) | (unsigned)byte_at(d, (grayframe_offset)at + 1) << 8
-         | (unsigned long)byte_at(d, (grayframe_offset)at + 2) << 16;
-    if (at >= d->size)
+#else
+    offset |= (cursor)high << 16;
+#endif
+    if (offset >= (cursor)(d->end - d->set))
         return 0;
-    kind = byte_at(d, (grayframe_offset)at);
-    d->at = (grayframe_offset)(at + 1);
+    where = d->set + offset;
+    kind = BYTE(where);
+    *at = where + 1;
     return kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame) ? kind : 0;
 }
 
 int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
 {
+    cursor at;
     unsigned char kind;
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
-    kind = frame_kind(d, frame);
+    kind = frame_kind(d, frame, &at);
     return kind ? kind == KIND_DELTA : GRAYFRAME_DAMAGED;
 }
 
 /* Sets up the chain that ends at frame, or only the frame itself with single. */
-static int begin(grayframe_decoder *d, unsigned frame, int single)
+static int begin(grayframe_decoder *d, unsigned frame, unsigned char single)
 {
     unsigned char n = 0, kind;
     d->chain = 0;
     d->row = 0;
     d->spans = 0;
+    d->column = 1;
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
     for (;;) {
-        kind = frame_kind(d, frame);
-        if (!kind || n == GRAYFRAME_CHAIN_MAX)
+        if (n == GRAYFRAME_CHAIN_MAX || !(kind = frame_kind(d, frame, &d->next[n])))
             return GRAYFRAME_DAMAGED;
-        d->next[n] = CURSOR(d, d->at);
-        d->hold[n] = 0;
-        ++n;
+        d->hold[n++] = 0;
         if (kind != KIND_DELTA || single)
             break;
         --frame;
     }
     d->base_kind = kind;
     d->chain = n;
-    d->column = 0;
     return GRAYFRAME_OK;
 }
 
-/* 1 when the next row of delta frame i of the chain is whole as its reference (and
- * then taken), else 0. */
-static unsigned char held(grayframe_decoder *d, unsigned char i)
+static int end(grayframe_decoder *d, int result)
 {
-    cursor at;
-    unsigned char c;
-    if (!d->hold[i]) {
-        at = d->next[i];
-        if (at == CURSOR(d, d->size) || (c = READ(at)) < ROWS)
-            return 0;
-        d->next[i] = at + 1;
-        d->hold[i] = (unsigned char)((c & 0x0F) + 1);
-    }
-    --d->hold[i];
-    return 1;
+    d->chain = 0;
+    return result;
 }
 
 /* Spans mode: notes that bytes x to x + n - 1 of the row were written, in d->above as
  * (first, end) pairs, a span that touches the one before joining it. A row holds at
  * most 26 spans; the last one's end, not kept when it would be byte 52, is then 51. */
-#ifdef __GNUC__
-__attribute__((noinline))
-#endif
 static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
 {
-    unsigned char k = d->spans - 1;
+    unsigned char k = (unsigned char)(d->spans - 1);
     if (k && d->above[k - 1] == x) {
         d->above[k - 1] = (unsigned char)(x + n);
         return;
@@ -197,44 +199,35 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
     d->spans = (unsigned char)(k + 1);
 }
 
-/* Applies the next row of chain frame i to out, reference bytes from ref: out itself
- * (they stay), another row (copied), or 0 (none: damaged). */
+/* Applies the next row of chain frame i to out, its reference the row at ref: out
+ * itself (bytes as the reference stay as they are) or another row (they are
+ * copied). */
 OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
-                     const unsigned char *ref)
+                               const unsigned char *ref)
 {
     cursor at = d->next[i];
-    const cursor end = CURSOR(d, d->size);
-    const unsigned char spans = d->spans, copy = ref && ref != out;
-    const unsigned char *from;
-    unsigned char left = ROW, c, n, b;
-    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
-        c = LITERAL;
-        n = ROW;
+    const cursor stop = d->end;
+    unsigned char left = ROW, c = LITERAL, n = ROW, b;
+    if (i + 1 == d->chain && d->base_kind == KIND_RAW)
         goto literal;
-    }
     if (d->hold[i]) {
         --d->hold[i];
         goto whole;
     }
-    if (at == end)
+    if (at == stop)
         return GRAYFRAME_DAMAGED;
-    c = READ(at);
+    NEXT(c, at);
     if (c >= ROWS) {
-        d->next[i] = at + 1;
+        d->next[i] = at;
         d->hold[i] = (unsigned char)(c & 0x0F);
     whole:
-        if (!ref)
-            return GRAYFRAME_DAMAGED;
-        if (copy)
-            for (n = ROW; n; --n)
+        if (ref != out)
+            do
                 *out++ = *ref++;
+            while (--n);
         return GRAYFRAME_OK;
     }
-    do {
-        if (at == end)
-            return GRAYFRAME_DAMAGED;
-        c = READ(at);
-        ++at;
+    for (;;) {
         n = (unsigned char)((c & 0x3F) + 1);
         if (c < LITERAL || c >= PAIR) {
             if (c >= PAIR) {
@@ -242,73 +235,103 @@ OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned c
                     return GRAYFRAME_DAMAGED;
                 n = (unsigned char)(((c >> 3) & 7) + 1);
             }
-            if (!ref || n > left)
+            if (n > left)
                 return GRAYFRAME_DAMAGED;
-            if (copy) {
-                from = ref + (ROW - left);
-                left = (unsigned char)(left - n);
-                do
-                    *out++ = *from++;
-                while (--n);
-            } else {
-                left = (unsigned char)(left - n);
+            left = (unsigned char)(left - n);
+            if (ref == out) {
                 out += n;
-            }
+                ref += n;
+            } else
+                do
+                    *out++ = *ref++;
+                while (--n);
             if (c < LITERAL)
-                continue;
+                goto next;
             n = (unsigned char)((c & 7) + 1);
         }
         if (n > left)
             return GRAYFRAME_DAMAGED;
     literal:
-        if (spans)
+        if (d->spans)
             mark(d, (unsigned char)(ROW - left), n);
         left = (unsigned char)(left - n);
+        ref += n;
         if (c >= RUN && c < PAIR) {
-            if (at == end)
+            if (at == stop)
                 return GRAYFRAME_DAMAGED;
-            b = READ(at);
-            ++at;
+            NEXT(b, at);
             do
                 *out++ = b;
             while (--n);
         } else {
-            if ((cursor)(end - at) < n)
+            if ((cursor)(stop - at) < n)
                 return GRAYFRAME_DAMAGED;
-            COPY(d, at, out, n);
+            COPY(out, at, n);
         }
-    } while (left);
+    next:
+        if (!left)
+            break;
+        if (at == stop)
+            return GRAYFRAME_DAMAGED;
+        NEXT(c, at);
+    }
     d->next[i] = at;
     return GRAYFRAME_OK;
 }
 
-static int end(grayframe_decoder *d, int result)
+/* The next row of the frame begun into out; prev is where the row before it was put
+ * (out itself row by row). The chain's base frame (raw, key, or a delta frame applied
+ * to out) is decoded into out against the base's row before, which is in prev or, when
+ * a delta frame changed that row (d->column 0), in d->above; the delta frames of the
+ * chain are then applied to out, the base's row kept in d->above first. */
+OWN_LOOPS static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *prev)
 {
-    d->chain = 0;
-    return result;
+    const unsigned char base = (unsigned char)(d->chain - 1);
+    unsigned char i, changed = 0, bit = 1, c;
+    unsigned char *to = d->above;
+    cursor at;
+    for (i = 0; i != base; ++i, bit = (unsigned char)(bit << 1)) {
+        if (d->hold[i]) {
+            --d->hold[i];
+            continue;
+        }
+        at = d->next[i];
+        if (at == d->end)
+            return GRAYFRAME_DAMAGED;
+        NEXT(c, at);
+        if (c >= ROWS) {
+            d->next[i] = at;
+            d->hold[i] = (unsigned char)(c & 0x0F);
+        } else
+            changed |= bit;
+    }
+    if (frame_row(d, base, out,
+                  d->base_kind == KIND_DELTA ? out : d->column ? prev : d->above))
+        return GRAYFRAME_DAMAGED;
+    d->column = !changed;
+    if (changed) {
+        for (i = 0; i != ROW; ++i)
+            *to++ = out[i];
+        for (i = base; i--;) {
+            bit >>= 1;
+            if ((changed & bit) && frame_row(d, i, out, out))
+                return GRAYFRAME_DAMAGED;
+        }
+    }
+    ++d->row;
+    return GRAYFRAME_OK;
 }
 
 int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *out,
                            int holds_previous)
 {
-    unsigned char i, y;
-    unsigned char *row;
-    const unsigned char *ref;
-    int result = begin(d, frame, holds_previous);
-    if (result)
-        return result;
-    i = d->chain;
-    while (i--) {
-        ref = 0;
-        for (y = 0, row = out; y != GRAYFRAME_ROWS; ++y, row += ROW) {
-            if (d->base_kind == KIND_DELTA || i + 1 != d->chain)
-                ref = row;
-            if (frame_row(d, i, row, ref))
-                return end(d, GRAYFRAME_DAMAGED);
-            ref = row;
-        }
+    unsigned char *row = out;
+    int result = begin(d, frame, (unsigned char)(holds_previous != 0));
+    while (!result && d->row != GRAYFRAME_ROWS) {
+        result = step(d, row, d->row ? row - ROW : row);
+        row += ROW;
     }
-    return end(d, GRAYFRAME_OK);
+    return end(d, result);
 }
 
 int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
@@ -316,56 +339,19 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
     return begin(d, frame, 0);
 }
 
-/* Row by row, the chain's base frame (raw or key) is decoded in place in whichever of
- * row and d->above holds its row before (d->column says: 1 row, 0 d->above), and the
- * delta frames are applied to row; the base's row is kept in d->above only when a
- * delta frame changes the row. */
-OWN_LOOPS int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
+int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
-    const unsigned char base = (unsigned char)(d->chain - 1);
-    unsigned char i, changed = 0, bit = 1, x;
-    unsigned char *key, *from, *to;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    for (i = 0; i != base; ++i, bit = (unsigned char)(bit << 1)) {
-        if (d->hold[i])
-            --d->hold[i];
-        else if (!held(d, i))
-            changed |= bit;
-    }
-    key = d->column ? row : d->above;
-    if (!changed) {
-        if (d->hold[base] && d->column) /* whole as the row above, which row holds */
-            --d->hold[base];
-        else if (frame_row(d, base, row, d->row ? key : 0))
-            return end(d, GRAYFRAME_DAMAGED);
-        d->column = 1;
-    } else {
-        if (frame_row(d, base, key, d->row ? key : 0))
-            return end(d, GRAYFRAME_DAMAGED);
-        from = key;
-        to = key == row ? d->above : row;
-        for (x = ROW; x; --x)
-            *to++ = *from++;
-        d->column = 0;
-        for (i = base; i--;) {
-            bit >>= 1;
-            if ((changed & bit) && frame_row(d, i, row, row))
-                return end(d, GRAYFRAME_DAMAGED);
-        }
-    }
-    ++d->row;
-    return GRAYFRAME_MORE;
+    return step(d, row, row) ? end(d, GRAYFRAME_DAMAGED) : GRAYFRAME_MORE;
 }
 
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)
 {
-    int result = begin(d, frame, 1);
-    d->column = 0;
-    d->spans = 1;
-    return result;
+    d->given = 0;
+    return begin(d, frame, 1);
 }
 
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row)
@@ -374,30 +360,24 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
     if (!d->chain)
         return GRAYFRAME_ORDER;
     for (;;) {
-        k = d->column;
-        if (k < d->spans - 1) {
+        k = d->given;
+        if (k + 1 < d->spans) {
             span->row = (unsigned char)(d->row - 1);
             span->first = d->above[k];
             span->length = (unsigned char)((k + 1 < ROW ? d->above[k + 1] : ROW) - span->first);
-            d->column = (unsigned char)(k + 2);
+            d->given = (unsigned char)(k + 2);
             return GRAYFRAME_MORE;
         }
         if (d->row == GRAYFRAME_ROWS)
             return end(d, GRAYFRAME_OK);
-        d->column = 0;
-        if (d->base_kind == KIND_DELTA) {
-            d->spans = 1;
-            if (frame_row(d, 0, row, row))
-                return end(d, GRAYFRAME_DAMAGED);
-        } else {
-            /* not a delta frame: every row whole */
-            d->spans = 0;
-            if (frame_row(d, 0, row, d->row ? row : 0))
-                return end(d, GRAYFRAME_DAMAGED);
+        d->given = 0;
+        d->spans = d->base_kind == KIND_DELTA;
+        if (step(d, row, row))
+            return end(d, GRAYFRAME_DAMAGED);
+        if (!d->spans) {
             d->above[0] = 0;
             d->above[1] = ROW;
             d->spans = 3;
         }
-        ++d->row;
     }
 }

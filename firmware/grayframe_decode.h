@@ -31,9 +31,9 @@
  * encoder puts a key frame in when it would grow longer). Any frame can be decoded
  * alone: the decoder follows the chain through the index.
  *
- * The API. A grayframe_decoder holds the whole state (at most 128 bytes; no malloc,
- * no recursion, no division, no library calls; C89). Open it on a set, then take a
- * frame in any of three ways:
+ * The API. A grayframe_decoder holds the whole state (at most 128 bytes on 8- to 32-bit
+ * devices; no malloc, no recursion, no division, no library calls; C89). Open it on a
+ * set, then take a frame in any of three ways:
  *   - grayframe_decode_frame: the whole frame into a 4080-byte buffer; when the
  *     buffer holds the frame before and the frame is a delta frame, only the delta
  *     is applied (else the chain is decoded in full, which costs more);
@@ -44,13 +44,15 @@
  *     frame before in its own memory, only what changed: (row, first byte, length,
  *     bytes); a frame that is not a delta frame comes as 80 whole rows.
  *
- * Bytes are read from memory (grayframe_open) or through a hook
- * (grayframe_open_read), which gets the address given at open plus the offset in the
- * set: on AVR pgm_read_byte, or pgm_read_byte_far with pgm_get_far_address() for sets
- * past 64 KiB. Compiling grayframe_decode.c with GRAYFRAME_READ_BYTE(address) defined
- * (for instance as pgm_read_byte_far(address)) makes every read that macro instead,
- * which is much faster than a call through the hook; on AVR parts without far program
- * memory (ATmega328P) the macro then gets 16-bit addresses.
+ * Reading the set. The decoder reads the set's bytes at addresses: the set's address
+ * given at open plus an offset. How it reads them is fixed when grayframe_decode.c is
+ * compiled:
+ *   - on AVR, from program memory (LPM; ELPM on parts with more than 64 KiB, where
+ *     grayframe_open_at takes the 24-bit address of pgm_get_far_address);
+ *   - elsewhere, from memory;
+ *   - with GRAYFRAME_READ_BYTE(address) defined (an expression giving the byte at a
+ *     grayframe_address), through that hook: a set in RAM on AVR, in external flash,
+ *     behind a bus.
  *
  * Damaged or cut sets: every read stays within the size given at open, every write
  * within the caller's buffer (51 or 4080 bytes), every call ends; a set that does not
@@ -58,6 +60,8 @@
  */
 #ifndef GRAYFRAME_DECODE_H
 #define GRAYFRAME_DECODE_H
+
+#include <stddef.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -78,34 +82,31 @@ extern "C" {
 #define GRAYFRAME_DAMAGED (-3)    /* the bytes do not add up: damaged or cut */
 #define GRAYFRAME_ORDER (-4)      /* a _next call without its _begin */
 
-typedef unsigned char (*grayframe_read_fn)(unsigned long address);
-
-/* Offsets in a set: 16 bits on AVR parts without far program memory (a set there is
- * below 64 KiB), else 32 bits. */
+/* An address the decoder reads at: 16 bits on AVR parts without far program memory,
+ * 32 bits on those with it, else as wide as a pointer. */
 #if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
-typedef unsigned int grayframe_offset;
+typedef unsigned int grayframe_address;
+#elif defined(__AVR__)
+typedef unsigned long grayframe_address;
 #else
-typedef unsigned long grayframe_offset;
+typedef size_t grayframe_address;
 #endif
 
 /* The whole decoder state; its fields are the decoder's own. */
 typedef struct grayframe_decoder {
-    const unsigned char *data;
-    grayframe_read_fn read;
-    unsigned long address;
-    grayframe_offset size;
+    grayframe_address set;   /* the set's first byte */
+    grayframe_address end;   /* just past its last byte */
     unsigned count;
     unsigned char chain;     /* frames in the chain, 0 when no frame is begun */
     unsigned char base_kind; /* the kind of the chain's oldest frame */
     unsigned char row;       /* the next row */
-    unsigned char column;    /* rows: 1 when the caller's row holds the chain's raw or
-                              * key frame's last row, 0 when above does; spans: where
-                              * the next span is in above */
+    unsigned char column;    /* 1 when the row before holds the chain's raw or key
+                              * frame's row before, 0 when above does */
     unsigned char spans;     /* spans mode: 1 + the bytes of above in use, else 0 */
-    grayframe_offset at;     /* where the frame being looked up starts */
+    unsigned char given;     /* spans mode: where the next span is in above */
     /* the chain, from the frame asked for (0) back to a raw or key frame: where each
      * frame's next row starts, and rows still to take whole from the reference */
-    grayframe_offset next[GRAYFRAME_CHAIN_MAX];
+    grayframe_address next[GRAYFRAME_CHAIN_MAX];
     unsigned char hold[GRAYFRAME_CHAIN_MAX];
     /* rows mode: the chain's raw or key frame's last row, kept when a delta frame
      * changed the caller's row; spans mode: the row's spans as (first, end) pairs */
@@ -118,13 +119,14 @@ typedef struct grayframe_span {
     unsigned char length;  /* bytes changed, 1 ... 51 - first */
 } grayframe_span;
 
-/* Opens the set of size bytes at data in memory. GRAYFRAME_OK, or
- * GRAYFRAME_NOT_A_SET when it does not start as a set of this version. */
-int grayframe_open(grayframe_decoder *d, const unsigned char *data, unsigned long size);
+/* Opens the set of size bytes at set (in program memory on AVR, see above):
+ * GRAYFRAME_OK; GRAYFRAME_NOT_A_SET when it does not start as a set of this version,
+ * GRAYFRAME_DAMAGED when its index is cut. */
+int grayframe_open(grayframe_decoder *d, const unsigned char *set, unsigned long size);
 
-/* Opens the set of size bytes that read(address + offset) reads. As grayframe_open. */
-int grayframe_open_read(grayframe_decoder *d, grayframe_read_fn read,
-                        unsigned long address, unsigned long size);
+/* As grayframe_open, the set at an address: a far address on AVR, or one that
+ * GRAYFRAME_READ_BYTE understands. */
+int grayframe_open_at(grayframe_decoder *d, grayframe_address set, unsigned long size);
 
 /* The number of frames in the opened set. */
 unsigned grayframe_frame_count(const grayframe_decoder *d);

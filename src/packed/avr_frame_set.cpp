@@ -19,8 +19,17 @@ void writeMacros(std::ostream& out, const FrameSet& set, const std::string& macr
     out << "\n";
 }
 
+// FAR_ADDRESS: where an object lies in program memory, 24 bits.
+void writeFarAddress(std::ostream& out) {
+    out << "#define FAR_ADDRESS(object, address)                             \\\n"
+           "    __asm__(\"ldi %A0, lo8(%1)\\n\\tldi %B0, hi8(%1)\\n\\t\"         \\\n"
+           "            \"ldi %C0, hh8(%1)\\n\\tclr %D0\"                       \\\n"
+           "            : \"=d\"(address)                                   \\\n"
+           "            : \"p\"(&(object)[0]))\n\n";
+}
+
 // The byte read that reaches program memory: ELPM with a 24-bit address on parts with
-// more than 64 KiB, LPM on the rest; FAR_ADDRESS, where an object lies there.
+// more than 64 KiB, LPM on the rest.
 void writeFlashRead(std::ostream& out) {
     out << "#if defined(RAMPZ)\n"
            "typedef uint32_t flash_address;\n"
@@ -28,12 +37,8 @@ void writeFlashRead(std::ostream& out) {
            "#else\n"
            "typedef uint16_t flash_address;\n"
            "#define read_flash(address) pgm_read_byte(address)\n"
-           "#endif\n\n"
-           "#define FAR_ADDRESS(object, address)                             \\\n"
-           "    __asm__(\"ldi %A0, lo8(%1)\\n\\tldi %B0, hi8(%1)\\n\\t\"         \\\n"
-           "            \"ldi %C0, hh8(%1)\\n\\tclr %D0\"                       \\\n"
-           "            : \"=d\"(address)                                   \\\n"
-           "            : \"p\"(&(object)[0]))\n\n";
+           "#endif\n\n";
+    writeFarAddress(out);
 }
 
 // Where frame lies in program memory.
@@ -81,17 +86,16 @@ void writeCompressedSource(std::ostream& out, const FrameSet& set) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
     writeCode(out, set);
-    writeFlashRead(out);
-    out << "unsigned char " << name << "_read(unsigned long address)\n"
+    writeFarAddress(out);
+    out << "int " << name << "_open(grayframe_decoder *d)\n"
         << "{\n"
-        << "    return read_flash((flash_address)address);\n"
-        << "}\n\n"
-        << "int " << name << "_open(grayframe_decoder *d)\n"
-        << "{\n"
+        << "#if defined(RAMPZ)\n"
         << "    uint32_t address;\n"
         << "    FAR_ADDRESS(" << name << "_code, address);\n"
-        << "    return grayframe_open_read(d, " << name << "_read, address, " << macro
-        << "_CODE_BYTES);\n"
+        << "    return grayframe_open_at(d, address, " << macro << "_CODE_BYTES);\n"
+        << "#else\n"
+        << "    return grayframe_open(d, " << name << "_code, " << macro << "_CODE_BYTES);\n"
+        << "#endif\n"
         << "}\n";
 }
 
@@ -125,13 +129,9 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
     writeMacros(out, set, macro);
     out << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
     if (set.compressed)
-        out << "/* Opens d on the set, in program memory, with " << name
-            << "_read as its hook:\n"
-               " * GRAYFRAME_OK, or the error of grayframe_open_read. */\n"
-            << "int " << name << "_open(grayframe_decoder *d);\n\n"
-            << "/* The byte at address in program memory (the addresses " << name
-            << "_open gives\n * the decoder). */\n"
-            << "unsigned char " << name << "_read(unsigned long address);\n\n";
+        out << "/* Opens d on the set, in program memory (far on parts with more than\n"
+               " * 64 KiB): GRAYFRAME_OK, or the error of grayframe_open. */\n"
+            << "int " << name << "_open(grayframe_decoder *d);\n\n";
     else
         out << "/* The frames lie in program memory, where a plain C read does not "
                "reach:\n"

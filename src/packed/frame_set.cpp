@@ -81,10 +81,8 @@ void writeDecodingComment(std::ostream& out, const FrameSet& set) {
            " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
            " *         send the row;\n"
            " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
-           " * the frame before (grayframe_spans_begin, grayframe_spans_next). In "
-           "program\n"
-           " * memory (PROGMEM), open it with grayframe_open_read and a function that\n"
-           " * reads a byte there (pgm_read_byte, pgm_read_byte_far).\n";
+           " * the frame before (grayframe_spans_begin, grayframe_spans_next). On AVR\n"
+           " * the decoder reads the set from program memory (PROGMEM).\n";
 }
 
 }  // namespace
