@@ -22,10 +22,9 @@
 #                    compressed frame sets
 # make bench-display the display options' frames against the ideal frame (PSNR)
 # make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
-# make bench-decoder-cycles  the firmware decoder's cycles per frame through its read
-#                    macro under simavr: rows and spans (ATmega328P), whole (ATmega2560)
 # make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
-#                        its cycles per frame on the ATmega328P under simavr
+#                        its cycles per frame under simavr: rows and spans
+#                        (ATmega328P), whole frames (ATmega1284P)
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -56,13 +55,12 @@ OPENCV_SOURCE ?=
 MINIMAL_PACKAGES := $(TEST_PACKAGES) libgtk-3-dev libpng-dev libjpeg-dev \
 	libtiff-dev libwebp-dev zlib1g-dev file lintian
 MAINTAINER ?=
-DECODER_BENCH_PACKAGES := imagemagick gcc-avr avr-libc simavr gcc-arm-none-eabi
 BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
 .PHONY: all deps test-deps configure demo test clean pictures deb install
 .PHONY: test-asan test-tsan fuzz bench-memory
 .PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
-	package-test bench-decoder-cycles
+	package-test
 .PHONY: windows windows-deps windows-test
 
 all: deps configure
@@ -212,7 +210,6 @@ bench: all deb
 		package=$(abspath $(BUILD_DIR))/bench/package/usr/bin/grayframe
 	$(MAKE) bench-display
 	$(MAKE) bench-frame-code
-	$(MAKE) bench-decoder-cycles
 	$(MAKE) bench-firmware
 
 bench-display: all
@@ -224,11 +221,6 @@ bench-frame-code: all
 	@sh scripts/install-deps.sh $(BENCH_PACKAGES)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures frame_code_bench
 	bash bench/frame_code.sh $(BUILD_DIR)/bench $(BUILD_DIR)
-
-bench-decoder-cycles: all
-	@sh scripts/install-deps.sh $(DECODER_BENCH_PACKAGES)
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures grayframe_embed
-	bash bench/decoder_cycles.sh $(BUILD_DIR)/bench $(BUILD_DIR)
 
 bench-firmware: all test-deps
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures

@@ -49,7 +49,8 @@ cycles() {
         -I"$source/tests/firmware" "$here/firmware/cycles.c" \
         "$source/tests/firmware/board_avr.c" "$dir/frames.c" "$decoder" -o "$dir/cycles.elf"
     timeout 300 simavr -m "$mcu" -f 16000000 "$dir/cycles.elf" 2>&1 >/dev/null |
-        sed 's/\x1b\[[0-9;]*m//g' | sed -nE 's/^((rows|whole|alone) [0-9]+)\.$/\1/p'
+        sed 's/\x1b\[[0-9;]*m//g' | sed -nE 's/^((rows|spans|whole|alone) [0-9]+)\.$/\1/p' |
+        tee "$work/$group-$mcu.txt"
 }
 # KIND: "mean / most" of the cycles of that kind read on standard input.
 summary() {
@@ -69,11 +70,11 @@ summary() {
     echo "| Cortex-M0 (arm-none-eabi-gcc $(arm-none-eabi-gcc -dumpversion)) | $m0_flash | $m0_ram | $m0_state |"
     echo
     echo "CPU cycles per frame under simavr, mean / most, the set in program memory"
-    echo "read through its NAME_open hook: rows on the ATmega328P; whole frames on the"
+    echo "opened by NAME_open: rows and spans on the ATmega328P; whole frames on the"
     echo "ATmega1284P, applied to the frame before (whole) and from nothing (alone)."
     echo
-    echo "| set | frames | rows (328P) | whole (1284P) | alone (1284P) |"
-    echo "|---|---:|---:|---:|---:|"
+    echo "| set | frames | rows (328P) | spans (328P) | whole (1284P) | alone (1284P) |"
+    echo "|---|---:|---:|---:|---:|---:|"
     for entry in ui:fitin text:fitin icons:fitin sprites:fitin photo:fitout \
         anim-bounce:stretch anim-clock:stretch anim-ticker:stretch \
         anim-progress:stretch anim-walk:stretch ball:stretch; do
@@ -81,7 +82,7 @@ summary() {
         rows=$(cycles "$group" "$mode" atmega328p)
         whole=$(cycles "$group" "$mode" atmega1284p -DWHOLE_FRAMES)
         count=$(grep -c '^rows' <<<"$rows")
-        echo "| $group | $count | $(summary rows <<<"$rows") |" \
+        echo "| $group | $count | $(summary rows <<<"$rows") | $(summary spans <<<"$rows") |" \
             "$(summary whole <<<"$whole") | $(summary alone <<<"$whole") |"
     done
 } | tee "$work/../firmware.md"

@@ -14,9 +14,8 @@
 typedef grayframe_address cursor;
 
 /* BYTE(at) is the byte at address at; NEXT(b, at) reads it into b and moves at on;
- * COPY(out, at, n) copies n > 0 bytes from at on to out, moving both past them (n is
- * spent). On AVR the reads of program memory take LPM Z+, so that the address stays
- * in Z; ELPM Z+ carries into RAMPZ. */
+ * copy_set copies bytes of the set to RAM. On AVR the reads of program memory take
+ * LPM Z+, so that the address stays in Z; ELPM Z+ carries into RAMPZ. */
 #if defined(GRAYFRAME_READ_BYTE)
 #define BYTE(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
 #elif defined(__AVR_HAVE_ELPM__)
@@ -29,47 +28,17 @@ static unsigned char far_byte(cursor at)
     return b;
 }
 #define BYTE(at) far_byte(at)
-#define COPY(out, at, n)                                                             \
-    do {                                                                             \
-        unsigned int z_ = (unsigned int)(at);                                        \
-        unsigned char b_;                                                            \
-        RAMPZ = (unsigned char)((at) >> 16);                                         \
-        (at) += n;                                                                   \
-        do {                                                                         \
-            __asm__ __volatile__("elpm %0, Z+" : "=r"(b_), "+z"(z_));                 \
-            *out++ = b_;                                                             \
-        } while (--n);                                                               \
-    } while (0)
+#define READ_ON(b, z) __asm__ __volatile__("elpm %0, Z+" : "=r"(b), "+z"(z))
 #elif defined(__AVR__)
-#define BYTE(at) near_byte(at)
 static unsigned char near_byte(cursor at)
 {
     unsigned char b;
     __asm__ __volatile__("lpm %0, Z" : "=r"(b) : "z"(at));
     return b;
 }
+#define BYTE(at) near_byte(at)
 #define NEXT(b, at) __asm__ __volatile__("lpm %0, Z+" : "=r"(b), "+z"(at))
-#define COPY_ONE(out, at)                                                            \
-    do {                                                                             \
-        unsigned char b_;                                                            \
-        NEXT(b_, at);                                                                \
-        *out++ = b_;                                                                 \
-    } while (0)
-#define COPY(out, at, n)                                                             \
-    do {                                                                             \
-        if (n & 1)                                                                   \
-            COPY_ONE(out, at);                                                       \
-        if (n & 2) {                                                                 \
-            COPY_ONE(out, at);                                                       \
-            COPY_ONE(out, at);                                                       \
-        }                                                                            \
-        for (n >>= 2; n; --n) {                                                      \
-            COPY_ONE(out, at);                                                       \
-            COPY_ONE(out, at);                                                       \
-            COPY_ONE(out, at);                                                       \
-            COPY_ONE(out, at);                                                       \
-        }                                                                            \
-    } while (0)
+#define READ_ON(b, z) NEXT(b, z)
 #else
 #define BYTE(at) (*(const unsigned char *)(at))
 #endif
@@ -77,19 +46,102 @@ static unsigned char near_byte(cursor at)
 #ifndef NEXT
 #define NEXT(b, at) ((b) = BYTE(at), ++(at))
 #endif
-#ifndef COPY
-#define COPY(out, at, n)                                                             \
-    do {                                                                             \
-        *out++ = BYTE(at);                                                           \
-        ++(at);                                                                      \
-    } while (--n)
-#endif
 
 /* Keeps GCC from turning byte loops into calls of memset or memcpy. */
 #if defined(__GNUC__) && !defined(__clang__)
 #define OWN_LOOPS __attribute__((optimize("no-tree-loop-distribute-patterns")))
 #else
 #define OWN_LOOPS
+#endif
+#ifdef __GNUC__
+#define NOINLINE __attribute__((noinline))
+#else
+#define NOINLINE
+#endif
+
+/* copy_set copies the n > 0 bytes of the set at at to out and gives where the set
+ * goes on; copy_ram copies n > 0 bytes of from to out; fill puts b in n > 0 bytes of
+ * out. On AVR these are loops of a few instructions (LPM Z+ / ST X+, unrolled for the
+ * set), which avr-gcc does not make of the C. */
+#if defined(READ_ON)
+#ifdef __AVR_HAVE_ELPM__
+#define LPM "elpm"
+#else
+#define LPM "lpm"
+#endif
+#define COPY_TWO LPM " __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t" LPM " __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
+{
+    unsigned int z = (unsigned int)at;
+#ifdef __AVR_HAVE_ELPM__
+    RAMPZ = (unsigned char)(at >> 16);
+#endif
+    at += n;
+    __asm__ __volatile__("sbrs %2, 0\n\t"
+                         "rjmp 1f\n\t"
+                         LPM " __tmp_reg__, Z+\n\t"
+                         "st X+, __tmp_reg__\n"
+                         "1:\n\t"
+                         "sbrs %2, 1\n\t"
+                         "rjmp 2f\n\t"
+                         COPY_TWO
+                         "\n2:\n\t"
+                         "lsr %2\n\t"
+                         "lsr %2\n\t"
+                         "breq 4f\n"
+                         "3:\n\t"
+                         COPY_TWO COPY_TWO
+                         "dec %2\n\t"
+                         "brne 3b\n"
+                         "4:\n"
+                         : "+x"(out), "+z"(z), "+r"(n)
+                         :
+                         : "memory");
+    return at;
+}
+NOINLINE static void copy_ram(unsigned char *out, const unsigned char *from, unsigned char n)
+{
+    __asm__ __volatile__("1:\n\t"
+                         "ld __tmp_reg__, Z+\n\t"
+                         "st X+, __tmp_reg__\n\t"
+                         "dec %2\n\t"
+                         "brne 1b\n"
+                         : "+x"(out), "+z"(from), "+r"(n)
+                         :
+                         : "memory");
+}
+NOINLINE static void fill(unsigned char *out, unsigned char b, unsigned char n)
+{
+    __asm__ __volatile__("1:\n\t"
+                         "st X+, %2\n\t"
+                         "dec %1\n\t"
+                         "brne 1b\n"
+                         : "+x"(out), "+r"(n)
+                         : "r"(b)
+                         : "memory");
+}
+#else
+NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
+{
+    do {
+        *out++ = BYTE(at);
+        ++at;
+    } while (--n);
+    return at;
+}
+NOINLINE OWN_LOOPS static void copy_ram(unsigned char *out, const unsigned char *from,
+                                         unsigned char n)
+{
+    do
+        *out++ = *from++;
+    while (--n);
+}
+NOINLINE OWN_LOOPS static void fill(unsigned char *out, unsigned char b, unsigned char n)
+{
+    do
+        *out++ = b;
+    while (--n);
+}
 #endif
 
 int grayframe_open_at(grayframe_decoder *d, grayframe_address set, unsigned long size)
@@ -202,14 +254,18 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
 /* Applies the next row of chain frame i to out, its reference the row at ref: out
  * itself (bytes as the reference stay as they are) or another row (they are
  * copied). */
-OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
-                               const unsigned char *ref)
+static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                     const unsigned char *ref)
 {
     cursor at = d->next[i];
     const cursor stop = d->end;
-    unsigned char left = ROW, c = LITERAL, n = ROW, b;
-    if (i + 1 == d->chain && d->base_kind == KIND_RAW)
-        goto literal;
+    unsigned char x = 0, c, n, b;
+    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
+        if ((cursor)(stop - at) < ROW)
+            return GRAYFRAME_DAMAGED;
+        d->next[i] = copy_set(out, at, ROW);
+        return GRAYFRAME_OK;
+    }
     if (d->hold[i]) {
         --d->hold[i];
         goto whole;
@@ -222,9 +278,7 @@ OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned c
         d->hold[i] = (unsigned char)(c & 0x0F);
     whole:
         if (ref != out)
-            do
-                *out++ = *ref++;
-            while (--n);
+            copy_ram(out, ref, ROW);
         return GRAYFRAME_OK;
     }
     for (;;) {
@@ -235,41 +289,32 @@ OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned c
                     return GRAYFRAME_DAMAGED;
                 n = (unsigned char)(((c >> 3) & 7) + 1);
             }
-            if (n > left)
+            if (n > ROW - x)
                 return GRAYFRAME_DAMAGED;
-            left = (unsigned char)(left - n);
-            if (ref == out) {
-                out += n;
-                ref += n;
-            } else
-                do
-                    *out++ = *ref++;
-                while (--n);
+            if (ref != out)
+                copy_ram(out + x, ref + x, n);
+            x = (unsigned char)(x + n);
             if (c < LITERAL)
                 goto next;
             n = (unsigned char)((c & 7) + 1);
         }
-        if (n > left)
+        if (n > ROW - x)
             return GRAYFRAME_DAMAGED;
-    literal:
         if (d->spans)
-            mark(d, (unsigned char)(ROW - left), n);
-        left = (unsigned char)(left - n);
-        ref += n;
+            mark(d, x, n);
         if (c >= RUN && c < PAIR) {
             if (at == stop)
                 return GRAYFRAME_DAMAGED;
             NEXT(b, at);
-            do
-                *out++ = b;
-            while (--n);
+            fill(out + x, b, n);
         } else {
             if ((cursor)(stop - at) < n)
                 return GRAYFRAME_DAMAGED;
-            COPY(out, at, n);
+            at = copy_set(out + x, at, n);
         }
+        x = (unsigned char)(x + n);
     next:
-        if (!left)
+        if (x == ROW)
             break;
         if (at == stop)
             return GRAYFRAME_DAMAGED;
@@ -327,6 +372,13 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
 {
     unsigned char *row = out;
     int result = begin(d, frame, (unsigned char)(holds_previous != 0));
+    if (!result && d->chain == 1 && d->base_kind == KIND_RAW) {
+        if ((cursor)(d->end - d->next[0]) < GRAYFRAME_FRAME_BYTES)
+            return end(d, GRAYFRAME_DAMAGED);
+        for (d->row = 16; d->row; --d->row, row += 255)
+            d->next[0] = copy_set(row, d->next[0], 255);
+        return end(d, GRAYFRAME_OK);
+    }
     while (!result && d->row != GRAYFRAME_ROWS) {
         result = step(d, row, d->row ? row - ROW : row);
         row += ROW;
@@ -345,6 +397,13 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
+    if (d->chain == 1 && d->base_kind == KIND_RAW) {
+        if ((cursor)(d->end - d->next[0]) < ROW)
+            return end(d, GRAYFRAME_DAMAGED);
+        d->next[0] = copy_set(row, d->next[0], ROW);
+        ++d->row;
+        return GRAYFRAME_MORE;
+    }
     return step(d, row, row) ? end(d, GRAYFRAME_DAMAGED) : GRAYFRAME_MORE;
 }
 

@@ -1,6 +1,6 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 /* Decodes every frame of the compressed set "frames" and reports the CPU cycles each
- * took: "rows N" row by row; with WHOLE_FRAMES (a part with 4 KiB of RAM to spare)
+ * took: "rows N" row by row, "spans N" as the spans that changed; with WHOLE_FRAMES (a part with 4 KiB of RAM to spare)
  * also "whole N", each frame applied to the one before, and "alone N", each frame
  * from nothing. The rows are not sent anywhere: only decoding is counted. */
 #include "board.h"
@@ -17,6 +17,7 @@ int main(void)
 {
     unsigned frame;
     uint32_t start;
+    grayframe_span span;
     board_start();
     if (frames_open(&decoder) != GRAYFRAME_OK) board_stop();
     for (frame = 0; frame < FRAMES_FRAME_COUNT; ++frame) {
@@ -25,6 +26,13 @@ int main(void)
         while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE) {
         }
         board_report("rows", board_cycles() - start);
+    }
+    for (frame = 0; frame < FRAMES_FRAME_COUNT; ++frame) {
+        start = board_cycles();
+        grayframe_spans_begin(&decoder, frame);
+        while (grayframe_spans_next(&decoder, &span, row) == GRAYFRAME_MORE) {
+        }
+        board_report("spans", board_cycles() - start);
     }
 #ifdef WHOLE_FRAMES
     for (frame = 0; frame < FRAMES_FRAME_COUNT; ++frame) {
