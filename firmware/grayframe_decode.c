@@ -55,8 +55,10 @@ static unsigned char near_byte(cursor at)
 #endif
 #ifdef __GNUC__
 #define NOINLINE __attribute__((noinline))
+#define INLINE __attribute__((always_inline)) __inline__
 #else
 #define NOINLINE
+#define INLINE
 #endif
 
 /* copy_set copies the n > 0 bytes of the set at at to out and gives where the set
@@ -99,7 +101,7 @@ NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
                          : "memory");
     return at;
 }
-NOINLINE static void copy_ram(unsigned char *out, const unsigned char *from, unsigned char n)
+INLINE static void copy_ram(unsigned char *out, const unsigned char *from, unsigned char n)
 {
     __asm__ __volatile__("1:\n\t"
                          "ld __tmp_reg__, Z+\n\t"
@@ -110,7 +112,7 @@ NOINLINE static void copy_ram(unsigned char *out, const unsigned char *from, uns
                          :
                          : "memory");
 }
-NOINLINE static void fill(unsigned char *out, unsigned char b, unsigned char n)
+INLINE static void fill(unsigned char *out, unsigned char b, unsigned char n)
 {
     __asm__ __volatile__("1:\n\t"
                          "st X+, %2\n\t"
@@ -397,10 +399,13 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    if (d->chain == 1 && d->base_kind == KIND_RAW) {
-        if ((cursor)(d->end - d->next[0]) < ROW)
+    if (d->chain == 1 && (d->base_kind == KIND_RAW || d->hold[0])) {
+        if (d->hold[0])
+            --d->hold[0];
+        else if ((cursor)(d->end - d->next[0]) < ROW)
             return end(d, GRAYFRAME_DAMAGED);
-        d->next[0] = copy_set(row, d->next[0], ROW);
+        else
+            d->next[0] = copy_set(row, d->next[0], ROW);
         ++d->row;
         return GRAYFRAME_MORE;
     }
