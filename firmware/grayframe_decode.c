@@ -381,6 +381,12 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
             d->next[0] = copy_set(row, d->next[0], 255);
         return end(d, GRAYFRAME_OK);
     }
+    if (!result && d->chain == 1) {
+        for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW)
+            if (frame_row(d, 0, row, d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
+                return end(d, GRAYFRAME_DAMAGED);
+        return end(d, GRAYFRAME_OK);
+    }
     while (!result && d->row != GRAYFRAME_ROWS) {
         result = step(d, row, d->row ? row - ROW : row);
         row += ROW;
@@ -399,10 +405,13 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    if (d->chain == 1 && (d->base_kind == KIND_RAW || d->hold[0])) {
+    if (d->chain == 1) {
         if (d->hold[0])
             --d->hold[0];
-        else if ((cursor)(d->end - d->next[0]) < ROW)
+        else if (d->base_kind != KIND_RAW) {
+            if (frame_row(d, 0, row, row))
+                return end(d, GRAYFRAME_DAMAGED);
+        } else if ((cursor)(d->end - d->next[0]) < ROW)
             return end(d, GRAYFRAME_DAMAGED);
         else
             d->next[0] = copy_set(row, d->next[0], ROW);
@@ -436,8 +445,9 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
             return end(d, GRAYFRAME_OK);
         d->given = 0;
         d->spans = d->base_kind == KIND_DELTA;
-        if (step(d, row, row))
+        if (frame_row(d, 0, row, row))
             return end(d, GRAYFRAME_DAMAGED);
+        ++d->row;
         if (!d->spans) {
             d->above[0] = 0;
             d->above[1] = ROW;
