@@ -253,11 +253,146 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
     d->spans = (unsigned char)(k + 1);
 }
 
+#if defined(READ_ON)
+/* Decodes the codes of a row that start at *next (their first code is not a rows
+ * code) into out (51 bytes), bytes as the reference taken from ref (left as they are
+ * when ref is out), reading no further than stop; *next then holds where the row's
+ * codes end. GRAYFRAME_OK, or GRAYFRAME_DAMAGED when they do not add up. */
+INLINE static int row_codes(cursor *next, cursor stop, unsigned char *out,
+                              const unsigned char *ref)
+{
+    const cursor at = *next;
+    unsigned int z = (unsigned int)at, save;
+    unsigned int rem = (cursor)(stop - at) > 0xFFFF ? 0xFFFF : (unsigned int)(stop - at);
+    const unsigned int before = rem;
+    unsigned char left, c, n;
+#ifdef __AVR_HAVE_ELPM__
+    RAMPZ = (unsigned char)(at >> 16);
+#endif
+    __asm__ __volatile__(
+        "ldi %[left], 51\n"
+        "0:\n\t"
+        "cp %A[rem], __zero_reg__\n\t"
+        "cpc %B[rem], __zero_reg__\n\t"
+        "breq 9f\n\t"
+        "sbiw %[rem], 1\n\t"
+        LPM " %[c], Z+\n\t"
+        "mov %[n], %[c]\n\t"
+        "andi %[n], 0x3F\n\t"
+        "inc %[n]\n\t"
+        "cpi %[c], 0x40\n\t"
+        "brlo 1f\n\t"
+        "cpi %[c], 0x80\n\t"
+        "brlo 3f\n\t"
+        "cpi %[c], 0xC0\n\t"
+        "brsh 4f\n\t"
+        "rjmp 5f\n"
+        "4:\n\t"
+        "cpi %[c], 0xF0\n\t"
+        "brsh 9f\n\t"
+        "mov %[n], %[c]\n\t"
+        "lsr %[n]\n\t"
+        "lsr %[n]\n\t"
+        "lsr %[n]\n\t"
+        "andi %[n], 7\n\t"
+        "inc %[n]\n"
+        /* n bytes as the reference */
+        "1:\n\t"
+        "cp %[left], %[n]\n\t"
+        "brlo 9f\n\t"
+        "sub %[left], %[n]\n\t"
+        "cp %A[ref], r26\n\t"
+        "cpc %B[ref], r27\n\t"
+        "breq 2f\n\t"
+        "movw %[save], r30\n\t"
+        "movw r30, %[ref]\n"
+        "11:\n\t"
+        "ld __tmp_reg__, Z+\n\t"
+        "st X+, __tmp_reg__\n\t"
+        "dec %[n]\n\t"
+        "brne 11b\n\t"
+        "movw %[ref], r30\n\t"
+        "movw r30, %[save]\n\t"
+        "rjmp 21f\n"
+        "2:\n\t"
+        "add r26, %[n]\n\t"
+        "adc r27, __zero_reg__\n\t"
+        "add %A[ref], %[n]\n\t"
+        "adc %B[ref], __zero_reg__\n"
+        "21:\n\t"
+        "cpi %[c], 0xC0\n\t"
+        "brlo 8f\n\t"
+        "mov %[n], %[c]\n\t"
+        "andi %[n], 7\n\t"
+        "inc %[n]\n\t"
+        "rjmp 3f\n"
+        "9:\n\t"
+        "rjmp 10f\n"
+        /* n bytes as they follow */
+        "3:\n\t"
+        "cp %[left], %[n]\n\t"
+        "brlo 9b\n\t"
+        "cp %A[rem], %[n]\n\t"
+        "cpc %B[rem], __zero_reg__\n\t"
+        "brlo 9b\n\t"
+        "sub %[left], %[n]\n\t"
+        "sub %A[rem], %[n]\n\t"
+        "sbc %B[rem], __zero_reg__\n\t"
+        "add %A[ref], %[n]\n\t"
+        "adc %B[ref], __zero_reg__\n\t"
+        "lsr %[n]\n\t"
+        "brcc 31f\n\t"
+        LPM " __tmp_reg__, Z+\n\t"
+        "st X+, __tmp_reg__\n"
+        "31:\n\t"
+        "lsr %[n]\n\t"
+        "brcc 32f\n\t"
+        COPY_TWO
+        "\n32:\n\t"
+        "breq 8f\n"
+        "33:\n\t"
+        COPY_TWO COPY_TWO
+        "dec %[n]\n\t"
+        "brne 33b\n\t"
+        "rjmp 8f\n"
+        /* n times the byte that follows */
+        "5:\n\t"
+        "cp %[left], %[n]\n\t"
+        "brlo 9b\n\t"
+        "cp %A[rem], __zero_reg__\n\t"
+        "cpc %B[rem], __zero_reg__\n\t"
+        "breq 9b\n\t"
+        "sub %[left], %[n]\n\t"
+        "sbiw %[rem], 1\n\t"
+        LPM " __tmp_reg__, Z+\n\t"
+        "add %A[ref], %[n]\n\t"
+        "adc %B[ref], __zero_reg__\n"
+        "51:\n\t"
+        "st X+, __tmp_reg__\n\t"
+        "dec %[n]\n\t"
+        "brne 51b\n"
+        "8:\n\t"
+        "tst %[left]\n\t"
+        "breq 12f\n\t"
+        "rjmp 0b\n"
+        "12:\n"
+        "10:\n"
+        : [z] "+z"(z), [out] "+x"(out), [rem] "+w"(rem), [ref] "+r"(ref),
+          [left] "=&d"(left), [c] "=&d"(c), [n] "=&d"(n), [save] "=&r"(save)
+        :
+        : "memory");
+    if (left)
+        return GRAYFRAME_DAMAGED;
+    *next = at + (before - rem);
+    return GRAYFRAME_OK;
+}
+#endif
+
 /* Applies the next row of chain frame i to out, its reference the row at ref: out
  * itself (bytes as the reference stay as they are) or another row (they are
  * copied). */
-static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
-                     const unsigned char *ref)
+NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                              const unsigned char *ref)
 {
     cursor at = d->next[i];
     const cursor stop = d->end;
@@ -274,9 +409,9 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
     }
     if (at == stop)
         return GRAYFRAME_DAMAGED;
-    NEXT(c, at);
+    c = BYTE(at);
     if (c >= ROWS) {
-        d->next[i] = at;
+        d->next[i] = at + 1;
         d->hold[i] = (unsigned char)(c & 0x0F);
     whole:
         if (ref != out)
@@ -284,6 +419,9 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
         return GRAYFRAME_OK;
     }
     for (;;) {
+        if (at == stop)
+            return GRAYFRAME_DAMAGED;
+        NEXT(c, at);
         n = (unsigned char)((c & 0x3F) + 1);
         if (c < LITERAL || c >= PAIR) {
             if (c >= PAIR) {
@@ -318,13 +456,42 @@ static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
     next:
         if (x == ROW)
             break;
-        if (at == stop)
-            return GRAYFRAME_DAMAGED;
-        NEXT(c, at);
     }
     d->next[i] = at;
     return GRAYFRAME_OK;
 }
+
+/* ROW(d, i, out, ref) is frame_row; on AVR, outside spans mode, a row decoder with its
+ * codes in a loop of assembler, which avr-gcc does not make of the C. */
+#if defined(READ_ON)
+static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                    const unsigned char *ref)
+{
+    cursor at = d->next[i];
+    unsigned char c;
+    if (d->spans || (i + 1 == d->chain && d->base_kind == KIND_RAW))
+        return frame_row(d, i, out, ref);
+    if (d->hold[i]) {
+        --d->hold[i];
+        goto whole;
+    }
+    if (at == d->end)
+        return GRAYFRAME_DAMAGED;
+    c = BYTE(at);
+    if (c >= ROWS) {
+        d->next[i] = at + 1;
+        d->hold[i] = (unsigned char)(c & 0x0F);
+    whole:
+        if (ref != out)
+            copy_ram(out, ref, ROW);
+        return GRAYFRAME_OK;
+    }
+    return row_codes(&d->next[i], d->end, out, ref);
+}
+#define ROW_OF(d, i, out, ref) fast_row(d, i, out, ref)
+#else
+#define ROW_OF(d, i, out, ref) frame_row(d, i, out, ref)
+#endif
 
 /* The next row of the frame begun into out; prev is where the row before it was put
  * (out itself row by row). The chain's base frame (raw, key, or a delta frame applied
@@ -352,7 +519,7 @@ OWN_LOOPS static int step(grayframe_decoder *d, unsigned char *out, const unsign
         } else
             changed |= bit;
     }
-    if (frame_row(d, base, out,
+    if (ROW_OF(d, base, out,
                   d->base_kind == KIND_DELTA ? out : d->column ? prev : d->above))
         return GRAYFRAME_DAMAGED;
     d->column = !changed;
@@ -361,7 +528,7 @@ OWN_LOOPS static int step(grayframe_decoder *d, unsigned char *out, const unsign
             *to++ = out[i];
         for (i = base; i--;) {
             bit >>= 1;
-            if ((changed & bit) && frame_row(d, i, out, out))
+            if ((changed & bit) && ROW_OF(d, i, out, out))
                 return GRAYFRAME_DAMAGED;
         }
     }
@@ -383,7 +550,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
     }
     if (!result && d->chain == 1) {
         for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW)
-            if (frame_row(d, 0, row, d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
+            if (ROW_OF(d, 0, row, d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
                 return end(d, GRAYFRAME_DAMAGED);
         return end(d, GRAYFRAME_OK);
     }
@@ -409,7 +576,7 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         if (d->hold[0])
             --d->hold[0];
         else if (d->base_kind != KIND_RAW) {
-            if (frame_row(d, 0, row, row))
+            if (ROW_OF(d, 0, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
         } else if ((cursor)(d->end - d->next[0]) < ROW)
             return end(d, GRAYFRAME_DAMAGED);
@@ -445,7 +612,7 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
             return end(d, GRAYFRAME_OK);
         d->given = 0;
         d->spans = d->base_kind == KIND_DELTA;
-        if (frame_row(d, 0, row, row))
+        if (ROW_OF(d, 0, row, row))
             return end(d, GRAYFRAME_DAMAGED);
         ++d->row;
         if (!d->spans) {
