@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "packed/row_cycles.h"
+
 namespace {
 
 constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
@@ -15,11 +17,12 @@ constexpr unsigned char KIND_RAW = 'R', KIND_KEY = 'K', KIND_DELTA = 'D';
 
 using Bytes = std::vector<unsigned char>;
 
-// The fewest codes that make row from ref (nullptr: none, every byte written); of codes
-// that cost the same, the one that covers more bytes.
-Bytes rowCodes(const unsigned char* row, const unsigned char* ref) {
+// The codes that make row from ref (nullptr: none, every byte written) with the fewest
+// bytes plus weight times the decoder's cycles; of codes that cost the same, the one
+// that covers more bytes.
+Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight) {
     struct Step {
-        int cost = 1 << 30;
+        double cost = 1e30;
         unsigned char code = 0;
         int same = 0, length = 0;  // bytes as in ref, then bytes of the code's kind
     };
@@ -28,20 +31,24 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref) {
     for (int i = PACKED_ROW_BYTES - 1; i >= 0; --i) {
         const int left = PACKED_ROW_BYTES - i;
         Step& step = best[i];
-        auto consider = [&](unsigned char code, int same, int length, int bytes) {
-            const int cost = bytes + best[i + same + length].cost;
+        auto consider = [&](unsigned char code, int same, int length, int bytes, double cycles) {
+            const double cost = bytes + weight * cycles + best[i + same + length].cost;
             if (cost < step.cost) step = {cost, code, same, length};
         };
         int matching = 0;
         while (ref && matching < left && ref[i + matching] == row[i + matching]) ++matching;
-        for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n) consider(SAME, n, 0, 1);
+        for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n)
+            consider(SAME, n, 0, 1, SAME_CODE_CYCLES);
         for (int n = std::min(matching, PAIR_SAME); n >= 1; --n)
             for (int k = std::min(left - n, PAIR_LITERAL); k >= 1; --k)
-                consider(PAIR, n, k, 1 + k);
+                consider(PAIR, n, k, 1 + k,
+                         SAME_CODE_CYCLES + LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * k);
         int equal = 1;
         while (equal < std::min(left, COUNT_LIMIT) && row[i + equal] == row[i]) ++equal;
-        for (int n = equal; n >= 1; --n) consider(RUN, 0, n, 2);
-        for (int n = std::min(left, COUNT_LIMIT); n >= 1; --n) consider(LITERAL, 0, n, 1 + n);
+        for (int n = equal; n >= 1; --n)
+            consider(RUN, 0, n, 2, RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n);
+        for (int n = std::min(left, COUNT_LIMIT); n >= 1; --n)
+            consider(LITERAL, 0, n, 1 + n, LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n);
     }
     Bytes codes;
     for (int i = 0; i < PACKED_ROW_BYTES;) {
@@ -63,8 +70,9 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref) {
 }
 
 // The rows of frame as codes: against the row above (old nullptr, a key frame) or the
-// same row of old. Rows that are whole as their reference share a rows code.
-Bytes frameCodes(const PackedFrame& frame, const PackedFrame* old) {
+// same row of old, each row's codes weighed as rowCodes does. Rows that are whole as
+// their reference share a rows code.
+Bytes frameCodes(const PackedFrame& frame, const PackedFrame* old, double weight) {
     Bytes out;
     int wholeRows = 0;  // in the rows code at out.back()
     for (int y = 0; y < ROWS; ++y) {
@@ -81,28 +89,41 @@ Bytes frameCodes(const PackedFrame& frame, const PackedFrame* old) {
             }
             continue;
         }
-        const Bytes codes = rowCodes(row, ref);
+        const Bytes codes = rowCodes(row, ref, weight);
         out.insert(out.end(), codes.begin(), codes.end());
         wholeRows = 0;
     }
     return out;
 }
 
-// The record of frame: its kind byte and body, the smallest of the ways allowed.
-Bytes frameRecord(const PackedFrame& frame, const PackedFrame* previous) {
-    Bytes best{KIND_RAW};
-    best.insert(best.end(), frame.begin(), frame.end());
-    Bytes key{KIND_KEY};
-    const Bytes keyCodes = frameCodes(frame, nullptr);
-    key.insert(key.end(), keyCodes.begin(), keyCodes.end());
-    if (key.size() < best.size()) best = key;
-    if (previous) {
-        Bytes delta{KIND_DELTA};
-        const Bytes deltaCodes = frameCodes(frame, previous);
-        delta.insert(delta.end(), deltaCodes.begin(), deltaCodes.end());
-        if (delta.size() < best.size()) best = delta;
+// Weights of the decoder's cycles against bytes: the first breaks ties between codings
+// of a row with the same bytes; the others, in turn, when a key frame would take longer
+// than the budget to decode row by row.
+constexpr double TIE_WEIGHT = 1e-6;
+constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
+                                     0.08,       0.16,   0.32,  0.64, 1.28};
+
+// The record of frame on its own: a key frame with the fewest bytes that decodes within
+// the budget row by row, or raw when that is smaller or no key frame does.
+Bytes aloneRecord(const PackedFrame& frame) {
+    Bytes raw{KIND_RAW};
+    raw.insert(raw.end(), frame.begin(), frame.end());
+    for (const double weight : SPEED_WEIGHTS) {
+        Bytes key{KIND_KEY};
+        const Bytes keyCodes = frameCodes(frame, nullptr, weight);
+        key.insert(key.end(), keyCodes.begin(), keyCodes.end());
+        if (key.size() >= raw.size()) break;
+        if (rowCyclesAlone(key) <= ROW_CYCLES_BUDGET) return key;
     }
-    return best;
+    return raw;
+}
+
+// The record of frame against the frame before it.
+Bytes deltaRecord(const PackedFrame& frame, const PackedFrame& previous) {
+    Bytes delta{KIND_DELTA};
+    const Bytes deltaCodes = frameCodes(frame, &previous, TIE_WEIGHT);
+    delta.insert(delta.end(), deltaCodes.begin(), deltaCodes.end());
+    return delta;
 }
 
 }  // namespace
@@ -113,11 +134,21 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
     Bytes out{'G', 'F', FRAME_CODE_VERSION, static_cast<unsigned char>(count & 0xFF),
               static_cast<unsigned char>(count >> 8)};
     out.resize(out.size() + 3 * count);
-    int chain = 0;
+    std::vector<Bytes> chain;  // the records of the chain so far, its raw or key frame first
     for (size_t k = 0; k < count; ++k) {
-        const bool mayLean = k > 0 && chain < FRAME_CODE_CHAIN_MAX;
-        const Bytes record = frameRecord(frames[k], mayLean ? &frames[k - 1] : nullptr);
-        chain = record[0] == KIND_DELTA ? chain + 1 : 1;
+        Bytes record = aloneRecord(frames[k]);
+        if (k > 0 && chain.size() < FRAME_CODE_CHAIN_MAX) {
+            // Against the frame before when that is smaller, and either decodes within the
+            // budget row by row with its chain or is at most half the size.
+            chain.push_back(deltaRecord(frames[k], frames[k - 1]));
+            const Bytes& delta = chain.back();
+            if (delta.size() < record.size() &&
+                (2 * delta.size() <= record.size() || rowCyclesOfChain(chain) <= ROW_CYCLES_BUDGET))
+                record = delta;
+            chain.pop_back();
+        }
+        if (record[0] != KIND_DELTA) chain.clear();
+        chain.push_back(record);
         const size_t start = out.size();
         if (start > 0xFFFFFF) throw std::length_error("frame set too large for the code");
         for (int b = 0; b < 3; ++b)
