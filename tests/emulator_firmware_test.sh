@@ -4,7 +4,8 @@
 # emulator: avr on an ATmega2560 under simavr (24 frames, so that part of the raw set
 # and all of the compressed one lie past 64 KiB), arm on a Cortex-M3 (LM3S6965) under
 # qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
-# frames; the bytes must be grayframe -printdata of the same pictures. Exits 77
+# frames; the bytes must be grayframe -printdata of the same pictures; damaged sets
+# decoded on AVR stay within their buffers. Exits 77
 # (skipped) when the toolchain or the emulator is not installed. With avr, the example
 # examples/avr-animation is built too and run on an ATmega328P.
 # Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|arm
@@ -111,5 +112,55 @@ if [ "$board" = avr ]; then
         >"$scratch/ball.raw"
     hex "$scratch/ball.raw" | cmp -s - "$scratch/play_animation.hex" ||
         fail "the example played other bytes than grayframe -printdata"
+fi
+# Damaged sets: a compressed set of two frames of the example's animation and a still,
+# with one to three bytes changed anywhere (60 sets), and cut at many lengths, decoded
+# on an ATmega328P (rows, spans) and an ATmega1284P (whole frames too): no write may
+# leave the buffers, no call may hand back more than a frame holds.
+if [ "$board" = avr ]; then
+    damaged=$scratch/damaged
+    mkdir -p "$damaged"
+    "$prefix/bin/grayframe-embed" --name small --compress --mode stretch \
+        --output-dir "$damaged" "$source"/examples/avr-animation/ball-[01].png \
+        "$source/examples/cmake-firmware/walk-1.png"
+    sed -n '/small_code\[/,/^};/p' "$damaged/small.c" | grep -o '0x[0-9a-f][0-9a-f]' |
+        awk -v sets=60 '{ b[n++] = $1 }
+        END {
+            print "#include <avr/pgmspace.h>"
+            seed = 7
+            for (s = 0; s < sets; s++) {
+                for (k = 0; k < n; k++) c[k] = b[k]
+                for (f = 0; f < (s == 0 ? 0 : 1 + s % 3); f++) {
+                    seed = (seed * 1103515245 + 12345) % 2147483648
+                    at = seed % n
+                    seed = (seed * 1103515245 + 12345) % 2147483648
+                    c[at] = sprintf("0x%02x", seed % 256)
+                }
+                printf "static const unsigned char set_%d[] PROGMEM = {", s
+                for (k = 0; k < n; k++) printf "%s%s", (k ? "," : ""), c[k]
+                print "};"
+            }
+            printf "#define DAMAGED_SETS %d\n", sets
+            printf "static const unsigned char *const damaged_sets[] = {"
+            for (s = 0; s < sets; s++) printf "%sset_%d", (s ? "," : ""), s
+            print "};"
+            printf "static const unsigned damaged_sizes[] = {"
+            for (s = 0; s < sets; s++) printf "%s%d", (s ? "," : ""), n
+            print "};"
+        }' >"$damaged/damaged_sets.h"
+    for part in atmega328p atmega1284p; do
+        whole=OFF
+        [ $part = atmega1284p ] && whole=ON
+        cmake -S "$source/tests/firmware" -B "$damaged/$part" \
+            -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/avr-gcc.cmake" \
+            -DAVR_MCU=$part -Dgrayframe_DIR="$package" -DFRAME_IMAGES="$last" \
+            -DDAMAGED_SETS_DIR="$damaged" -DDAMAGED_WHOLE_FRAMES=$whole \
+            >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure"; }
+        cmake --build "$damaged/$part" --target damaged_sets >"$scratch/build.log" 2>&1 ||
+            { cat "$scratch/build.log"; fail "build damaged_sets"; }
+        report=$(timeout 300 simavr -m $part -f 16000000 "$damaged/$part/damaged_sets.elf" \
+            2>&1 >/dev/null | sed 's/\x1b\[[0-9;]*m//g' | sed -n 's/^damaged \([0-9]*\)\.$/\1/p')
+        [ "$report" = 0 ] || fail "damaged sets on the $part: ${report:-no end} faults"
+    done
 fi
 echo "emulator firmware test ($3) passed"
