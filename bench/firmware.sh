@@ -3,9 +3,9 @@
 # the ATmega328P (avr-size) and a Cortex-M0 (arm-none-eabi-size), and the CPU cycles
 # per frame under simavr (cycle-accurate, 16 MHz) on the pictures of
 # frame_set_pictures and the AVR example's animation, each group a compressed set with
-# --target avr: row by row on the ATmega328P; whole frames on the ATmega1284P, the
-# same core with the 16 KiB of RAM a 4080-byte frame buffer needs (its reads of
-# program memory take ELPM, a few cycles more a byte than the 328P's LPM).
+# --target avr: row by row and as spans on the ATmega328P; whole frames on the
+# ATmega1284P, the same core with the 16 KiB of RAM a 4080-byte frame buffer needs,
+# the set read with LPM as on the 328P (GRAYFRAME_NEAR_FLASH: it lies below 64 KiB).
 # Prints a Markdown table (also kept as WORK_DIR/firmware.md).
 # Usage: bench/firmware.sh WORK_DIR BUILD_DIR   (BUILD_DIR holds grayframe-embed and
 # frame_set_pictures)
@@ -71,7 +71,9 @@ summary() {
     echo
     echo "CPU cycles per frame under simavr, mean / most, the set in program memory"
     echo "opened by NAME_open: rows and spans on the ATmega328P; whole frames on the"
-    echo "ATmega1284P, applied to the frame before (whole) and from nothing (alone)."
+    echo "ATmega1284P (the 328P's core with RAM for a frame; the set, below 64 KiB, read"
+    echo "as on the 328P: GRAYFRAME_NEAR_FLASH), applied to the frame before (whole) and"
+    echo "from nothing (alone)."
     echo
     echo "| set | frames | rows (328P) | spans (328P) | whole (1284P) | alone (1284P) |"
     echo "|---|---:|---:|---:|---:|---:|"
@@ -80,7 +82,7 @@ summary() {
         anim-progress:stretch anim-walk:stretch ball:stretch; do
         group=${entry%:*} mode=${entry#*:}
         rows=$(cycles "$group" "$mode" atmega328p)
-        whole=$(cycles "$group" "$mode" atmega1284p -DWHOLE_FRAMES)
+        whole=$(cycles "$group" "$mode" atmega1284p -DWHOLE_FRAMES -DGRAYFRAME_NEAR_FLASH)
         count=$(grep -c '^rows' <<<"$rows")
         echo "| $group | $count | $(summary rows <<<"$rows") | $(summary spans <<<"$rows") |" \
             "$(summary whole <<<"$whole") | $(summary alone <<<"$whole") |"

@@ -13,12 +13,18 @@
 
 typedef grayframe_address cursor;
 
+/* Program memory past 64 KiB, read with ELPM, unless GRAYFRAME_NEAR_FLASH says the set
+ * lies below. */
+#if defined(__AVR_HAVE_ELPM__) && !defined(GRAYFRAME_NEAR_FLASH)
+#define FAR_FLASH
+#endif
+
 /* BYTE(at) is the byte at address at; NEXT(b, at) reads it into b and moves at on;
  * copy_set copies bytes of the set to RAM. On AVR the reads of program memory take
  * LPM Z+, so that the address stays in Z; ELPM Z+ carries into RAMPZ. */
 #if defined(GRAYFRAME_READ_BYTE)
 #define BYTE(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
-#elif defined(__AVR_HAVE_ELPM__)
+#elif defined(FAR_FLASH)
 #include <avr/io.h>
 static unsigned char far_byte(cursor at)
 {
@@ -66,7 +72,7 @@ static unsigned char near_byte(cursor at)
  * out. On AVR these are loops of a few instructions (LPM Z+ / ST X+, unrolled for the
  * set), which avr-gcc does not make of the C. */
 #if defined(READ_ON)
-#ifdef __AVR_HAVE_ELPM__
+#ifdef FAR_FLASH
 #define LPM "elpm"
 #else
 #define LPM "lpm"
@@ -75,7 +81,7 @@ static unsigned char near_byte(cursor at)
 NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
 {
     unsigned int z = (unsigned int)at;
-#ifdef __AVR_HAVE_ELPM__
+#ifdef FAR_FLASH
     RAMPZ = (unsigned char)(at >> 16);
 #endif
     at += n;
@@ -101,13 +107,24 @@ NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
                          : "memory");
     return at;
 }
-INLINE static void copy_ram(unsigned char *out, const unsigned char *from, unsigned char n)
+#define MOVE_TWO "ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\tld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+NOINLINE static void copy_ram(unsigned char *out, const unsigned char *from, unsigned char n)
 {
-    __asm__ __volatile__("1:\n\t"
+    __asm__ __volatile__("lsr %2\n\t"
+                         "brcc 1f\n\t"
                          "ld __tmp_reg__, Z+\n\t"
-                         "st X+, __tmp_reg__\n\t"
+                         "st X+, __tmp_reg__\n"
+                         "1:\n\t"
+                         "lsr %2\n\t"
+                         "brcc 2f\n\t"
+                         MOVE_TWO
+                         "\n2:\n\t"
+                         "breq 4f\n"
+                         "3:\n\t"
+                         MOVE_TWO MOVE_TWO
                          "dec %2\n\t"
-                         "brne 1b\n"
+                         "brne 3b\n"
+                         "4:\n"
                          : "+x"(out), "+z"(from), "+r"(n)
                          :
                          : "memory");
@@ -183,7 +200,7 @@ static unsigned char frame_kind(const grayframe_decoder *d, unsigned frame, curs
     cursor where = d->set + 5 + frame + frame + frame;
     cursor offset = BYTE(where) | (cursor)BYTE(where + 1) << 8;
     unsigned char kind, high = BYTE(where + 2);
-#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+#if defined(__AVR__) && !defined(FAR_FLASH)
     if (high)
         return 0;
 #else
@@ -266,7 +283,7 @@ INLINE static int row_codes(cursor *next, cursor stop, unsigned char *out,
     unsigned int rem = (cursor)(stop - at) > 0xFFFF ? 0xFFFF : (unsigned int)(stop - at);
     const unsigned int before = rem;
     unsigned char left, c, n;
-#ifdef __AVR_HAVE_ELPM__
+#ifdef FAR_FLASH
     RAMPZ = (unsigned char)(at >> 16);
 #endif
     __asm__ __volatile__(
@@ -305,12 +322,18 @@ INLINE static int row_codes(cursor *next, cursor stop, unsigned char *out,
         "cpc %B[ref], r27\n\t"
         "breq 2f\n\t"
         "movw %[save], r30\n\t"
-        "movw r30, %[ref]\n"
-        "11:\n\t"
+        "movw r30, %[ref]\n\t"
+        "lsr %[n]\n\t"
+        "brcc 11f\n\t"
         "ld __tmp_reg__, Z+\n\t"
-        "st X+, __tmp_reg__\n\t"
+        "st X+, __tmp_reg__\n"
+        "11:\n\t"
+        "breq 13f\n"
+        "12:\n\t"
+        MOVE_TWO
         "dec %[n]\n\t"
-        "brne 11b\n\t"
+        "brne 12b\n"
+        "13:\n\t"
         "movw %[ref], r30\n\t"
         "movw r30, %[save]\n\t"
         "rjmp 21f\n"
@@ -555,9 +578,15 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
         return end(d, GRAYFRAME_OK);
     }
     if (!result && d->chain == 1) {
-        for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW)
-            if (ROW_OF(d, 0, row, d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
+        for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW) {
+            if (d->hold[0]) {
+                /* a row whole as the row above, or as the frame before (as it is) */
+                --d->hold[0];
+                if (d->base_kind != KIND_DELTA)
+                    copy_ram(row, row - ROW, ROW);
+            } else if (ROW_OF(d, 0, row, d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
                 return end(d, GRAYFRAME_DAMAGED);
+        }
         return end(d, GRAYFRAME_OK);
     }
     while (!result && d->row != GRAYFRAME_ROWS) {

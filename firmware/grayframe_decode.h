@@ -48,7 +48,9 @@
  * given at open plus an offset. How it reads them is fixed when grayframe_decode.c is
  * compiled:
  *   - on AVR, from program memory (LPM; ELPM on parts with more than 64 KiB, where
- *     grayframe_open_at takes the 24-bit address of pgm_get_far_address);
+ *     grayframe_open_at takes the 24-bit address of pgm_get_far_address, unless
+ *     GRAYFRAME_NEAR_FLASH is defined for every file that includes this header: the
+ *     set then lies in the first 64 KiB and is read as on smaller parts, faster);
  *   - elsewhere, from memory;
  *   - with GRAYFRAME_READ_BYTE(address) defined (an expression giving the byte at a
  *     grayframe_address), through that hook: a set in RAM on AVR, in external flash,
@@ -84,7 +86,7 @@ extern "C" {
 
 /* An address the decoder reads at: 16 bits on AVR parts without far program memory,
  * 32 bits on those with it, else as wide as a pointer. */
-#if defined(__AVR__) && !defined(__AVR_HAVE_ELPM__)
+#if defined(__AVR__) && (!defined(__AVR_HAVE_ELPM__) || defined(GRAYFRAME_NEAR_FLASH))
 typedef unsigned int grayframe_address;
 #elif defined(__AVR__)
 typedef unsigned long grayframe_address;

@@ -89,7 +89,7 @@ void writeCompressedSource(std::ostream& out, const FrameSet& set) {
     writeFarAddress(out);
     out << "int " << name << "_open(grayframe_decoder *d)\n"
         << "{\n"
-        << "#if defined(RAMPZ)\n"
+        << "#if defined(RAMPZ) && !defined(GRAYFRAME_NEAR_FLASH)\n"
         << "    uint32_t address;\n"
         << "    FAR_ADDRESS(" << name << "_code, address);\n"
         << "    return grayframe_open_at(d, address, " << macro << "_CODE_BYTES);\n"
