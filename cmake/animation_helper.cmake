@@ -11,7 +11,8 @@ find_package(GIF REQUIRED)
 
 set_source_files_properties(src/animated/animation_helper_posix.cpp PROPERTIES COMPILE_DEFINITIONS
   "ANIMATION_HELPER_BESIDE=\"grayframe-animate\";ANIMATION_HELPER_INSTALLED=\"${private_from_bin}/grayframe-animate\"")
-target_sources(grayframe_core PRIVATE src/animated/animation_stream.cpp)
+target_sources(grayframe_core PRIVATE src/animated/animation_stream.cpp
+  src/animated/canvas_gray.cpp)
 # giflib writes grayframe-embed's --preview GIF; grayframe itself does not load it.
 target_link_libraries(grayframe_core PUBLIC GIF::GIF)
 target_link_options(grayframe PRIVATE -Wl,--as-needed)
@@ -24,6 +25,7 @@ add_executable(grayframe-animate
   src/animation/read_webp.cpp
   src/animated/animation_kind.cpp
   src/animated/animation_stream.cpp
+  src/animated/canvas_gray.cpp
   src/platform/process_posix.cpp
   src/platform/program_directory_posix.cpp
 )

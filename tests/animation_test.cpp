@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <regex>
 
+#include "animated/canvas_gray.h"
 #include "batch/frame_stream.h"
 #include "frame/frame.h"
 #include "support.h"
@@ -491,6 +493,60 @@ TEST(Animation, DurationsCompileAndReadBackInCAndCxx) {
         EXPECT_NE(test::readFile(dir / "set.h").find("set_durations_ms"),
                   std::string::npos);
     }
+}
+
+// The helper sends each canvas's gray: for every colour, with either weights, the gray
+// the colour library makes, so that frames stay those of the BGR canvases.
+TEST(Animation, StreamedGrayIsTheLibrarysOfEveryColourWithTheWeightsAsked) {
+    cv::setNumThreads(0);
+    cv::Mat colours(4096, 4096, CV_8UC3);
+    for (int i = 0; i < 1 << 24; ++i)
+        colours.at<cv::Vec3b>(i >> 12, i & 4095) =
+            cv::Vec3b(uchar(i), uchar(i >> 8), uchar(i >> 16));
+    const std::pair<CanvasGray, int> conversions[] = {
+        {CanvasGray::Converter, cv::COLOR_RGB2GRAY}, {CanvasGray::Luma, cv::COLOR_BGR2GRAY}};
+    for (const auto& [weights, conversion] : conversions) {
+        cv::Mat expected, gray(colours.size(), CV_8UC1);
+        cv::cvtColor(colours, expected, conversion);
+        grayOfBgr(colours.data, colours.total(), weights, gray.data);
+        EXPECT_EQ(cv::countNonZero(expected != gray), 0) << int(weights);
+    }
+
+    const test::TempDir dir;
+    writeLayers(dir);
+    tool("convert", {"layer-0.png", "layer-1.png", "layer-2.png", "anim.gif"}, dir.path);
+    tool("convert",
+         {"anim.gif", "-coalesce", "-background", "black", "-alpha", "remove", "-alpha",
+          "off", "still-%d.png"},
+         dir.path);
+    std::vector<std::string> args = {"--gray", "luma"};
+    for (const std::string& still : numbered("still-%d.png", 3)) args.push_back(still);
+    ASSERT_EQ(embed(args, dir.path).status, 0);
+    const std::vector<std::string> stills = readSet(dir.path).frames;
+    ASSERT_EQ(embed({"--gray", "luma", "anim.gif"}, dir.path).status, 0);
+    EXPECT_EQ(readSet(dir.path).frames, stills);
+}
+
+// A reader that hangs is ended once silent for the time allowed: one line, no output.
+TEST(Animation, SilentReaderIsEndedAndTheRunFailsCleanly) {
+    const test::TempDir dir;
+    std::filesystem::copy_file(EMBED_PATH, dir / "grayframe-embed");
+    test::writeFile(dir / "grayframe-animate", "#!/bin/sh\nprintf GFA1\nexec sleep 60\n");
+    std::filesystem::permissions(dir / "grayframe-animate",
+                                 std::filesystem::perms::owner_all);
+    tool("ffmpeg",
+         {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=0.3",
+          "clip.mp4"},
+         dir.path);
+    const test::RunResult run =
+        test::runProgram(dir / "grayframe-embed", {"--name", "set", "clip.mp4"}, dir.path,
+                         20, {"GRAYFRAME_ANIMATION_TIMEOUT=1"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "grayframe-embed: cannot read image 'clip.mp4': the animation reader sent "
+              "nothing for 1 second\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "set.c"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "set.h"));
 }
 
 TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {

@@ -9,6 +9,8 @@
 #include <opencv2/core.hpp>
 #include <string>
 
+#include "animated/canvas_gray.h"
+
 // What the animation helper is asked for (see grayframe-embed's options).
 struct AnimationRequest {
     int background = 0;    // gray level behind transparent pixels
@@ -16,9 +18,12 @@ struct AnimationRequest {
     double start = 0;      // video: seconds skipped
     double duration = -1;  // video: seconds taken; negative: to the end
     long maxFrames = 10000;
+    CanvasGray gray = CanvasGray::None;  // the canvases' gray of these weights instead
+    int silenceSeconds = 30;  // the helper is ended once it sends nothing for so long
 };
 
-// Takes one canvas (8-bit BGR) and how long it is shown, in milliseconds.
+// Takes one canvas (8-bit BGR, or 8-bit gray as request.gray asks) and how long it is
+// shown, in milliseconds.
 using CanvasHandler = std::function<void(cv::Mat canvas, int durationMs)>;
 
 // "" or the one line (without the file's name) saying why the file cannot be read;
@@ -31,8 +36,9 @@ struct AnimationRead {
 // Reads every frame of the GIF, animated WebP, APNG or video at path in the helper
 // program grayframe-animate (found beside the running program or where it is
 // installed), handing each canvas to handler on this thread as it arrives; at most
-// request.maxFrames of them. A helper that cannot be started, crashes or sends anything
-// else is a problem. Never throws (but passes on what handler throws). On Windows there
-// is no helper: every such file is a problem.
+// request.maxFrames of them. A helper that cannot be started, crashes, sends anything
+// else or nothing for request.silenceSeconds (then it is killed) is a problem. Never
+// throws (but passes on what handler throws). On Windows there is no helper: every
+// such file is a problem.
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler);

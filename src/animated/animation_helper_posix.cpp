@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,10 @@
 #include "platform/process.h"
 
 namespace {
+
+// The pipe's buffer, asked of the system: several canvases' worth, so that the helper
+// and the reduction seldom wait on each other (the system may give less).
+constexpr int PIPE_BYTES = 1 << 20;
 
 std::string number(double value) {
     std::ostringstream text;
@@ -34,6 +40,9 @@ std::vector<std::string> helperArguments(const std::string& helper,
         arguments.insert(arguments.end(), {"--start", number(request.start)});
     if (request.duration >= 0)
         arguments.insert(arguments.end(), {"--duration", number(request.duration)});
+    if (request.gray != CanvasGray::None)
+        arguments.insert(arguments.end(),
+                         {"--gray", request.gray == CanvasGray::Luma ? "luma" : "converter"});
     arguments.insert(arguments.end(), {"--", path});
     return arguments;
 }
@@ -53,30 +62,61 @@ std::string howEnded(pid_t child) {
     return "the animation reader failed";
 }
 
-// Reads the stream on fd, handing frames to handler: "" when it ended properly.
-AnimationRead receive(int fd, long maxFrames, const CanvasHandler& handler) {
+// The read end of the helper's pipe and how long it may stay silent.
+struct Stream {
+    int fd = -1;
+    int silenceMs = 0;
+    bool silent = false;  // set once the helper sent nothing for silenceMs
+};
+
+// All size bytes read from the stream, as readAll does, but false (and silent set) as
+// soon as no byte came for silenceMs.
+bool readSoon(Stream& stream, void* bytes, std::size_t size) {
+    char* at = static_cast<char*>(bytes);
+    while (size > 0) {
+        pollfd ready{stream.fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, stream.silenceMs);
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled == 0) stream.silent = true;
+        if (polled <= 0) return false;
+        const ssize_t got = ::read(stream.fd, at, size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += got;
+        size -= std::size_t(got);
+    }
+    return true;
+}
+
+// Reads the stream, handing frames to handler: "" when it ended properly.
+AnimationRead receive(Stream& stream, const AnimationRequest& request,
+                      const CanvasHandler& handler) {
+    const RecordKind frameKind =
+        request.gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame;
     char tag[4];
-    if (!readAll(fd, tag, 4) || std::memcmp(tag, ANIMATION_STREAM_TAG, 4) != 0)
+    if (!readSoon(stream, tag, 4) || std::memcmp(tag, ANIMATION_STREAM_TAG, 4) != 0)
         return {"the animation reader sent nothing usable"};
     for (long frames = 0;;) {
         RecordHead head;
-        if (!readAll(fd, &head, sizeof head))
+        if (!readSoon(stream, &head, sizeof head))
             return {"the animation reader stopped early"};
         if (head.kind == RecordKind::End) return {"", head.value != 0};
         if (head.kind == RecordKind::Problem) {
             if (head.value < 0 || head.value > 4096)
                 return {"the animation reader failed"};
             std::string text(size_t(head.value), '\0');
-            if (!readAll(fd, &text[0], text.size()))
+            if (!readSoon(stream, &text[0], text.size()))
                 return {"the animation reader stopped early"};
             for (char& c : text)
                 if (c == '\n' || c == '\r') c = ' ';
             return {text};
         }
-        if (!plausibleFrame(head) || ++frames > maxFrames)
+        if (head.kind != frameKind || !plausibleFrame(head) ||
+            ++frames > request.maxFrames)
             return {"the animation reader sent a frame it should not have"};
-        cv::Mat canvas(head.rows, head.cols, CV_8UC3);
-        if (!readAll(fd, canvas.data, canvas.total() * canvas.elemSize()))
+        cv::Mat canvas(head.rows, head.cols,
+                       frameKind == RecordKind::Frame ? CV_8UC3 : CV_8UC1);
+        if (!readSoon(stream, canvas.data, canvas.total() * canvas.elemSize()))
             return {"the animation reader stopped early"};
         handler(std::move(canvas), head.value);
     }
@@ -92,6 +132,7 @@ AnimationRead readAnimation(const std::string& path, const AnimationRequest& req
         return {"the animation reader grayframe-animate is not installed"};
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {std::strerror(errno)};
+    ::fcntl(fds[0], F_SETPIPE_SZ, PIPE_BYTES);
     const pid_t child = spawnCompanion(helperArguments(helper, path, request), fds[1]);
     ::close(fds[1]);
     if (child <= 0) {
@@ -99,14 +140,22 @@ AnimationRead readAnimation(const std::string& path, const AnimationRequest& req
         return {"the animation reader cannot be started"};
     }
     AnimationRead result;
+    Stream stream{fds[0], request.silenceSeconds * 1000};
     try {
-        result = receive(fds[0], request.maxFrames, handler);
+        result = receive(stream, request, handler);
     } catch (...) {
         ::close(fds[0]);
         howEnded(child);
         throw;
     }
     ::close(fds[0]);
+    if (stream.silent) {
+        ::kill(child, SIGKILL);
+        howEnded(child);
+        return {"the animation reader sent nothing for " +
+                std::to_string(request.silenceSeconds) +
+                (request.silenceSeconds == 1 ? " second" : " seconds")};
+    }
     const std::string ended = howEnded(child);
     if (result.problem.empty() && !ended.empty()) result.problem = ended;
     if (!ended.empty() && result.problem.find("stopped early") != std::string::npos)

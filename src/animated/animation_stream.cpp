@@ -9,7 +9,8 @@ int64_t maxFilePixels(int64_t fileBytes) {
 }
 
 bool plausibleFrame(const RecordHead& head) {
-    return head.kind == RecordKind::Frame && head.rows > 0 && head.cols > 0 &&
+    return (head.kind == RecordKind::Frame || head.kind == RecordKind::GrayFrame) &&
+           head.rows > 0 && head.cols > 0 &&
            int64_t(head.rows) * head.cols <= MAX_CANVAS_PIXELS && head.value >= 0 &&
            head.value <= 65535;
 }

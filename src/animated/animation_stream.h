@@ -9,12 +9,14 @@
 // machine's byte order: the four bytes "GFA1", then records, each a RecordHead:
 //   Frame: rows x cols canvas of 8-bit BGR samples, row by row without padding, shown
 //          for value milliseconds (the samples follow the head);
+//   GrayFrame: the same with one 8-bit gray sample a pixel, the gray of the weights
+//          asked for (canvas_gray.h), sent in place of every Frame when asked;
 //   End:   the file is read; value is 1 when it is an animation or a video, 0 when it
 //          holds one still picture (a GIF of one image);
 //   Problem: value bytes of text follow, the one line saying why the file cannot be
 //          read; nothing comes after it.
 // The helper exits with status 0 after End, 1 after Problem.
-enum class RecordKind : int32_t { Frame = 1, End = 2, Problem = 3 };
+enum class RecordKind : int32_t { Frame = 1, End = 2, Problem = 3, GrayFrame = 4 };
 
 struct RecordHead {
     RecordKind kind = RecordKind::End;
@@ -34,6 +36,6 @@ constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
 // (some 1,000 frames of 1920 x 1080).
 int64_t maxFilePixels(int64_t fileBytes);
 
-// True when head is a frame the reader may allocate: both sides at least 1, within
-// MAX_CANVAS_PIXELS, a duration from 0 to 65535 ms.
+// True when head is a frame (of either kind) the reader may allocate: both sides at
+// least 1, within MAX_CANVAS_PIXELS, a duration from 0 to 65535 ms.
 bool plausibleFrame(const RecordHead& head);

@@ -14,6 +14,7 @@
 
 #include "animated/animation_kind.h"
 #include "animated/animation_stream.h"
+#include "animated/canvas_gray.h"
 #include "animation/readers.h"
 #include "platform/process.h"
 
@@ -21,11 +22,12 @@ namespace {
 
 const char usage[] =
     "Usage: grayframe-animate [--background GRAY] [--fps N] [--start SECONDS]\n"
-    "                         [--duration SECONDS] [--max-frames N] FILE\n"
+    "                         [--duration SECONDS] [--max-frames N]\n"
+    "                         [--gray converter|luma] FILE\n"
     "Reads every frame of the GIF, animated WebP, APNG or video FILE for "
     "grayframe-embed\n"
     "and writes the composited canvases with their durations to standard output in\n"
-    "grayframe's own form.\n"
+    "grayframe's own form; with --gray, each canvas's gray of those weights instead.\n"
     "Exit status: 0 when written, 1 when FILE cannot be read, 2 for a wrong command "
     "line.\n";
 
@@ -48,10 +50,12 @@ int main(int argc, char** argv) {
                                      {"start", required_argument, nullptr, 's'},
                                      {"duration", required_argument, nullptr, 'd'},
                                      {"max-frames", required_argument, nullptr, 'm'},
+                                     {"gray", required_argument, nullptr, 'g'},
                                      {"help", no_argument, nullptr, 'h'},
                                      {nullptr, 0, nullptr, 0}};
     ReadOptions read;
     double background = 0, maxFrames = 10000;
+    CanvasGray gray = CanvasGray::None;
     bool good = true;
     for (int option; (option = ::getopt_long(argc, argv, "", options, nullptr)) != -1;) {
         if (option == 'h') return std::fputs(usage, stdout) < 0;
@@ -65,6 +69,10 @@ int main(int argc, char** argv) {
             good = good && parseNumber(optarg, 0, 1e9, read.duration);
         else if (option == 'm')
             good = good && parseNumber(optarg, 0, 1e9, maxFrames);
+        else if (option == 'g' && std::string(optarg) == "converter")
+            gray = CanvasGray::Converter;
+        else if (option == 'g' && std::string(optarg) == "luma")
+            gray = CanvasGray::Luma;
         else
             good = false;
     }
@@ -86,14 +94,22 @@ int main(int argc, char** argv) {
     const int64_t pixelBudget =
         maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
     bool overCap = false, overBudget = false, writeFailed = false;
+    std::vector<uint8_t> grays;
     const CanvasSink sink = [&](const Canvas& canvas) {
         if (sent >= long(maxFrames)) return !(overCap = true);
-        pixels += int64_t(canvas.width) * canvas.height;
+        const int64_t area = int64_t(canvas.width) * canvas.height;
+        pixels += area;
         if (pixels > pixelBudget) return !(overBudget = true);
-        const RecordHead head{RecordKind::Frame, canvas.height, canvas.width,
-                              canvas.durationMs};
+        const RecordHead head{
+            gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame,
+            canvas.height, canvas.width, canvas.durationMs};
+        if (gray != CanvasGray::None) {
+            grays.resize(size_t(area));
+            grayOfBgr(canvas.bgr.data(), grays.size(), gray, grays.data());
+        }
+        const std::vector<uint8_t>& samples = gray == CanvasGray::None ? canvas.bgr : grays;
         writeFailed = !writeAll(out, &head, sizeof head) ||
-                      !writeAll(out, canvas.bgr.data(), canvas.bgr.size());
+                      !writeAll(out, samples.data(), samples.size());
         ++sent;
         return !writeFailed;
     };

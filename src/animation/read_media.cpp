@@ -64,12 +64,13 @@ std::vector<double> apngDelays(const std::string& path) {
     return delays;
 }
 
-// A decoded frame as a BGR canvas: formats with alpha through RGBA, flattened.
+// A decoded frame as a BGR canvas: formats with alpha through RGBA, flattened. Writes
+// into canvas, whose samples are kept when the size does not change.
 struct Converter {
     Owned<SwsContext> scaler;
     std::vector<uint8_t> rgba;
 
-    Canvas convert(const AVFrame* frame, int background) {
+    bool convert(const AVFrame* frame, int background, Canvas& canvas) {
         const AVPixelFormat format = AVPixelFormat(frame->format);
         const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
         const bool alpha = descriptor && (descriptor->flags &
@@ -78,8 +79,9 @@ struct Converter {
         scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
                                           format, frame->width, frame->height, target,
                                           SWS_BICUBIC, nullptr, nullptr, nullptr));
-        Canvas canvas{frame->width, frame->height, {}, 0};
-        if (!scaler) return canvas;
+        if (!scaler) return false;
+        canvas.width = frame->width;
+        canvas.height = frame->height;
         const size_t pixels = size_t(frame->width) * size_t(frame->height);
         std::vector<uint8_t>& out = alpha ? rgba : canvas.bgr;
         out.resize(pixels * (alpha ? 4 : 3));
@@ -91,7 +93,7 @@ struct Converter {
             canvas.bgr.resize(pixels * 3);
             flattenOver(rgba.data(), pixels, false, background, canvas.bgr.data());
         }
-        return canvas;
+        return true;
     }
 };
 
@@ -110,14 +112,15 @@ struct Timeline {
     }
     double sampleTime(long k) const { return options.start + double(k) / options.fps; }
 
-    bool emit(Canvas canvas, double from, double to, const CanvasSink& sink) {
+    bool emit(Canvas& canvas, double from, double to, const CanvasSink& sink) {
         canvas.durationMs = clampDuration(msFromStart(to) - msFromStart(from));
         stopped = !sink(canvas);
         return !stopped;
     }
 
     // Sends what frame at time now ends: false once the sink or the cut says stop.
-    bool next(Canvas canvas, double now, const CanvasSink& sink) {
+    // canvas is held in place of the frame before, whose samples it gets to reuse.
+    bool next(Canvas& canvas, double now, const CanvasSink& sink) {
         if (options.fps > 0) {
             for (; sampleTime(sample) < std::min(now, end); ++sample)
                 if (!emit(held ? *held : canvas, sampleTime(sample),
@@ -127,7 +130,8 @@ struct Timeline {
             if (!emit(*held, std::max(heldTime, options.start), std::min(now, end), sink))
                 return false;
         }
-        held = std::move(canvas);
+        if (!held) held.emplace();
+        std::swap(*held, canvas);
         heldTime = now;
         return now < end;
     }
@@ -188,6 +192,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     Converter converter;
     const Owned<AVPacket> packet(av_packet_alloc());
     const Owned<AVFrame> frame(av_frame_alloc());
+    Canvas canvas;
     long frames = 0;
     double lastEnd = 0;
     bool going = true;
@@ -208,8 +213,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
                           std::to_string(frame->height) + " pixels is too large";
                 return false;
             }
-            Canvas canvas = converter.convert(frame.get(), options.background);
-            if (canvas.bgr.empty()) {
+            if (!converter.convert(frame.get(), options.background, canvas)) {
                 problem = "its frames cannot be converted to colour";
                 return false;
             }
@@ -227,7 +231,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
             const double length =
                 frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
             lastEnd = now + length;
-            if (!timeline.next(std::move(canvas), now, sink)) return false;
+            if (!timeline.next(canvas, now, sink)) return false;
         }
     };
     while (going) {

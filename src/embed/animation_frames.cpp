@@ -26,7 +26,11 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
     const AnimationOptions& animation = options.animation;
     AnimationRequest request{animation.background, animation.fps, animation.start,
                              animation.duration,
-                             animation.maxFrames - long(set.frames.size())};
+                             animation.maxFrames - long(set.frames.size()),
+                             options.display.steps.gray == GrayWeights::Luma
+                                 ? CanvasGray::Luma
+                                 : CanvasGray::Converter,
+                             animationTimeoutSeconds()};
     std::vector<unsigned short> durations;
     AnimationRead read;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());

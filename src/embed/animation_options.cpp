@@ -104,3 +104,10 @@ std::string animationUsage() {
            "      --preview FILE         also write FILE.png, a contact sheet of the\n"
            "                             frames, or FILE.gif, an animation of them\n";
 }
+
+int animationTimeoutSeconds() {
+    const char* text = std::getenv("GRAYFRAME_ANIMATION_TIMEOUT");
+    const std::optional<double> seconds =
+        text ? numberIn(text, 1, 86400, true) : std::optional<double>();
+    return seconds ? int(*seconds) : 30;
+}

@@ -28,5 +28,10 @@ bool isAnimationOption(int code);
 std::string setAnimationOption(AnimationOptions& options, int code,
                                const std::string& value);
 
+// The seconds the animation helper may send nothing before it is ended and its file
+// given up: the whole number 1 to 86400 in the environment's GRAYFRAME_ANIMATION_TIMEOUT,
+// else 30.
+int animationTimeoutSeconds();
+
 // Their part of --help.
 std::string animationUsage();

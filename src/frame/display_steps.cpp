@@ -72,8 +72,11 @@ void diffuse(const cv::Mat& tone, cv::Mat& levels, const cv::Rect& area) {
 cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions,
                      GrayWeights weights) {
     cv::Mat gray;
-    cv::cvtColor(image(regions.source), gray,
-                 weights == GrayWeights::Luma ? cv::COLOR_BGR2GRAY : cv::COLOR_RGB2GRAY);
+    if (image.channels() == 1)
+        gray = image(regions.source);
+    else
+        cv::cvtColor(image(regions.source), gray,
+                     weights == GrayWeights::Luma ? cv::COLOR_BGR2GRAY : cv::COLOR_RGB2GRAY);
     cv::Mat frame = cv::Mat::zeros(FRAME_HEIGHT, FRAME_WIDTH, CV_8UC1);
     cv::Mat target = frame(regions.target);
     cv::resize(gray, target, target.size(), 0, 0, cv::INTER_CUBIC);

@@ -35,7 +35,8 @@ struct DisplayOptions {
 // The 102 x 80 one-channel 8-bit gray frame of a non-empty BGR picture fitted by
 // regions (fitRegions of its size): the gray of the chosen weights resized bicubically
 // into regions.target, black elsewhere, no sample cut. With GrayWeights::Converter
-// its upper four bits are reduceToFrame's frame.
+// its upper four bits are reduceToFrame's frame. A one-channel picture is taken as
+// that gray already.
 cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions,
                      GrayWeights weights);
 
@@ -56,6 +57,7 @@ cv::Mat invertLevels(const cv::Mat& levels);
 // and right, Vertical top and bottom). Same size and type.
 cv::Mat orient(const cv::Mat& levels, bool rotate180, Mirror mirror);
 
-// All the steps on a non-empty BGR picture: its frame of levels (samples level * 16).
+// All the steps on a non-empty BGR picture (or its gray of options.gray, one channel):
+// its frame of levels (samples level * 16).
 cv::Mat makeDisplayFrame(const cv::Mat& image, ResizeMode mode,
                          const DisplayOptions& options);
