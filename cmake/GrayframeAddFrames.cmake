@@ -14,7 +14,7 @@
 # <current binary dir>/grayframe_frames/<target>/. <name>.c becomes a source of
 # <target> (compiled as C++ when the project has no C), and that folder an include
 # directory of it. GIF, animated WebP, APNG and video files give all their frames and
-# <name>_durations_ms; BACKGROUND ... MAX_FRAMES are grayframe-embed's --background,
+# <name>_durations_ms (with TARGET avr, <name>_duration_ms()); BACKGROUND ... MAX_FRAMES are grayframe-embed's --background,
 # --still-ms, --fps, --start, --duration and --max-frames. Relative image paths are
 # taken from the calling CMakeLists.txt's folder. The files are made again when an
 # image or the program changes; the program leaves a file untouched when its bytes

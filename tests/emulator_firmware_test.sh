@@ -4,7 +4,8 @@
 # emulator: avr on an ATmega2560 under simavr (24 frames, so that part of the raw set
 # and all of the compressed one lie past 64 KiB), arm on a Cortex-M3 (LM3S6965) under
 # qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
-# frames; the bytes must be grayframe -printdata of the same pictures; damaged sets
+# frames; the bytes must be grayframe -printdata of the same pictures, and a GIF's
+# durations follow the raw set (on AVR read from program memory); damaged sets
 # decoded on AVR stay within their buffers. Exits 77
 # (skipped) when the toolchain or the emulator is not installed. With avr, the example
 # examples/avr-animation is built too and run on an ATmega328P.
@@ -21,11 +22,12 @@ skip_without() {
 }
 case $board in
 avr)
-    for tool in avr-gcc simavr /usr/lib/avr/include/avr/io.h; do skip_without $tool; done
+    for tool in avr-gcc simavr /usr/lib/avr/include/avr/io.h convert; do skip_without $tool; done
     toolchain=avr-gcc.cmake part=atmega2560 copies=2
     ;;
 arm)
-    for tool in arm-none-eabi-gcc qemu-system-arm /usr/lib/arm-none-eabi/include/stdint.h
+    for tool in arm-none-eabi-gcc qemu-system-arm /usr/lib/arm-none-eabi/include/stdint.h \
+        convert
     do skip_without $tool; done
     toolchain=arm-none-eabi.cmake part=cortex-m3 copies=1
     ;;
@@ -52,11 +54,18 @@ done
 "$prefix/bin/grayframe" -printdata $inputs >"$scratch/frames.raw"
 "$prefix/bin/grayframe" -printdata -i "$last" >"$scratch/last.raw"
 cat "$scratch/frames.raw" "$scratch/last.raw" >"$scratch/expected.raw"
+# Three frames of 120, 2500 and 6550 ms; on AVR a frame out of range reads as 0.
+ball=$source/examples/avr-animation/ball
+convert -delay 12 "$ball-0.png" -delay 250 "$ball-1.png" -delay 655 "$ball-2.png" \
+    "$scratch/timed.gif"
+durations=7800c4099619
+[ "$board" = avr ] && durations=${durations}0000
 
 cmake -S "$source/tests/firmware" -B "$tree" \
     -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
     -DAVR_MCU="$part" -DARM_CPU="$part" \
-    -Dgrayframe_DIR="$package" -DFRAME_IMAGES="$pictures" >"$scratch/configure.log" 2>&1 ||
+    -Dgrayframe_DIR="$package" -DFRAME_IMAGES="$pictures" -DTIMED_IMAGE="$scratch/timed.gif" \
+    >"$scratch/configure.log" 2>&1 ||
     { cat "$scratch/configure.log"; fail "configure"; }
 cmake --build "$tree" >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "build"; }
 
@@ -80,8 +89,8 @@ run() {
 hex() { od -An -v -tx1 "$1" | tr -d ' \n'; }
 
 run raw_frames
-hex "$scratch/expected.raw" | cmp -s - "$scratch/raw_frames.hex" ||
-    fail "raw_frames sent other bytes than grayframe -printdata"
+{ hex "$scratch/expected.raw" && printf %s "$durations"; } | cmp -s - "$scratch/raw_frames.hex" ||
+    fail "raw_frames sent other bytes than grayframe -printdata and the durations"
 # Row by row, as spans, whole, and the last frame alone.
 run compressed_frames
 for mode in rows spans whole; do hex "$scratch/frames.raw"; done >"$scratch/expected.hex"
@@ -91,6 +100,8 @@ cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
 if [ "$board" = avr ]; then
     avr-nm "$tree/raw_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frame_' ||
         fail "no frame of the set lies past 64 KiB"
+    avr-nm "$tree/raw_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t timing_durations$' ||
+        fail "the durations do not lie past 64 KiB"
     avr-nm "$tree/compressed_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frames_code$' ||
         fail "the compressed set does not lie past 64 KiB"
 fi

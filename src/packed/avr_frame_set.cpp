@@ -82,6 +82,41 @@ void writeCode(std::ostream& out, const FrameSet& set) {
         << "extern const unsigned char " << name << "_code[];\n\n";
 }
 
+// The durations as assembler data in one piece beside the frames, two bytes each, low
+// byte first, and NAME_duration_ms, which reads them (after writeFlashRead).
+void writeDurations(std::ostream& out, const FrameSet& set) {
+    if (set.durations.empty()) return;
+    const std::string& name = set.name;
+    out << "\n/* How long each frame is shown, in milliseconds, two bytes each (low byte\n"
+           " * first) after the program's code: assembler data, since a C object of an\n"
+           " * AVR stays below 32 KiB. */\n"
+           "__asm__(\".pushsection .text.grayframe."
+        << name << ".durations, \\\"a\\\", @progbits\\n\"\n"
+        << "        \".balign 2\\n\"\n"
+        << "        \".type " << name << "_durations, @object\\n\"\n"
+        << "        \"" << name << "_durations:\\n\"\n";
+    for (size_t i = 0; i < set.durations.size(); i += 10) {
+        out << "        \"    .2byte ";
+        for (size_t k = i; k < std::min(set.durations.size(), i + 10); ++k)
+            out << (k == i ? "" : ",") << set.durations[k];
+        out << "\\n\"\n";
+    }
+    out << "        \".size " << name << "_durations, " << 2 * set.durations.size()
+        << "\\n\"\n"
+        << "        \".popsection\");\n"
+        << "extern const unsigned char " << name << "_durations[];\n\n"
+        << "unsigned short " << name << "_duration_ms(unsigned frame)\n"
+        << "{\n"
+        << "    uint32_t start;\n"
+        << "    flash_address address;\n"
+        << "    if (frame >= " << upper(name) << "_FRAME_COUNT) return 0;\n"
+        << "    FAR_ADDRESS(" << name << "_durations, start);\n"
+        << "    address = (flash_address)start + (flash_address)frame * 2;\n"
+        << "    return (unsigned short)((unsigned)read_flash(address + 1) << 8 |\n"
+        << "                            read_flash(address));\n"
+        << "}\n";
+}
+
 void writeCompressedSource(std::ostream& out, const FrameSet& set) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
@@ -148,11 +183,11 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
             << " * or row is out of range. */\n"
             << "void " << name
             << "_row(unsigned frame, unsigned row, unsigned char *out);\n\n";
-    if (!set.durations.empty()) {
-        out << "/* How long each frame is shown, in milliseconds (in RAM). */\n";
-        writeDurationsDeclaration(out, set);
-        out << "\n";
-    }
+    if (!set.durations.empty())
+        out << "/* How long frame (0 to " << macro
+            << "_FRAME_COUNT - 1) is shown, in milliseconds, read\n"
+               " * from program memory; 0 when frame is out of range. */\n"
+            << "unsigned short " << name << "_duration_ms(unsigned frame);\n\n";
     out << "#ifdef __cplusplus\n}\n#endif\n\n"
         << "#endif /* " << guard << " */\n";
 }
@@ -167,7 +202,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         << name << ".h\"\n\n";
     if (set.compressed) {
         writeCompressedSource(out, set);
-        return writeDurationsDefinition(out, set, "");
+        return writeDurations(out, set);
     }
     out << "#define IN_FLASH __attribute__((section(\".text.grayframe." << name
         << "\")))\n\n";
@@ -197,5 +232,5 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         << "    for (k = 0; k < " << macro
         << "_ROW_BYTES; ++k) out[k] = read_flash(address + k);\n"
         << "}\n";
-    writeDurationsDefinition(out, set, "");
+    writeDurations(out, set);
 }

@@ -122,7 +122,10 @@ void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set) {
         writeAvrDecodingComment(out, set);
     else if (set.compressed)
         writeDecodingComment(out, set);
-    if (!set.durations.empty())
+    if (!set.durations.empty() && set.target == FrameSetTarget::Avr)
+        out << " * " << set.name << "_duration_ms(f): how long frame f is shown, in "
+            << "milliseconds.\n";
+    else if (!set.durations.empty())
         out << " * " << set.name << "_durations_ms[f]: how long frame f is shown, in "
             << "milliseconds.\n";
     out << " * Made from pictures: change them, not this file. */\n";
