@@ -20,6 +20,7 @@ target_link_options(grayframe PRIVATE -Wl,--as-needed)
 add_executable(grayframe-animate
   src/animation/main.cpp
   src/animation/canvas.cpp
+  src/animation/canvas_writer.cpp
   src/animation/read_gif.cpp
   src/animation/read_media.cpp
   src/animation/read_webp.cpp
@@ -30,7 +31,7 @@ add_executable(grayframe-animate
   src/platform/program_directory_posix.cpp
 )
 target_include_directories(grayframe-animate PRIVATE src)
-target_link_libraries(grayframe-animate PRIVATE PkgConfig::ANIMATION_LIBS GIF::GIF)
+target_link_libraries(grayframe-animate PRIVATE PkgConfig::ANIMATION_LIBS GIF::GIF Threads::Threads)
 target_compile_options(grayframe-animate PRIVATE -Wall -Wextra)
 add_dependencies(grayframe_embed grayframe-animate)
 install(TARGETS grayframe-animate RUNTIME DESTINATION ${GRAYFRAME_PRIVATE_DIR})

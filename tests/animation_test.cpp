@@ -508,7 +508,8 @@ TEST(Animation, StreamedGrayIsTheLibrarysOfEveryColourWithTheWeightsAsked) {
         colours.at<cv::Vec3b>(i >> 12, i & 4095) =
             cv::Vec3b(uchar(i), uchar(i >> 8), uchar(i >> 16));
     const std::pair<CanvasGray, int> conversions[] = {
-        {CanvasGray::Converter, cv::COLOR_RGB2GRAY}, {CanvasGray::Luma, cv::COLOR_BGR2GRAY}};
+        {CanvasGray::Converter, cv::COLOR_RGB2GRAY},
+        {CanvasGray::Luma, cv::COLOR_BGR2GRAY}};
     for (const auto& [weights, conversion] : conversions) {
         cv::Mat expected, gray(colours.size(), CV_8UC1);
         cv::cvtColor(colours, expected, conversion);

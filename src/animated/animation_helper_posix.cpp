@@ -41,8 +41,9 @@ std::vector<std::string> helperArguments(const std::string& helper,
     if (request.duration >= 0)
         arguments.insert(arguments.end(), {"--duration", number(request.duration)});
     if (request.gray != CanvasGray::None)
-        arguments.insert(arguments.end(),
-                         {"--gray", request.gray == CanvasGray::Luma ? "luma" : "converter"});
+        arguments.insert(
+            arguments.end(),
+            {"--gray", request.gray == CanvasGray::Luma ? "luma" : "converter"});
     arguments.insert(arguments.end(), {"--", path});
     return arguments;
 }

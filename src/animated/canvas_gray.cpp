@@ -19,6 +19,6 @@ void grayOfBgr(const uint8_t* bgr, std::size_t pixels, CanvasGray weights,
     const uint32_t wb = luma ? WEIGHT_0114 : WEIGHT_0299;
     const uint32_t wr = luma ? WEIGHT_0299 : WEIGHT_0114;
     for (std::size_t i = 0; i < pixels; ++i, bgr += 3)
-        gray[i] =
-            uint8_t((wb * bgr[0] + WEIGHT_0587 * bgr[1] + wr * bgr[2] + (1u << 14)) >> 15);
+        gray[i] = uint8_t(
+            (wb * bgr[0] + WEIGHT_0587 * bgr[1] + wr * bgr[2] + (1u << 14)) >> 15);
 }

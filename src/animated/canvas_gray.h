@@ -12,5 +12,4 @@ enum class CanvasGray { None, Converter, Luma };
 // 2^14) >> 15 with the 15-bit weights of 0.299, 0.587 and 0.114 on blue, green and red
 // (Converter) or on red, green and blue (Luma), which is sample for sample the colour
 // library's 8-bit RGB-to-gray (Converter) and BGR-to-gray (Luma) conversion.
-void grayOfBgr(const uint8_t* bgr, std::size_t pixels, CanvasGray weights,
-               uint8_t* gray);
+void grayOfBgr(const uint8_t* bgr, std::size_t pixels, CanvasGray weights, uint8_t* gray);

@@ -15,6 +15,7 @@
 #include "animated/animation_kind.h"
 #include "animated/animation_stream.h"
 #include "animated/canvas_gray.h"
+#include "animation/canvas_writer.h"
 #include "animation/readers.h"
 #include "platform/process.h"
 
@@ -93,25 +94,17 @@ int main(int argc, char** argv) {
     struct stat status {};
     const int64_t pixelBudget =
         maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
-    bool overCap = false, overBudget = false, writeFailed = false;
-    std::vector<uint8_t> grays;
+    bool overCap = false, overBudget = false;
+    CanvasWriter writer;
+    writer.fd = out;
+    writer.gray = gray;
+    startCanvasWriter(writer);
     const CanvasSink sink = [&](const Canvas& canvas) {
         if (sent >= long(maxFrames)) return !(overCap = true);
-        const int64_t area = int64_t(canvas.width) * canvas.height;
-        pixels += area;
+        pixels += int64_t(canvas.width) * canvas.height;
         if (pixels > pixelBudget) return !(overBudget = true);
-        const RecordHead head{
-            gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame,
-            canvas.height, canvas.width, canvas.durationMs};
-        if (gray != CanvasGray::None) {
-            grays.resize(size_t(area));
-            grayOfBgr(canvas.bgr.data(), grays.size(), gray, grays.data());
-        }
-        const std::vector<uint8_t>& samples = gray == CanvasGray::None ? canvas.bgr : grays;
-        writeFailed = !writeAll(out, &head, sizeof head) ||
-                      !writeAll(out, samples.data(), samples.size());
         ++sent;
-        return !writeFailed;
+        return queueCanvas(writer, canvas);
     };
     ReadResult result;
     switch (animationKind(path)) {
@@ -130,7 +123,7 @@ int main(int argc, char** argv) {
         default:
             result.problem = "not an animation or video this program reads";
     }
-    if (writeFailed) return 1;
+    if (!finishCanvasWriter(writer)) return 1;
     if (overCap)
         result.problem =
             "more than " + std::to_string(long(maxFrames)) + " frames (see --max-frames)";

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <thread>
 
+#include "animated/animation_helper.h"
 #include "batch/frame_stream.h"
 #include "frame/display_steps.h"
-#include "animated/animation_helper.h"
 
 namespace {
 
@@ -24,7 +24,9 @@ std::string baseName(const std::string& path) {
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                          const EmbedOptions& options) {
     const AnimationOptions& animation = options.animation;
-    AnimationRequest request{animation.background, animation.fps, animation.start,
+    AnimationRequest request{animation.background,
+                             animation.fps,
+                             animation.start,
                              animation.duration,
                              animation.maxFrames - long(set.frames.size()),
                              options.display.steps.gray == GrayWeights::Luma

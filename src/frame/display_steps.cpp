@@ -75,8 +75,9 @@ cv::Mat reduceToGray(const cv::Mat& image, const FitRegions& regions,
     if (image.channels() == 1)
         gray = image(regions.source);
     else
-        cv::cvtColor(image(regions.source), gray,
-                     weights == GrayWeights::Luma ? cv::COLOR_BGR2GRAY : cv::COLOR_RGB2GRAY);
+        cv::cvtColor(
+            image(regions.source), gray,
+            weights == GrayWeights::Luma ? cv::COLOR_BGR2GRAY : cv::COLOR_RGB2GRAY);
     cv::Mat frame = cv::Mat::zeros(FRAME_HEIGHT, FRAME_WIDTH, CV_8UC1);
     cv::Mat target = frame(regions.target);
     cv::resize(gray, target, target.size(), 0, 0, cv::INTER_CUBIC);

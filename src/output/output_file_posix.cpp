@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <vector>
 
 #include "output/output_file.h"
 #include "platform/process.h"
@@ -89,15 +91,20 @@ bool sameBytes(const std::string& path, const struct stat& status, const void* d
     if (static_cast<std::size_t>(status.st_size) != size) return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    std::string old(size + 1, '\0');
+    std::vector<char> chunk(std::min(size + 1, std::size_t(1) << 20));
+    const char* expected = static_cast<const char*>(data);
     size_t got = 0;
-    for (ssize_t n = 1; n > 0 && got < old.size(); got += static_cast<size_t>(n)) {
-        n = ::read(fd, old.data() + got, old.size() - got);
-        if (n < 0 && errno == EINTR) n = 0;
-        if (n < 0) break;
+    bool same = true;
+    while (same) {
+        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        same = got + size_t(n) <= size &&
+               std::memcmp(chunk.data(), expected + got, size_t(n)) == 0;
+        got += size_t(n);
     }
     ::close(fd);
-    return got == size && std::memcmp(old.data(), data, size) == 0;
+    return same && got == size;
 }
 
 // An existing output that is not a regular file: written in place, never blocking on a

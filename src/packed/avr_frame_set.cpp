@@ -87,9 +87,9 @@ void writeCode(std::ostream& out, const FrameSet& set) {
 void writeDurations(std::ostream& out, const FrameSet& set) {
     if (set.durations.empty()) return;
     const std::string& name = set.name;
-    out << "\n/* How long each frame is shown, in milliseconds, two bytes each (low byte\n"
-           " * first) after the program's code: assembler data, since a C object of an\n"
-           " * AVR stays below 32 KiB. */\n"
+    out << "\n/* How long each frame is shown, in milliseconds, two bytes each\n"
+           " * (low byte first) after the program's code: assembler data, since a C\n"
+           " * object of an AVR stays below 32 KiB. */\n"
            "__asm__(\".pushsection .text.grayframe."
         << name << ".durations, \\\"a\\\", @progbits\\n\"\n"
         << "        \".balign 2\\n\"\n"

@@ -150,14 +150,18 @@ void writeByteLines(std::ostream& out, const std::vector<unsigned char>& bytes) 
 
 void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
     static const char digits[] = "0123456789abcdef";
-    std::string line = "        ";
+    char line[8 + 6 * PACKED_ROW_BYTES + 2];
+    char* at = std::fill_n(line, 8, ' ');
     for (int k = 0; k < PACKED_ROW_BYTES; ++k) {
         const unsigned char byte = frame[row * PACKED_ROW_BYTES + k];
-        line += k == 0 ? "0x" : ", 0x";
-        line += digits[byte >> 4];
-        line += digits[byte & 0xF];
+        if (k > 0) at = std::copy_n(", ", 2, at);
+        at = std::copy_n("0x", 2, at);
+        *at++ = digits[byte >> 4];
+        *at++ = digits[byte & 0xF];
     }
-    out << line << (row + 1 < PACKED_FRAME_BYTES / PACKED_ROW_BYTES ? ",\n" : "\n");
+    if (row + 1 < PACKED_FRAME_BYTES / PACKED_ROW_BYTES) *at++ = ',';
+    *at++ = '\n';
+    out.write(line, at - line);
 }
 
 }  // namespace
