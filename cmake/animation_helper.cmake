@@ -20,7 +20,6 @@ target_link_options(grayframe PRIVATE -Wl,--as-needed)
 add_executable(grayframe-animate
   src/animation/main.cpp
   src/animation/canvas.cpp
-  src/animation/canvas_writer.cpp
   src/animation/read_gif.cpp
   src/animation/read_media.cpp
   src/animation/read_webp.cpp

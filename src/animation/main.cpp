@@ -15,7 +15,6 @@
 #include "animated/animation_kind.h"
 #include "animated/animation_stream.h"
 #include "animated/canvas_gray.h"
-#include "animation/canvas_writer.h"
 #include "animation/readers.h"
 #include "platform/process.h"
 
@@ -94,17 +93,25 @@ int main(int argc, char** argv) {
     struct stat status {};
     const int64_t pixelBudget =
         maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
-    bool overCap = false, overBudget = false;
-    CanvasWriter writer;
-    writer.fd = out;
-    writer.gray = gray;
-    startCanvasWriter(writer);
+    bool overCap = false, overBudget = false, writeFailed = false;
+    std::vector<uint8_t> grays;
     const CanvasSink sink = [&](const Canvas& canvas) {
         if (sent >= long(maxFrames)) return !(overCap = true);
-        pixels += int64_t(canvas.width) * canvas.height;
+        const int64_t area = int64_t(canvas.width) * canvas.height;
+        pixels += area;
         if (pixels > pixelBudget) return !(overBudget = true);
+        const RecordHead head{
+            gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame,
+            canvas.height, canvas.width, canvas.durationMs};
+        if (gray != CanvasGray::None) {
+            grays.resize(size_t(area));
+            grayOfBgr(canvas.bgr.data(), grays.size(), gray, grays.data());
+        }
+        const std::vector<uint8_t>& samples = gray == CanvasGray::None ? canvas.bgr : grays;
+        writeFailed = !writeAll(out, &head, sizeof head) ||
+                      !writeAll(out, samples.data(), samples.size());
         ++sent;
-        return queueCanvas(writer, canvas);
+        return !writeFailed;
     };
     ReadResult result;
     switch (animationKind(path)) {
@@ -123,7 +130,7 @@ int main(int argc, char** argv) {
         default:
             result.problem = "not an animation or video this program reads";
     }
-    if (!finishCanvasWriter(writer)) return 1;
+    if (writeFailed) return 1;
     if (overCap)
         result.problem =
             "more than " + std::to_string(long(maxFrames)) + " frames (see --max-frames)";

@@ -8,10 +8,14 @@ extern "C" {
 }
 
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
 #include <limits>
 #include <memory>
-#include <optional>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "animation/readers.h"
 #include "animated/animation_stream.h"
@@ -97,12 +101,82 @@ struct Converter {
     }
 };
 
+// Decoded frames turned into canvases and handed to the sink on a thread of their own,
+// so that decoding goes on meanwhile. At most SLOTS frames wait (each holding its
+// decoder's buffers, not a copy).
+struct Conversions {
+    static constexpr std::size_t SLOTS = 8;
+    const CanvasSink& sink;
+    int background = 0;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<Owned<AVFrame>, int>> waiting;  // frames and their durations
+    bool closing = false;
+    bool stopped = false;        // the sink said stop, or a frame was not converted
+    bool unconvertible = false;  // a frame could not be converted to colour
+    std::thread thread;
+
+    Conversions(const CanvasSink& to, int behind) : sink(to), background(behind) {
+        thread = std::thread([this] { convertWaiting(); });
+    }
+    ~Conversions() { finish(); }
+
+    void convertWaiting() {
+        Converter converter;
+        Canvas canvas;
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return closing || !waiting.empty(); });
+            if (waiting.empty()) return;
+            std::pair<Owned<AVFrame>, int> next = std::move(waiting.front());
+            waiting.pop_front();
+            const bool going = !stopped;
+            lock.unlock();
+            changed.notify_all();
+            bool converted = true, taken = true;
+            if (going) {
+                converted = converter.convert(next.first.get(), background, canvas);
+                canvas.durationMs = next.second;
+                taken = converted && sink(canvas);
+            }
+            next.first.reset();
+            lock.lock();
+            unconvertible = unconvertible || !converted;
+            stopped = stopped || !taken;
+        }
+    }
+
+    // Queues frame (a new reference to it) shown for durationMs, waiting while SLOTS
+    // frames wait: false once the sink said stop or a frame was not converted.
+    bool push(const AVFrame* frame, int durationMs) {
+        Owned<AVFrame> reference(av_frame_clone(frame));
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || waiting.size() < SLOTS; });
+        if (!reference) stopped = unconvertible = true;
+        if (stopped) return false;
+        waiting.emplace_back(std::move(reference), durationMs);
+        lock.unlock();
+        changed.notify_all();
+        return true;
+    }
+
+    // Converts what waits and ends the thread.
+    void finish() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            closing = true;
+        }
+        changed.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+};
+
 // Turns decoded frames, with their presentation times in seconds, into canvases with
 // durations, as readMedia promises for video.
 struct Timeline {
     ReadOptions options;
     double end = std::numeric_limits<double>::infinity();
-    std::optional<Canvas> held;  // the latest frame at or before the next sampling time
+    Owned<AVFrame> held;  // the latest frame at or before the next sampling time
     double heldTime = 0;
     long sample = 0;  // with fps: the index of the next sampling time
     bool stopped = false;
@@ -112,39 +186,39 @@ struct Timeline {
     }
     double sampleTime(long k) const { return options.start + double(k) / options.fps; }
 
-    bool emit(Canvas& canvas, double from, double to, const CanvasSink& sink) {
-        canvas.durationMs = clampDuration(msFromStart(to) - msFromStart(from));
-        stopped = !sink(canvas);
+    bool emit(const AVFrame* frame, double from, double to, Conversions& conversions) {
+        stopped =
+            !conversions.push(frame, clampDuration(msFromStart(to) - msFromStart(from)));
         return !stopped;
     }
 
     // Sends what frame at time now ends: false once the sink or the cut says stop.
-    // canvas is held in place of the frame before, whose samples it gets to reuse.
-    bool next(Canvas& canvas, double now, const CanvasSink& sink) {
+    bool next(const AVFrame* frame, double now, Conversions& conversions) {
         if (options.fps > 0) {
             for (; sampleTime(sample) < std::min(now, end); ++sample)
-                if (!emit(held ? *held : canvas, sampleTime(sample),
-                          sampleTime(sample + 1), sink))
+                if (!emit(held ? held.get() : frame, sampleTime(sample),
+                          sampleTime(sample + 1), conversions))
                     return false;
         } else if (held && now > options.start) {
-            if (!emit(*held, std::max(heldTime, options.start), std::min(now, end), sink))
+            if (!emit(held.get(), std::max(heldTime, options.start), std::min(now, end),
+                      conversions))
                 return false;
         }
-        if (!held) held.emplace();
-        std::swap(*held, canvas);
+        held.reset(av_frame_clone(frame));
         heldTime = now;
-        return now < end;
+        return held && now < end;
     }
 
-    void finish(double lastEnd, const CanvasSink& sink) {
+    void finish(double lastEnd, Conversions& conversions) {
         if (!held || stopped) return;
         const double until = std::min(lastEnd, end);
         if (options.fps > 0) {
             for (; sampleTime(sample) < until; ++sample)
-                if (!emit(*held, sampleTime(sample), sampleTime(sample + 1), sink))
+                if (!emit(held.get(), sampleTime(sample), sampleTime(sample + 1),
+                          conversions))
                     return;
         } else if (until > std::max(heldTime, options.start)) {
-            emit(*held, std::max(heldTime, options.start), until, sink);
+            emit(held.get(), std::max(heldTime, options.start), until, conversions);
         }
     }
 };
@@ -189,10 +263,16 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     Timeline timeline;
     timeline.options = options;
     if (options.duration >= 0) timeline.end = options.start + options.duration;
-    Converter converter;
     const Owned<AVPacket> packet(av_packet_alloc());
     const Owned<AVFrame> frame(av_frame_alloc());
-    Canvas canvas;
+    Conversions conversions(sink, options.background);
+    // What the reader found, once every frame queued is converted and handed over.
+    const auto ended = [&](ReadResult result) {
+        conversions.finish();
+        if (conversions.unconvertible)
+            result = {"its frames cannot be converted to colour"};
+        return result;
+    };
     long frames = 0;
     double lastEnd = 0;
     bool going = true;
@@ -213,17 +293,12 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
                           std::to_string(frame->height) + " pixels is too large";
                 return false;
             }
-            if (!converter.convert(frame.get(), options.background, canvas)) {
-                problem = "its frames cannot be converted to colour";
-                return false;
-            }
             if (apng) {
                 const double ms = size_t(frames) < delays.size()
                                       ? delays[size_t(frames)]
                                       : frame->pkt_duration * timeBase * 1000;
-                canvas.durationMs = clampDuration(ms);
                 ++frames;
-                if (!sink(canvas)) return false;
+                if (!conversions.push(frame.get(), clampDuration(ms))) return false;
                 continue;
             }
             const int64_t stamp = frame->best_effort_timestamp;
@@ -231,32 +306,34 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
             const double length =
                 frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
             lastEnd = now + length;
-            if (!timeline.next(canvas, now, sink)) return false;
+            if (!timeline.next(frame.get(), now, conversions)) return false;
         }
     };
     while (going) {
         const int code = av_read_frame(format.get(), packet.get());
         if (code == AVERROR_EOF) break;
         if (code < 0)
-            return {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"};
+            return ended(
+                {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"});
         if (packet->stream_index == stream) {
             if (packet->flags & AV_PKT_FLAG_CORRUPT)
-                return {"damaged or cut " + std::string(kind)};
+                return ended({"damaged or cut " + std::string(kind)});
             const int sent = avcodec_send_packet(codec.get(), packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN))
-                return {"damaged " + std::string(kind) + " (" + averror(sent) + ")"};
+                return ended(
+                    {"damaged " + std::string(kind) + " (" + averror(sent) + ")"});
             going = drain();
         }
         av_packet_unref(packet.get());
     }
-    if (!problem.empty()) return {problem};
+    if (!problem.empty()) return ended({problem});
     if (going) {
         avcodec_send_packet(codec.get(), nullptr);
         going = drain();
-        if (!problem.empty()) return {problem};
+        if (!problem.empty()) return ended({problem});
     }
-    if (timeline.stopped || (!going && apng)) return {};
-    timeline.finish(lastEnd, sink);
-    if (frames == 0 && !timeline.held) return {"holds no decodable frame"};
-    return {};
+    if (timeline.stopped || (!going && apng)) return ended({});
+    timeline.finish(lastEnd, conversions);
+    if (frames == 0 && !timeline.held) return ended({"holds no decodable frame"});
+    return ended({});
 }

@@ -27,6 +27,8 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
 // denominator of 0 meaning 100). Video honours options.fps, start and duration: without
 // fps every decoded frame shown within the cut, lasting until the next one; with fps the
 // frame shown at each sampling time, 1000 / fps ms each (rounded so that the sum stays
-// on time).
+// on time). The sink is called on a thread of readMedia's own, one canvas after the
+// other, while the next frames are decoded; it has returned for the last time when
+// readMedia returns.
 ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
                      const CanvasSink& sink);
