@@ -165,6 +165,7 @@ if [ "$board" = avr ]; then
         cmake -S "$source/tests/firmware" -B "$damaged/$part" \
             -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/avr-gcc.cmake" \
             -DAVR_MCU=$part -Dgrayframe_DIR="$package" -DFRAME_IMAGES="$last" \
+            -DTIMED_IMAGE="$scratch/timed.gif" \
             -DDAMAGED_SETS_DIR="$damaged" -DDAMAGED_WHOLE_FRAMES=$whole \
             >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure"; }
         cmake --build "$damaged/$part" --target damaged_sets >"$scratch/build.log" 2>&1 ||

@@ -30,7 +30,7 @@ void writeFarAddress(std::ostream& out) {
 
 // The byte read that reaches program memory: ELPM with a 24-bit address on parts with
 // more than 64 KiB, LPM on the rest.
-void writeFlashRead(std::ostream& out) {
+void writeByteRead(std::ostream& out) {
     out << "#if defined(RAMPZ)\n"
            "typedef uint32_t flash_address;\n"
            "#define read_flash(address) pgm_read_byte_far(address)\n"
@@ -38,6 +38,11 @@ void writeFlashRead(std::ostream& out) {
            "typedef uint16_t flash_address;\n"
            "#define read_flash(address) pgm_read_byte(address)\n"
            "#endif\n\n";
+}
+
+// The byte read and FAR_ADDRESS.
+void writeFlashRead(std::ostream& out) {
+    writeByteRead(out);
     writeFarAddress(out);
 }
 
@@ -83,11 +88,11 @@ void writeCode(std::ostream& out, const FrameSet& set) {
 }
 
 // The durations as assembler data in one piece beside the frames, two bytes each, low
-// byte first, and NAME_duration_ms, which reads them (after writeFlashRead).
+// byte first, and NAME_duration_ms, which reads them (after writeFlashRead, or the
+// byte read and FAR_ADDRESS).
 void writeDurations(std::ostream& out, const FrameSet& set) {
-    if (set.durations.empty()) return;
     const std::string& name = set.name;
-    out << "\n/* How long each frame is shown, in milliseconds, two bytes each\n"
+    out << "/* How long each frame is shown, in milliseconds, two bytes each\n"
            " * (low byte first) after the program's code: assembler data, since a C\n"
            " * object of an AVR stays below 32 KiB. */\n"
            "__asm__(\".pushsection .text.grayframe."
@@ -202,6 +207,9 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         << name << ".h\"\n\n";
     if (set.compressed) {
         writeCompressedSource(out, set);
+        if (set.durations.empty()) return;
+        out << "\n";
+        writeByteRead(out);
         return writeDurations(out, set);
     }
     out << "#define IN_FLASH __attribute__((section(\".text.grayframe." << name
@@ -232,5 +240,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         << "    for (k = 0; k < " << macro
         << "_ROW_BYTES; ++k) out[k] = read_flash(address + k);\n"
         << "}\n";
+    if (set.durations.empty()) return;
+    out << "\n";
     writeDurations(out, set);
 }
