@@ -417,6 +417,29 @@ INLINE static int row_codes(cursor *next, cursor stop, unsigned char *out,
 }
 #endif
 
+/* The start of the next row of chain frame i: 2 when the row is whole as its reference
+ * (then put in out from ref, unless ref is out), 1 when codes follow, 0 when the set
+ * ends there. */
+INLINE static unsigned char row_start(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                                      const unsigned char *ref)
+{
+    const cursor at = d->next[i];
+    unsigned char c;
+    if (!d->hold[i]) {
+        if (at == d->end)
+            return 0;
+        c = BYTE(at);
+        if (c < ROWS)
+            return 1;
+        d->next[i] = at + 1;
+        d->hold[i] = (unsigned char)((c & 0x0F) + 1);
+    }
+    --d->hold[i];
+    if (ref != out)
+        copy_ram(out, ref, ROW);
+    return 2;
+}
+
 /* Applies the next row of chain frame i to out, its reference the row at ref: out
  * itself (bytes as the reference stay as they are) or another row (they are
  * copied). */
@@ -432,21 +455,8 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
         d->next[i] = copy_set(out, at, ROW);
         return GRAYFRAME_OK;
     }
-    if (d->hold[i]) {
-        --d->hold[i];
-        goto whole;
-    }
-    if (at == stop)
-        return GRAYFRAME_DAMAGED;
-    c = BYTE(at);
-    if (c >= ROWS) {
-        d->next[i] = at + 1;
-        d->hold[i] = (unsigned char)(c & 0x0F);
-    whole:
-        if (ref != out)
-            copy_ram(out, ref, ROW);
-        return GRAYFRAME_OK;
-    }
+    if ((c = row_start(d, i, out, ref)) != 1)
+        return c ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
     for (;;) {
         if (at == stop)
             return GRAYFRAME_DAMAGED;
@@ -496,25 +506,11 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
 static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                     const unsigned char *ref)
 {
-    cursor at = d->next[i];
     unsigned char c;
     if (d->spans || (i + 1 == d->chain && d->base_kind == KIND_RAW))
         return frame_row(d, i, out, ref);
-    if (d->hold[i]) {
-        --d->hold[i];
-        goto whole;
-    }
-    if (at == d->end)
-        return GRAYFRAME_DAMAGED;
-    c = BYTE(at);
-    if (c >= ROWS) {
-        d->next[i] = at + 1;
-        d->hold[i] = (unsigned char)(c & 0x0F);
-    whole:
-        if (ref != out)
-            copy_ram(out, ref, ROW);
-        return GRAYFRAME_OK;
-    }
+    if ((c = row_start(d, i, out, ref)) != 1)
+        return c ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
     return row_codes(&d->next[i], d->end, out, ref);
 }
 #define ROW_OF(d, i, out, ref) fast_row(d, i, out, ref)
