@@ -328,9 +328,13 @@ INLINE static int row_codes(cursor *next, cursor stop, unsigned char *out,
         "ld __tmp_reg__, Z+\n\t"
         "st X+, __tmp_reg__\n"
         "11:\n\t"
+        "lsr %[n]\n\t"
+        "brcc 14f\n\t"
+        MOVE_TWO
+        "\n14:\n\t"
         "breq 13f\n"
         "12:\n\t"
-        MOVE_TWO
+        MOVE_TWO MOVE_TWO
         "dec %[n]\n\t"
         "brne 12b\n"
         "13:\n\t"
