@@ -20,7 +20,7 @@ struct Queue {
     std::vector<PackedFrame> frames;
 };
 
-void work(Queue& queue, const CanvasReduction& reduce) {
+void work(Queue& queue, const CanvasReduction& reduce, const FrameReduced& reduced) {
     for (;;) {
         std::unique_lock<std::mutex> lock(queue.mutex);
         queue.changed.wait(lock, [&] { return queue.closed || !queue.waiting.empty(); });
@@ -32,6 +32,7 @@ void work(Queue& queue, const CanvasReduction& reduce) {
         queue.changed.notify_all();
         const PackedFrame packed = reduce(item.second);
         item.second.release();
+        if (reduced) reduced(item.first, packed);
         lock.lock();
         if (queue.frames.size() <= item.first) queue.frames.resize(item.first + 1);
         queue.frames[item.first] = packed;
@@ -42,11 +43,12 @@ void work(Queue& queue, const CanvasReduction& reduce) {
 
 std::vector<PackedFrame> reduceCanvases(
     const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
-    unsigned workers, std::size_t boundBytes) {
+    unsigned workers, std::size_t boundBytes, const FrameReduced& reduced) {
     Queue queue;
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < std::max(workers, 1u); ++i)
-        threads.emplace_back(work, std::ref(queue), std::cref(reduce));
+        threads.emplace_back(work, std::ref(queue), std::cref(reduce),
+                             std::cref(reduced));
     std::exception_ptr thrown;
     try {
         produce([&](cv::Mat canvas) {

@@ -22,7 +22,7 @@ std::string baseName(const std::string& path) {
 }  // namespace
 
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
-                         const EmbedOptions& options) {
+                         const EmbedOptions& options, const FrameReduced& made) {
     const AnimationOptions& animation = options.animation;
     AnimationRequest request{animation.background,
                              animation.fps,
@@ -35,6 +35,7 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                              animationTimeoutSeconds()};
     std::vector<unsigned short> durations;
     AnimationRead read;
+    const std::size_t first = set.frames.size();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::vector<PackedFrame> frames = reduceCanvases(
         [&](const CanvasPush& push) {
@@ -48,7 +49,10 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                 makeDisplayFrame(canvas, options.mode, options.display.steps),
                 set.nibbles);
         },
-        cores, WAITING_BYTES);
+        cores, WAITING_BYTES,
+        made ? [&](std::size_t index,
+                   const PackedFrame& frame) { made(first + index, frame); }
+             : FrameReduced());
     if (read.problem.rfind("more than ", 0) == 0) {
         set.frames.resize(size_t(animation.maxFrames) + 1);
         return frameCapProblem(set, path, options);

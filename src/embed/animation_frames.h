@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "batch/frame_stream.h"
 #include "embed/command_line.h"
 #include "packed/frame_set.h"
 
@@ -13,9 +14,10 @@
 // reads on. timed becomes true when the file is an animation (a GIF of one image is a
 // still picture and gets options.animation.stillMs, or 0). The whole set may hold at
 // most options.animation.maxFrames frames. Returns "" or the one message line, naming
-// path, saying why the file gives no frames (set may then hold some of them).
+// path, saying why the file gives no frames (set may then hold some of them). made,
+// when given, is told of each frame as soon as it is packed, with its place in set.
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
-                         const EmbedOptions& options);
+                         const EmbedOptions& options, const FrameReduced& made = {});
 
 // The frames of a still picture: stillMs or 0 each, appended to set.durations.
 void addStillDurations(FrameSet& set, const EmbedOptions& options);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,15 +13,16 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "animated/animation_kind.h"
 #include "embed/animation_frames.h"
 #include "embed/image_list.h"
 #include "embed/paths.h"
 #include "frame/display_steps.h"
 #include "frame/frame.h"
-#include "animated/animation_kind.h"
 #include "input/load_pages.h"
 #include "output/frame_preview.h"
 #include "output/output_file.h"
+#include "output/scratch_file.h"
 #include "output/standard_streams.h"
 
 namespace {
@@ -52,7 +54,7 @@ cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
 
 // Adds the frames of every page of the image at path to set; "" or the problem.
 std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
-                     const DisplayOptions& display) {
+                     const DisplayOptions& display, const FrameReduced& made) {
     const size_t pages = countPages(path);
     if (pages == 0)
         return "cannot read image " + quoted(path) +
@@ -65,6 +67,7 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
             return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
         if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
         set.frames.push_back(packFrame(frame, set.nibbles));
+        if (made) made(set.frames.size() - 1, set.frames.back());
         set.labels.push_back(fileNameOf(path) + (pages > 1 ? ", " + pageName : ""));
     }
     return {};
@@ -84,6 +87,46 @@ std::string stage(std::optional<StagedFile>& staged, const std::string& path,
     if (staged) return {};
     return "cannot write " + quoted(path) +
            (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
+// Stages the text that write streams for path, as stage does; "" or the problem.
+std::string stageText(std::optional<StagedFile>& staged, const std::string& path,
+                      const std::function<bool(std::ostream&)>& write) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return "cannot write " + quoted(path) + ": not a regular file";
+    errno = 0;
+    staged = stageOutputText(path, write, SameContent::Keep);
+    if (staged) return {};
+    return "cannot write " + quoted(path) +
+           (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
+// Stages the uncompressed set's NAME.c at path, its frames' rows copied from the
+// scratch file rowsFd as it is written; "" or the problem.
+std::string stageWithRows(std::optional<StagedFile>& staged, const FrameSet& set,
+                          const std::string& path, int rowsFd) {
+    return stageText(staged, path, [&](std::ostream& out) {
+        bool copied = true;
+        writeFrameSetSource(out, set, [&](std::ostream& to, std::size_t frame) {
+            copied = copied && copyScratchTo(to, rowsFd, frame * FRAME_ROWS_TEXT_BYTES,
+                                             FRAME_ROWS_TEXT_BYTES);
+        });
+        return copied;
+    });
+}
+
+// The frames' rows text, written to a scratch file in dir as each frame is packed.
+struct RowsScratch {
+    int fd = -1;
+    std::atomic<bool> failed{false};
+};
+
+void writeRows(RowsScratch& scratch, std::size_t index, const PackedFrame& frame) {
+    char text[FRAME_ROWS_TEXT_BYTES];
+    formatFrameRows(frame, text);
+    if (!writeScratchAt(scratch.fd, text, sizeof text, index * FRAME_ROWS_TEXT_BYTES))
+        scratch.failed = true;
 }
 
 // Adds the names listed in options' --files-from file to its images; "" or the problem.
@@ -125,7 +168,7 @@ void fail(const std::string& problem) {
 
 }  // namespace
 
-LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
+LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& made) {
     if (!isArrayName(options.name))
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
@@ -142,9 +185,9 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     for (const std::string& image : options.images) {
         std::string problem;
         if (animationKind(image) != AnimationKind::None) {
-            problem = addAnimation(set, timed, image, options);
+            problem = addAnimation(set, timed, image, options, made);
         } else {
-            problem = addImage(set, image, options.mode, options.display.steps);
+            problem = addImage(set, image, options.mode, options.display.steps, made);
             addStillDurations(set, options);
             if (problem.empty()) problem = frameCapProblem(set, image, options);
         }
@@ -154,24 +197,27 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options) {
     return {set, {}};
 }
 
-std::string writeFrameSet(const FrameSet& set, const std::string& dir) {
+std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd) {
     struct stat status {};
     const std::string folder = endsWithSeparator(dir) ? inFolder(dir, ".") : dir;
     if (::stat(folder.c_str(), &status) != 0)
         return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
     if (!S_ISDIR(status.st_mode))
         return "cannot write into " + quoted(dir) + ": not a directory";
+    const bool whole = set.compressed || rowsFd < 0;
     std::ostringstream header, source;
     try {
         writeFrameSetHeader(header, set);
-        writeFrameSetSource(source, set);
+        if (whole) writeFrameSetSource(source, set);
     } catch (const std::length_error& error) {
         return std::string("cannot compress the set: ") + error.what();
     }
     const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
     std::string problem = stage(stagedHeader, base + ".h", header.str());
-    if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
+    if (problem.empty())
+        problem = whole ? stage(stagedSource, base + ".c", source.str())
+                        : stageWithRows(stagedSource, set, base + ".c", rowsFd);
     if (!problem.empty()) {
         if (stagedHeader) discardOutputFile(*stagedHeader);
         return problem;
@@ -201,15 +247,27 @@ int runEmbed(int argc, char** argv) {
     EmbedOptions options = command.options;
     std::string problem = addListedImages(options);
     std::optional<LoadedFrameSet> loaded;
+    RowsScratch rows;
+    if (problem.empty() && !options.compress) {
+        const std::string& dir = options.outputDir;
+        rows.fd = openScratchFile(endsWithSeparator(dir) ? inFolder(dir, ".") : dir);
+    }
     if (problem.empty()) {
-        loaded = loadFrameSet(options);
+        loaded = loadFrameSet(
+            options, rows.fd < 0 ? FrameReduced()
+                                 : [&](std::size_t index, const PackedFrame& frame) {
+                                       writeRows(rows, index, frame);
+                                   });
         if (!loaded->set) problem = loaded->problem;
     }
     const std::string& previewPath = options.animation.preview;
     std::optional<StagedFile> preview;
     if (problem.empty() && !previewPath.empty())
         problem = stagePreview(preview, *loaded->set, previewPath);
-    if (problem.empty()) problem = writeFrameSet(*loaded->set, options.outputDir);
+    if (problem.empty())
+        problem =
+            writeFrameSet(*loaded->set, options.outputDir, rows.failed ? -1 : rows.fd);
+    closeScratchFile(rows.fd);
     if (preview && !problem.empty()) discardOutputFile(*preview);
     if (preview && problem.empty() && !commitOutputFile(*preview))
         problem = "cannot write " + quoted(previewPath);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "batch/frame_stream.h"
 #include "embed/command_line.h"
 #include "packed/frame_set.h"
 
@@ -20,8 +21,13 @@ struct LoadedFrameSet {
     std::optional<FrameSet> set;
     std::string problem;
 };
-LoadedFrameSet loadFrameSet(const EmbedOptions& options);
+// made, when given, is told of each frame as soon as it is packed, with its place in
+// the set, possibly on other threads and out of order.
+LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& made = {});
 
 // Writes set as dir/NAME.h and dir/NAME.c, both or neither; a file whose bytes are
 // already these is not touched. "" when done, else the message line saying why not.
-std::string writeFrameSet(const FrameSet& set, const std::string& dir);
+// rowsFd, when not -1, is a scratch file (output/scratch_file.h) holding every frame's
+// rows text (formatFrameRows), frame i at i * FRAME_ROWS_TEXT_BYTES: an uncompressed
+// NAME.c then takes them from there as it is written, instead of being made whole first.
+std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd = -1);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 
 // How an output that already holds exactly the new bytes is treated.
@@ -39,6 +40,14 @@ bool writeOutputFile(const std::string& path, const void* data, std::size_t size
 // closed, nothing is replaced yet. Empty when that failed (nothing is left behind).
 std::optional<StagedFile> stageOutputFile(const std::string& path, const void* data,
                                           std::size_t size, SameContent same);
+
+// As stageOutputFile, with the text that write writes to its stream going into the
+// temporary file as it comes, its lines ending as text files' do here (write returns
+// false, or the stream fails, to give up: nothing is then left behind). With Keep, a
+// finished file that holds the bytes already at path is dropped, path left untouched.
+std::optional<StagedFile> stageOutputText(const std::string& path,
+                                          const std::function<bool(std::ostream&)>& write,
+                                          SameContent same);
 
 // Puts a staged file in place (the rename, or the touch). False when that failed; the
 // temporary file is then removed.

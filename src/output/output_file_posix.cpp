@@ -12,6 +12,8 @@
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <sstream>
+#include <streambuf>
 #include <vector>
 
 #include "output/output_file.h"
@@ -164,6 +166,98 @@ std::string writeTemporary(const std::string& target, const struct stat* old,
     return {};
 }
 
+// The stream's bytes into a descriptor, a megabyte at a time.
+class DescriptorBuffer : public std::streambuf {
+  public:
+    explicit DescriptorBuffer(int fd) : fd_(fd), bytes_(std::size_t(1) << 20) {
+        setp(bytes_.data(), bytes_.data() + bytes_.size());
+    }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+        return c;
+    }
+    int sync() override {
+        const bool written = writeAll(fd_, pbase(), std::size_t(pptr() - pbase()));
+        setp(bytes_.data(), bytes_.data() + bytes_.size());
+        return written ? 0 : -1;
+    }
+
+  private:
+    int fd_;
+    std::vector<char> bytes_;
+};
+
+// True when the files at a and b hold the same bytes (b has size bytes).
+bool sameFiles(const std::string& a, const std::string& b, std::size_t size) {
+    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    std::vector<char> chunkA(std::size_t(1) << 20), chunkB(chunkA.size());
+    size_t got = 0;
+    bool same = fa >= 0 && fb >= 0;
+    while (same) {
+        const ssize_t n = ::read(fb, chunkB.data(), chunkB.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        size_t filled = 0;
+        while (same && filled < size_t(n)) {
+            const ssize_t m = ::read(fa, chunkA.data() + filled, size_t(n) - filled);
+            if (m < 0 && errno == EINTR) continue;
+            same = m > 0;
+            filled += same ? size_t(m) : 0;
+        }
+        same = same && std::memcmp(chunkA.data(), chunkB.data(), size_t(n)) == 0;
+        got += size_t(n);
+    }
+    char extra;
+    same = same && got == size && ::read(fa, &extra, 1) == 0;
+    if (fa >= 0) ::close(fa);
+    if (fb >= 0) ::close(fb);
+    return same;
+}
+
+// Like writeTemporary, with the bytes that write streams.
+std::string streamTemporary(const std::string& target, const struct stat* old,
+                            const std::function<bool(std::ostream&)>& write,
+                            std::size_t& size) {
+    std::string temporary;
+    int fd = -1;
+    int slot = -1;
+    withEndingSignalsHeld([&] {
+        fd = createTemporary(target, temporary);
+        if (fd >= 0) slot = claimSlot(temporary);
+    });
+    if (fd < 0) return {};
+    bool written = slot >= 0;
+    if (written && old) {
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
+            // As in writeTemporary.
+        }
+        written = ::fchmod(fd, old->st_mode & 07777) == 0;
+    }
+    if (written) {
+        DescriptorBuffer buffer(fd);
+        std::ostream out(&buffer);
+        written = write(out) && out.flush();
+    }
+    struct stat made {};
+    written = written && ::fstat(fd, &made) == 0;
+    size = std::size_t(made.st_size);
+    const int writeError = errno;
+    written = ::close(fd) == 0 && written;
+    if (written) return temporary;
+    const int error = errno == 0 ? writeError : errno;
+    ::unlink(temporary.c_str());
+    if (slot >= 0) releaseSlot(temporary);
+    errno = error;
+    return {};
+}
+
 }  // namespace
 
 void withEndingSignalsHeld(const std::function<void()>& start) {
@@ -199,6 +293,34 @@ std::optional<StagedFile> stageOutputFile(const std::string& path, const void* d
     }
     staged.temporary = writeTemporary(staged.target, exists ? &old : nullptr, data, size);
     if (staged.temporary.empty()) return std::nullopt;
+    return staged;
+}
+
+std::optional<StagedFile> stageOutputText(const std::string& path,
+                                          const std::function<bool(std::ostream&)>& write,
+                                          SameContent same) {
+    protectOutputFiles();
+    StagedFile staged{followLinks(path), {}, false};
+    struct stat old {};
+    const bool exists = ::stat(staged.target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        std::ostringstream text;
+        if (!write(text) || !text) return std::nullopt;
+        const std::string bytes = text.str();
+        if (!writeDirectly(staged.target, bytes.data(), bytes.size()))
+            return std::nullopt;
+        return staged;
+    }
+    std::size_t size = 0;
+    staged.temporary =
+        streamTemporary(staged.target, exists ? &old : nullptr, write, size);
+    if (staged.temporary.empty()) return std::nullopt;
+    if (exists && std::size_t(old.st_size) == size &&
+        sameFiles(staged.target, staged.temporary, size)) {
+        discardOutputFile(staged);
+        staged.temporary.clear();
+        staged.touch = same == SameContent::Touch;
+    }
     return staged;
 }
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "output/output_file.h"
 #include "platform/process.h"
@@ -228,4 +229,13 @@ std::string withTextFileLineEnds(const std::string& text) {
         lines += c;
     }
     return lines;
+}
+
+std::optional<StagedFile> stageOutputText(const std::string& path,
+                                          const std::function<bool(std::ostream&)>& write,
+                                          SameContent same) {
+    std::ostringstream text;
+    if (!write(text) || !text) return std::nullopt;
+    const std::string file = withTextFileLineEnds(text.str());
+    return stageOutputFile(path, file.data(), file.size(), same);
 }

@@ -134,7 +134,8 @@ void writeCompressedSource(std::ostream& out, const FrameSet& set) {
         << "    FAR_ADDRESS(" << name << "_code, address);\n"
         << "    return grayframe_open_at(d, address, " << macro << "_CODE_BYTES);\n"
         << "#else\n"
-        << "    return grayframe_open(d, " << name << "_code, " << macro << "_CODE_BYTES);\n"
+        << "    return grayframe_open(d, " << name << "_code, " << macro
+        << "_CODE_BYTES);\n"
         << "#endif\n"
         << "}\n";
 }
@@ -197,7 +198,8 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
         << "#endif /* " << guard << " */\n";
 }
 
-void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
+void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
+                            const FrameRowsWriter& rows) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
     writeFrameSetComment(out, set);
@@ -218,7 +220,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set) {
         out << "/* [" << i << "] " << commentText(set.labels[i]) << " */\n"
             << "static const unsigned char frame_" << i << "[" << macro
             << "_FRAME_BYTES] IN_FLASH = {\n";
-        writeFrameRows(out, set.frames[i]);
+        rows(out, i);
         out << "};\n\n";
     }
     writeFlashRead(out);

@@ -20,8 +20,9 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // Writes NAME.c: the frames, one object each, and NAME_byte and NAME_row, which read
 // them from program memory; compressed, the code and NAME_open and NAME_read. Depends
-// on nothing but set; throws as writeFrameSetHeader.
-void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set);
+// on nothing but set and rows (see writeFrameSetSource); throws as writeFrameSetHeader.
+void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
+                            const FrameRowsWriter& rows);
 
 // Writes the lines of NAME.h's opening comment that say how to decode a compressed set.
 void writeAvrDecodingComment(std::ostream& out, const FrameSet& set);

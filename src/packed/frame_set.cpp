@@ -148,10 +148,10 @@ void writeByteLines(std::ostream& out, const std::vector<unsigned char>& bytes) 
     }
 }
 
-void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
+// Row row of frame into text; returns where the row ends.
+char* formatRow(const PackedFrame& frame, int row, char* text) {
     static const char digits[] = "0123456789abcdef";
-    char line[8 + 6 * PACKED_ROW_BYTES + 2];
-    char* at = std::fill_n(line, 8, ' ');
+    char* at = std::fill_n(text, 8, ' ');
     for (int k = 0; k < PACKED_ROW_BYTES; ++k) {
         const unsigned char byte = frame[row * PACKED_ROW_BYTES + k];
         if (k > 0) at = std::copy_n(", ", 2, at);
@@ -161,7 +161,7 @@ void writeRow(std::ostream& out, const PackedFrame& frame, int row) {
     }
     if (row + 1 < PACKED_FRAME_BYTES / PACKED_ROW_BYTES) *at++ = ',';
     *at++ = '\n';
-    out.write(line, at - line);
+    return at;
 }
 
 }  // namespace
@@ -186,9 +186,15 @@ void writeDurationsDefinition(std::ostream& out, const FrameSet& set,
     out << "};\n";
 }
 
-void writeFrameRows(std::ostream& out, const PackedFrame& frame) {
+void formatFrameRows(const PackedFrame& frame, char* text) {
     for (int row = 0; row < PACKED_FRAME_BYTES / PACKED_ROW_BYTES; ++row)
-        writeRow(out, frame, row);
+        text = formatRow(frame, row, text);
+}
+
+void writeFrameRows(std::ostream& out, const PackedFrame& frame) {
+    char text[FRAME_ROWS_TEXT_BYTES];
+    formatFrameRows(frame, text);
+    out.write(text, FRAME_ROWS_TEXT_BYTES);
 }
 
 bool isArrayName(const std::string& name) {
@@ -227,7 +233,14 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
 }
 
 void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
-    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set);
+    writeFrameSetSource(out, set, [&](std::ostream& to, std::size_t frame) {
+        writeFrameRows(to, set.frames[frame]);
+    });
+}
+
+void writeFrameSetSource(std::ostream& out, const FrameSet& set,
+                         const FrameRowsWriter& rows) {
+    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set, rows);
     const std::string macro = upper(set.name);
     writeFrameSetComment(out, set);
     if (set.compressed) {
@@ -245,7 +258,7 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
         << " = {\n";
     for (size_t i = 0; i < set.frames.size(); ++i) {
         out << "    /* [" << i << "] " << commentText(set.labels[i]) << " */\n    {\n";
-        writeFrameRows(out, set.frames[i]);
+        rows(out, i);
         out << (i + 1 < set.frames.size() ? "    },\n" : "    }\n");
     }
     out << "};\n";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -61,6 +63,14 @@ void writeDurationsDefinition(std::ostream& out, const FrameSet& set,
 // ending with a comma but the last.
 void writeFrameRows(std::ostream& out, const PackedFrame& frame);
 
+// The rows' text of writeFrameRows, which has this length whatever the frame, into
+// text[0] to text[FRAME_ROWS_TEXT_BYTES - 1].
+constexpr std::size_t FRAME_ROWS_TEXT_BYTES = 79 * 314 + 313;
+void formatFrameRows(const PackedFrame& frame, char* text);
+
+// Writes frame's rows (those of set.frames[frame], as writeFrameRows does) to out.
+using FrameRowsWriter = std::function<void(std::ostream& out, std::size_t frame)>;
+
 // Writes NAME.h: a comment on the packing, an include guard, the
 // NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
 // (with C linkage under C++), and of NAME_durations_ms when set has durations.
@@ -75,3 +85,9 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 // then, when set has durations, NAME_durations_ms (after the same attribute). Depends
 // on nothing but set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
+
+// As writeFrameSetSource, each frame's rows written by rows (so that they may have been
+// made ahead); set.frames may then hold only their number of frames. Not for compressed
+// sets.
+void writeFrameSetSource(std::ostream& out, const FrameSet& set,
+                         const FrameRowsWriter& rows);
