@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "animated/animation_helper.h"
 #include "batch/frame_stream.h"
@@ -37,7 +38,7 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
     AnimationRead read;
     const std::size_t first = set.frames.size();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::vector<PackedFrame> frames = reduceCanvases(
+    std::vector<PackedFrame> frames = reduceCanvases(
         [&](const CanvasPush& push) {
             read = readAnimation(path, request, [&](cv::Mat canvas, int durationMs) {
                 durations.push_back(static_cast<unsigned short>(durationMs));
@@ -59,12 +60,15 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
     }
     if (!read.problem.empty()) return "cannot read image '" + path + "': " + read.problem;
     const std::string name = baseName(path);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        set.frames.push_back(frames[i]);
+    const size_t count = frames.size();
+    if (set.frames.empty())
+        set.frames = std::move(frames);  // no second copy of a long clip's frames
+    else
+        set.frames.insert(set.frames.end(), frames.begin(), frames.end());
+    for (size_t i = 0; i < count; ++i)
         set.labels.push_back(read.animated ? name + ", frame " + std::to_string(i + 1) +
-                                                 " of " + std::to_string(frames.size())
+                                                 " of " + std::to_string(count)
                                            : name);
-    }
     if (read.animated) {
         timed = true;
         set.durations.insert(set.durations.end(), durations.begin(), durations.end());

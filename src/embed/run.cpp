@@ -200,27 +200,42 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
 std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd) {
     struct stat status {};
     const std::string folder = endsWithSeparator(dir) ? inFolder(dir, ".") : dir;
-    if (::stat(folder.c_str(), &status) != 0)
+    if (::stat(folder.c_str(), &status) != 0) {
+        closeScratchFile(rowsFd);
         return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
-    if (!S_ISDIR(status.st_mode))
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        closeScratchFile(rowsFd);
         return "cannot write into " + quoted(dir) + ": not a directory";
-    const bool whole = set.compressed || rowsFd < 0;
-    std::ostringstream header, source;
-    try {
-        writeFrameSetHeader(header, set);
-        if (whole) writeFrameSetSource(source, set);
-    } catch (const std::length_error& error) {
-        return std::string("cannot compress the set: ") + error.what();
     }
     const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
-    std::string problem = stage(stagedHeader, base + ".h", header.str());
-    if (problem.empty())
-        problem = whole ? stage(stagedSource, base + ".c", source.str())
-                        : stageWithRows(stagedSource, set, base + ".c", rowsFd);
+    std::string problem = "whole";
+    if (rowsFd >= 0 && !set.compressed) {
+        std::ostringstream header;
+        writeFrameSetHeader(header, set);
+        problem = stage(stagedHeader, base + ".h", header.str());
+        if (problem.empty())
+            problem = stageWithRows(stagedSource, set, base + ".c", rowsFd);
+        if (!problem.empty() && stagedHeader) discardOutputFile(*stagedHeader);
+    }
+    // Failed with the scratch file beside them (it may have taken the room they need):
+    // without it, as though it had never been.
+    closeScratchFile(rowsFd);
     if (!problem.empty()) {
-        if (stagedHeader) discardOutputFile(*stagedHeader);
-        return problem;
+        std::ostringstream header, source;
+        try {
+            writeFrameSetHeader(header, set);
+            writeFrameSetSource(source, set);
+        } catch (const std::length_error& error) {
+            return std::string("cannot compress the set: ") + error.what();
+        }
+        problem = stage(stagedHeader, base + ".h", header.str());
+        if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
+        if (!problem.empty()) {
+            if (stagedHeader) discardOutputFile(*stagedHeader);
+            return problem;
+        }
     }
     if (!commitOutputFile(*stagedHeader)) {
         discardOutputFile(*stagedSource);
@@ -262,12 +277,22 @@ int runEmbed(int argc, char** argv) {
     }
     const std::string& previewPath = options.animation.preview;
     std::optional<StagedFile> preview;
-    if (problem.empty() && !previewPath.empty())
+    if (rows.failed || !problem.empty()) {
+        closeScratchFile(rows.fd);
+        rows.fd = -1;
+    }
+    if (problem.empty() && !previewPath.empty()) {
         problem = stagePreview(preview, *loaded->set, previewPath);
+        if (!problem.empty() && rows.fd >= 0) {  // perhaps for the scratch file's room
+            closeScratchFile(rows.fd);
+            rows.fd = -1;
+            problem = stagePreview(preview, *loaded->set, previewPath);
+        }
+    }
     if (problem.empty())
-        problem =
-            writeFrameSet(*loaded->set, options.outputDir, rows.failed ? -1 : rows.fd);
-    closeScratchFile(rows.fd);
+        problem = writeFrameSet(*loaded->set, options.outputDir, rows.fd);
+    else
+        closeScratchFile(rows.fd);
     if (preview && !problem.empty()) discardOutputFile(*preview);
     if (preview && problem.empty() && !commitOutputFile(*preview))
         problem = "cannot write " + quoted(previewPath);

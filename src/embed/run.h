@@ -29,5 +29,6 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
 // already these is not touched. "" when done, else the message line saying why not.
 // rowsFd, when not -1, is a scratch file (output/scratch_file.h) holding every frame's
 // rows text (formatFrameRows), frame i at i * FRAME_ROWS_TEXT_BYTES: an uncompressed
-// NAME.c then takes them from there as it is written, instead of being made whole first.
+// NAME.c then takes them from there as it is written, instead of being made whole first
+// (and is made whole when that fails); writeFrameSet closes it.
 std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd = -1);

@@ -248,10 +248,9 @@ std::string streamTemporary(const std::string& target, const struct stat* old,
     struct stat made {};
     written = written && ::fstat(fd, &made) == 0;
     size = std::size_t(made.st_size);
-    const int writeError = errno;
     written = ::close(fd) == 0 && written;
     if (written) return temporary;
-    const int error = errno == 0 ? writeError : errno;
+    const int error = errno;
     ::unlink(temporary.c_str());
     if (slot >= 0) releaseSlot(temporary);
     errno = error;
