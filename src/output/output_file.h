@@ -1,5 +1,6 @@
 // output: bytes -> file, whole or not at all. Outputs are written beside their target
-// and renamed into place (output_file), frames to their files (frame_files), and the
+// and renamed into place (output_file), text made ahead of its output waits in a file
+// without a name (scratch_file), frames go to their files (frame_files), and the
 // standard streams are set up and reported to (standard_streams). Includes no program
 // folder.
 #pragma once
