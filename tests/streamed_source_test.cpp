@@ -101,9 +101,9 @@ TEST(StreamedSource, StagedTextKeepsEqualFilesAndLeavesNothingWhenItFails) {
     EXPECT_EQ(fs::last_write_time(path), old);
     EXPECT_EQ(namesIn(dir.path), std::vector<std::string>{"set.c"});
 
-    // Same length, one byte apart; then a prefix of the old bytes: both replace it.
+    // Same length, one byte apart; a prefix of the old bytes; the old bytes a prefix.
     for (const std::string& other :
-         {text.substr(0, text.size() - 1) + "y", text.substr(0, text.size() / 2)}) {
+         {text.substr(0, text.size() - 1) + "y", text.substr(0, text.size() / 2), text}) {
         staged = stageOutputText(path, writeText(other), SameContent::Keep);
         ASSERT_TRUE(staged && commitOutputFile(*staged));
         EXPECT_TRUE(test::readFile(path) == other);

@@ -166,10 +166,90 @@ std::string writeTemporary(const std::string& target, const struct stat* old,
     return {};
 }
 
-// The stream's bytes into a descriptor, a megabyte at a time.
-class DescriptorBuffer : public std::streambuf {
+// Where streamed text goes: compared with the file already at target while the bytes
+// are the same, and into a temporary file from the first chunk that differs on (the
+// equal bytes before it copied from the old file).
+struct TextSink {
+    std::string target;
+    const struct stat* old = nullptr;  // the file at target, or null
+    int oldFd = -1;                    // open on it while the bytes are the same so far
+    std::size_t equal = 0;             // how many bytes are
+    std::vector<char> chunk;           // the old file's bytes, for comparing
+    std::string temporary;
+    int fd = -1;  // the temporary file, once made
+    int slot = -1;
+    int error = 0;  // errno of the first failure
+};
+
+bool failed(TextSink& sink) {
+    if (sink.error == 0) sink.error = errno ? errno : EIO;
+    return false;
+}
+
+// Reads size bytes at offset of fd into bytes; false when fewer are there.
+bool readAt(int fd, char* bytes, std::size_t size, std::size_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, bytes, size, off_t(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= size_t(n);
+        offset += size_t(n);
+    }
+    return true;
+}
+
+// Makes sink's temporary file, with the old file's permission bits (and, where allowed,
+// owner), and copies the old file's first sink.equal bytes into it.
+bool startTemporary(TextSink& sink) {
+    withEndingSignalsHeld([&] {  // until the handler knows the file
+        sink.fd = createTemporary(sink.target, sink.temporary);
+        if (sink.fd >= 0) sink.slot = claimSlot(sink.temporary);
+    });
+    if (sink.fd < 0 || sink.slot < 0) return failed(sink);
+    if (sink.old) {
+        if (::fchown(sink.fd, sink.old->st_uid, sink.old->st_gid) != 0) {
+            // Not ours to give away: the new file stays ours, as a fresh output would.
+        }
+        if (::fchmod(sink.fd, sink.old->st_mode & 07777) != 0) return failed(sink);
+    }
+    sink.chunk.resize(std::size_t(1) << 20);
+    for (std::size_t at = 0; at < sink.equal; at += sink.chunk.size()) {
+        const std::size_t size = std::min(sink.chunk.size(), sink.equal - at);
+        if (!readAt(sink.oldFd, sink.chunk.data(), size, at) ||
+            !writeAll(sink.fd, sink.chunk.data(), size))
+            return failed(sink);
+    }
+    return true;
+}
+
+// Takes the next size bytes of the text; false on a failure.
+bool takeText(TextSink& sink, const char* bytes, std::size_t size) {
+    if (sink.fd < 0 && sink.oldFd >= 0) {
+        sink.chunk.resize(std::max(sink.chunk.size(), size));
+        if (readAt(sink.oldFd, sink.chunk.data(), size, sink.equal) &&
+            std::memcmp(sink.chunk.data(), bytes, size) == 0) {
+            sink.equal += size;
+            return true;
+        }
+    }
+    if (sink.fd < 0 && !startTemporary(sink)) return false;
+    return writeAll(sink.fd, bytes, size) || failed(sink);
+}
+
+// After the last bytes: true with same when the old file holds exactly the text, else
+// the temporary file holds it all.
+bool finishText(TextSink& sink, bool& same) {
+    struct stat now {};
+    same = sink.fd < 0 && sink.oldFd >= 0 && ::fstat(sink.oldFd, &now) == 0 &&
+           std::size_t(now.st_size) == sink.equal;
+    return same || sink.fd >= 0 || startTemporary(sink);
+}
+
+// The stream's bytes into a TextSink, a megabyte at a time.
+class TextBuffer : public std::streambuf {
   public:
-    explicit DescriptorBuffer(int fd) : fd_(fd), bytes_(std::size_t(1) << 20) {
+    explicit TextBuffer(TextSink& sink) : sink_(sink), bytes_(std::size_t(1) << 20) {
         setp(bytes_.data(), bytes_.data() + bytes_.size());
     }
 
@@ -183,79 +263,15 @@ class DescriptorBuffer : public std::streambuf {
         return c;
     }
     int sync() override {
-        const bool written = writeAll(fd_, pbase(), std::size_t(pptr() - pbase()));
+        const bool taken = takeText(sink_, pbase(), std::size_t(pptr() - pbase()));
         setp(bytes_.data(), bytes_.data() + bytes_.size());
-        return written ? 0 : -1;
+        return taken ? 0 : -1;
     }
 
   private:
-    int fd_;
+    TextSink& sink_;
     std::vector<char> bytes_;
 };
-
-// True when the files at a and b hold the same bytes (b has size bytes).
-bool sameFiles(const std::string& a, const std::string& b, std::size_t size) {
-    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    const int fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-    std::vector<char> chunkA(std::size_t(1) << 20), chunkB(chunkA.size());
-    size_t got = 0;
-    bool same = fa >= 0 && fb >= 0;
-    while (same) {
-        const ssize_t n = ::read(fb, chunkB.data(), chunkB.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        size_t filled = 0;
-        while (same && filled < size_t(n)) {
-            const ssize_t m = ::read(fa, chunkA.data() + filled, size_t(n) - filled);
-            if (m < 0 && errno == EINTR) continue;
-            same = m > 0;
-            filled += same ? size_t(m) : 0;
-        }
-        same = same && std::memcmp(chunkA.data(), chunkB.data(), size_t(n)) == 0;
-        got += size_t(n);
-    }
-    char extra;
-    same = same && got == size && ::read(fa, &extra, 1) == 0;
-    if (fa >= 0) ::close(fa);
-    if (fb >= 0) ::close(fb);
-    return same;
-}
-
-// Like writeTemporary, with the bytes that write streams.
-std::string streamTemporary(const std::string& target, const struct stat* old,
-                            const std::function<bool(std::ostream&)>& write,
-                            std::size_t& size) {
-    std::string temporary;
-    int fd = -1;
-    int slot = -1;
-    withEndingSignalsHeld([&] {
-        fd = createTemporary(target, temporary);
-        if (fd >= 0) slot = claimSlot(temporary);
-    });
-    if (fd < 0) return {};
-    bool written = slot >= 0;
-    if (written && old) {
-        if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
-            // As in writeTemporary.
-        }
-        written = ::fchmod(fd, old->st_mode & 07777) == 0;
-    }
-    if (written) {
-        DescriptorBuffer buffer(fd);
-        std::ostream out(&buffer);
-        written = write(out) && out.flush();
-    }
-    struct stat made {};
-    written = written && ::fstat(fd, &made) == 0;
-    size = std::size_t(made.st_size);
-    written = ::close(fd) == 0 && written;
-    if (written) return temporary;
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    if (slot >= 0) releaseSlot(temporary);
-    errno = error;
-    return {};
-}
 
 }  // namespace
 
@@ -310,16 +326,33 @@ std::optional<StagedFile> stageOutputText(const std::string& path,
             return std::nullopt;
         return staged;
     }
-    std::size_t size = 0;
-    staged.temporary =
-        streamTemporary(staged.target, exists ? &old : nullptr, write, size);
-    if (staged.temporary.empty()) return std::nullopt;
-    if (exists && std::size_t(old.st_size) == size &&
-        sameFiles(staged.target, staged.temporary, size)) {
-        discardOutputFile(staged);
-        staged.temporary.clear();
-        staged.touch = same == SameContent::Touch;
+    TextSink sink;
+    sink.target = staged.target;
+    sink.old = exists ? &old : nullptr;
+    if (exists)
+        sink.oldFd = ::open(staged.target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    bool written = false, unchanged = false;
+    {
+        TextBuffer buffer(sink);
+        std::ostream out(&buffer);
+        written = write(out) && out.flush() && finishText(sink, unchanged);
     }
+    if (!written) failed(sink);
+    if (sink.oldFd >= 0) ::close(sink.oldFd);
+    if (sink.fd >= 0 && ::close(sink.fd) != 0 && written) {
+        written = false;
+        failed(sink);
+    }
+    if (!written) {
+        if (sink.fd >= 0) ::unlink(sink.temporary.c_str());
+        if (sink.slot >= 0) releaseSlot(sink.temporary);
+        errno = sink.error;
+        return std::nullopt;
+    }
+    if (unchanged)
+        staged.touch = same == SameContent::Touch;
+    else
+        staged.temporary = sink.temporary;
     return staged;
 }
 
