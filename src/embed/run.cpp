@@ -210,19 +210,18 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
     }
     const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
-    std::string problem = "whole";
+    bool streamed = false;
     if (rowsFd >= 0 && !set.compressed) {
         std::ostringstream header;
         writeFrameSetHeader(header, set);
-        problem = stage(stagedHeader, base + ".h", header.str());
-        if (problem.empty())
-            problem = stageWithRows(stagedSource, set, base + ".c", rowsFd);
-        if (!problem.empty() && stagedHeader) discardOutputFile(*stagedHeader);
+        streamed = stage(stagedHeader, base + ".h", header.str()).empty() &&
+                   stageWithRows(stagedSource, set, base + ".c", rowsFd).empty();
+        if (!streamed && stagedHeader) discardOutputFile(*stagedHeader);
     }
     // Failed with the scratch file beside them (it may have taken the room they need):
-    // without it, as though it had never been.
+    // made whole without it, as though it had never been.
     closeScratchFile(rowsFd);
-    if (!problem.empty()) {
+    if (!streamed) {
         std::ostringstream header, source;
         try {
             writeFrameSetHeader(header, set);
@@ -230,7 +229,7 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
         } catch (const std::length_error& error) {
             return std::string("cannot compress the set: ") + error.what();
         }
-        problem = stage(stagedHeader, base + ".h", header.str());
+        std::string problem = stage(stagedHeader, base + ".h", header.str());
         if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
         if (!problem.empty()) {
             if (stagedHeader) discardOutputFile(*stagedHeader);
