@@ -17,6 +17,7 @@ struct Queue {
     std::size_t waitingBytes = 0;
     std::size_t pushed = 0;
     bool closed = false;
+    bool keep = true;
     std::vector<PackedFrame> frames;
 };
 
@@ -33,6 +34,7 @@ void work(Queue& queue, const CanvasReduction& reduce, const FrameReduced& reduc
         const PackedFrame packed = reduce(item.second);
         item.second.release();
         if (reduced) reduced(item.first, packed);
+        if (!queue.keep) continue;
         lock.lock();
         if (queue.frames.size() <= item.first) queue.frames.resize(item.first + 1);
         queue.frames[item.first] = packed;
@@ -43,8 +45,9 @@ void work(Queue& queue, const CanvasReduction& reduce, const FrameReduced& reduc
 
 std::vector<PackedFrame> reduceCanvases(
     const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
-    unsigned workers, std::size_t boundBytes, const FrameReduced& reduced) {
+    unsigned workers, std::size_t boundBytes, const FrameReduced& reduced, bool keep) {
     Queue queue;
+    queue.keep = keep;
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < std::max(workers, 1u); ++i)
         threads.emplace_back(work, std::ref(queue), std::cref(reduce),
@@ -72,6 +75,6 @@ std::vector<PackedFrame> reduceCanvases(
     queue.changed.notify_all();
     for (std::thread& thread : threads) thread.join();
     if (thrown) std::rethrow_exception(thrown);
-    queue.frames.resize(queue.pushed);
+    if (keep) queue.frames.resize(queue.pushed);
     return std::move(queue.frames);
 }

@@ -22,8 +22,9 @@ using FrameReduced = std::function<void(std::size_t index, const PackedFrame& fr
 // reduce on workers threads (at least one). The canvases waiting hold at most
 // boundBytes of samples (or are one canvas), so memory stays flat however many are
 // pushed. Returns the packed frames in
-// push order, each first handed to reduced when given. What produce throws is thrown
-// again once the workers have stopped.
+// push order, each first handed to reduced when given; none when keep is false (reduced
+// then has them all). What produce throws is thrown again once the workers have stopped.
 std::vector<PackedFrame> reduceCanvases(
     const std::function<void(const CanvasPush&)>& produce, const CanvasReduction& reduce,
-    unsigned workers, std::size_t boundBytes, const FrameReduced& reduced = {});
+    unsigned workers, std::size_t boundBytes, const FrameReduced& reduced = {},
+    bool keep = true);

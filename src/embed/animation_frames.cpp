@@ -23,20 +23,21 @@ std::string baseName(const std::string& path) {
 }  // namespace
 
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
-                         const EmbedOptions& options, const FrameReduced& made) {
+                         const EmbedOptions& options, const FrameReduced& made,
+                         bool keep) {
     const AnimationOptions& animation = options.animation;
     AnimationRequest request{animation.background,
                              animation.fps,
                              animation.start,
                              animation.duration,
-                             animation.maxFrames - long(set.frames.size()),
+                             animation.maxFrames - long(frameCount(set)),
                              options.display.steps.gray == GrayWeights::Luma
                                  ? CanvasGray::Luma
                                  : CanvasGray::Converter,
                              animationTimeoutSeconds()};
     std::vector<unsigned short> durations;
     AnimationRead read;
-    const std::size_t first = set.frames.size();
+    const std::size_t first = frameCount(set);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<PackedFrame> frames = reduceCanvases(
         [&](const CanvasPush& push) {
@@ -53,17 +54,18 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
         cores, WAITING_BYTES,
         made ? [&](std::size_t index,
                    const PackedFrame& frame) { made(first + index, frame); }
-             : FrameReduced());
+             : FrameReduced(),
+        keep);
     if (read.problem.rfind("more than ", 0) == 0) {
-        set.frames.resize(size_t(animation.maxFrames) + 1);
+        set.labels.resize(size_t(animation.maxFrames) + 1);
         return frameCapProblem(set, path, options);
     }
     if (!read.problem.empty()) return "cannot read image '" + path + "': " + read.problem;
     const std::string name = baseName(path);
-    const size_t count = frames.size();
-    if (set.frames.empty())
+    const size_t count = keep ? frames.size() : durations.size();  // one per canvas
+    if (keep && set.frames.empty())
         set.frames = std::move(frames);  // no second copy of a long clip's frames
-    else
+    else if (keep)
         set.frames.insert(set.frames.end(), frames.begin(), frames.end());
     for (size_t i = 0; i < count; ++i)
         set.labels.push_back(read.animated ? name + ", frame " + std::to_string(i + 1) +
@@ -79,13 +81,13 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
 }
 
 void addStillDurations(FrameSet& set, const EmbedOptions& options) {
-    set.durations.resize(set.frames.size(), static_cast<unsigned short>(
-                                                options.animation.stillMs.value_or(0)));
+    set.durations.resize(frameCount(set), static_cast<unsigned short>(
+                                              options.animation.stillMs.value_or(0)));
 }
 
 std::string frameCapProblem(const FrameSet& set, const std::string& path,
                             const EmbedOptions& options) {
-    if (long(set.frames.size()) <= options.animation.maxFrames) return {};
+    if (long(frameCount(set)) <= options.animation.maxFrames) return {};
     return "cannot read image '" + path + "': more than " +
            std::to_string(options.animation.maxFrames) + " frames (see --max-frames)";
 }

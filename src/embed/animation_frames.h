@@ -15,9 +15,11 @@
 // still picture and gets options.animation.stillMs, or 0). The whole set may hold at
 // most options.animation.maxFrames frames. Returns "" or the one message line, naming
 // path, saying why the file gives no frames (set may then hold some of them). made,
-// when given, is told of each frame as soon as it is packed, with its place in set.
+// when given, is told of each frame as soon as it is packed, with its place in set;
+// with keep false, set.frames stays as it was (set.labels counts the frames).
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
-                         const EmbedOptions& options, const FrameReduced& made = {});
+                         const EmbedOptions& options, const FrameReduced& made = {},
+                         bool keep = true);
 
 // The frames of a still picture: stillMs or 0 each, appended to set.durations.
 void addStillDurations(FrameSet& set, const EmbedOptions& options);

@@ -54,7 +54,7 @@ cv::Mat framePage(const std::string& path, size_t page, ResizeMode mode,
 
 // Adds the frames of every page of the image at path to set; "" or the problem.
 std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
-                     const DisplayOptions& display, const FrameReduced& made) {
+                     const DisplayOptions& display, const FrameReduced& made, bool keep) {
     const size_t pages = countPages(path);
     if (pages == 0)
         return "cannot read image " + quoted(path) +
@@ -66,8 +66,9 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
         if (frame.empty() && pages == 1)
             return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
         if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
-        set.frames.push_back(packFrame(frame, set.nibbles));
-        if (made) made(set.frames.size() - 1, set.frames.back());
+        const PackedFrame packed = packFrame(frame, set.nibbles);
+        if (made) made(frameCount(set), packed);
+        if (keep) set.frames.push_back(packed);
         set.labels.push_back(fileNameOf(path) + (pages > 1 ? ", " + pageName : ""));
     }
     return {};
@@ -168,7 +169,8 @@ void fail(const std::string& problem) {
 
 }  // namespace
 
-LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& made) {
+LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& made,
+                            bool keep) {
     if (!isArrayName(options.name))
         return {std::nullopt, quoted(options.name) +
                                   " cannot name a C array (letters, "
@@ -185,9 +187,10 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
     for (const std::string& image : options.images) {
         std::string problem;
         if (animationKind(image) != AnimationKind::None) {
-            problem = addAnimation(set, timed, image, options, made);
+            problem = addAnimation(set, timed, image, options, made, keep);
         } else {
-            problem = addImage(set, image, options.mode, options.display.steps, made);
+            problem =
+                addImage(set, image, options.mode, options.display.steps, made, keep);
             addStillDurations(set, options);
             if (problem.empty()) problem = frameCapProblem(set, image, options);
         }
@@ -220,16 +223,26 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
     }
     // Failed with the scratch file beside them (it may have taken the room they need):
     // made whole without it, as though it had never been.
+    std::ostringstream header, source;
+    bool made = streamed;
+    std::string problem;
+    try {
+        if (!streamed) writeFrameSetHeader(header, set);
+        if (!streamed && !set.frames.empty()) writeFrameSetSource(source, set);
+        if (!streamed && set.frames.empty())  // its rows only in the scratch file
+            writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
+                made = copyScratchTo(out, rowsFd, frame * FRAME_ROWS_TEXT_BYTES,
+                                     FRAME_ROWS_TEXT_BYTES);
+            });
+        made = made || !set.frames.empty();
+    } catch (const std::length_error& error) {
+        problem = std::string("cannot compress the set: ") + error.what();
+    }
     closeScratchFile(rowsFd);
+    if (!problem.empty()) return problem;
+    if (!made) return "cannot write " + quoted(base + ".c");
     if (!streamed) {
-        std::ostringstream header, source;
-        try {
-            writeFrameSetHeader(header, set);
-            writeFrameSetSource(source, set);
-        } catch (const std::length_error& error) {
-            return std::string("cannot compress the set: ") + error.what();
-        }
-        std::string problem = stage(stagedHeader, base + ".h", header.str());
+        problem = stage(stagedHeader, base + ".h", header.str());
         if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
         if (!problem.empty()) {
             if (stagedHeader) discardOutputFile(*stagedHeader);
@@ -266,15 +279,23 @@ int runEmbed(int argc, char** argv) {
         const std::string& dir = options.outputDir;
         rows.fd = openScratchFile(endsWithSeparator(dir) ? inFolder(dir, ".") : dir);
     }
+    const std::string& previewPath = options.animation.preview;
+    const bool keep = rows.fd < 0 || !previewPath.empty();
     if (problem.empty()) {
         loaded = loadFrameSet(
-            options, rows.fd < 0 ? FrameReduced()
-                                 : [&](std::size_t index, const PackedFrame& frame) {
-                                       writeRows(rows, index, frame);
-                                   });
+            options,
+            rows.fd < 0
+                ? FrameReduced()
+                : [&](std::size_t index,
+                      const PackedFrame& frame) { writeRows(rows, index, frame); },
+            keep);
+        if (loaded->set && rows.failed && !keep) {  // the frames are nowhere: again
+            closeScratchFile(rows.fd);
+            rows.fd = -1;
+            loaded = loadFrameSet(options);
+        }
         if (!loaded->set) problem = loaded->problem;
     }
-    const std::string& previewPath = options.animation.preview;
     std::optional<StagedFile> preview;
     if (rows.failed || !problem.empty()) {
         closeScratchFile(rows.fd);

@@ -12,7 +12,7 @@ void writeMacros(std::ostream& out, const FrameSet& set, const std::string& macr
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
-        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n";
+        << "#define " << macro << "_FRAME_COUNT " << frameCount(set) << "\n";
     if (set.compressed)
         out << "#define " << macro << "_CODE_BYTES " << encodeFrameSet(set.frames).size()
             << "\n";
@@ -52,7 +52,7 @@ void writeFrameAddress(std::ostream& out, const FrameSet& set) {
            "{\n"
            "    uint32_t address = 0;\n"
            "    switch (frame) {\n";
-    for (size_t i = 0; i < set.frames.size(); ++i)
+    for (size_t i = 0; i < frameCount(set); ++i)
         out << "    case " << i << ": FAR_ADDRESS(frame_" << i << ", address); break;\n";
     out << "    }\n"
            "    return (flash_address)address;\n"
@@ -216,7 +216,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
     }
     out << "#define IN_FLASH __attribute__((section(\".text.grayframe." << name
         << "\")))\n\n";
-    for (size_t i = 0; i < set.frames.size(); ++i) {
+    for (size_t i = 0; i < frameCount(set); ++i) {
         out << "/* [" << i << "] " << commentText(set.labels[i]) << " */\n"
             << "static const unsigned char frame_" << i << "[" << macro
             << "_FRAME_BYTES] IN_FLASH = {\n";

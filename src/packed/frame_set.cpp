@@ -101,7 +101,7 @@ std::string packingNote(const FrameSet& set) {
 }  // namespace
 
 void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
-    const size_t count = set.frames.size();
+    const size_t count = frameCount(set);
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
         << " made by grayframe-embed, mode " << set.modeName
         << (set.displayOptions.empty() ? "" : ",\n" + optionLines(set.displayOptions))
@@ -113,7 +113,7 @@ void writeFrameSetComment(std::ostream& out, const FrameSet& set) {
 }
 
 void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set) {
-    const size_t count = set.frames.size();
+    const size_t count = frameCount(set);
     out << "/* " << set.name << ": " << count << (count == 1 ? " frame" : " frames")
         << " made by grayframe-embed; " << set.name << ".c defines "
         << (count == 1 ? "it" : "them") << " and names the\n"
@@ -218,7 +218,7 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
-        << "#define " << macro << "_FRAME_COUNT " << set.frames.size() << "\n";
+        << "#define " << macro << "_FRAME_COUNT " << frameCount(set) << "\n";
     if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << codeBytes << "\n";
     out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
     if (set.compressed)
@@ -256,10 +256,10 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set,
         << "const unsigned char " << set.name << "[" << macro << "_FRAME_COUNT][" << macro
         << "_FRAME_BYTES]" << (set.attribute.empty() ? "" : " ") << set.attribute
         << " = {\n";
-    for (size_t i = 0; i < set.frames.size(); ++i) {
+    for (size_t i = 0; i < frameCount(set); ++i) {
         out << "    /* [" << i << "] " << commentText(set.labels[i]) << " */\n    {\n";
         rows(out, i);
-        out << (i + 1 < set.frames.size() ? "    },\n" : "    }\n");
+        out << (i + 1 < frameCount(set) ? "    },\n" : "    }\n");
     }
     out << "};\n";
     writeDurationsDefinition(out, set, set.attribute);

@@ -18,8 +18,11 @@ struct FrameSet {
     std::string modeName;   // "fitin", "fitout" or "stretch", for the comment
     std::string attribute;  // placed after the array's declarator in NAME.c; may be ""
     std::vector<std::string> labels;  // one per frame, what it was made from (no folders)
-    std::vector<PackedFrame> frames;  // at least one
-    std::string displayOptions;       // the options the frames were made with, or ""
+    // At least one; or none when an uncompressed set's rows were made ahead (see
+    // writeFrameSetSource with rows) and nothing else needs them: frameCount says how
+    // many.
+    std::vector<PackedFrame> frames;
+    std::string displayOptions;  // the options the frames were made with, or ""
     NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
     bool compressed = false;  // the frames as NAME_code in the frame set code
     FrameSetTarget target = FrameSetTarget::Any;
@@ -27,6 +30,9 @@ struct FrameSet {
     // (then neither file mentions timing).
     std::vector<unsigned short> durations;
 };
+
+// How many frames set holds: one label each, whether set.frames holds them or not.
+inline std::size_t frameCount(const FrameSet& set) { return set.labels.size(); }
 
 // True when name can name the array in C and C++: letters, digits and '_', not
 // starting with a digit, not a keyword of either language, and not reserved to the
@@ -87,7 +93,6 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
 
 // As writeFrameSetSource, each frame's rows written by rows (so that they may have been
-// made ahead); set.frames may then hold only their number of frames. Not for compressed
-// sets.
+// made ahead); set.frames may then be empty. Not for compressed sets.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set,
                          const FrameRowsWriter& rows);
