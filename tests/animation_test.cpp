@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <regex>
@@ -567,6 +568,25 @@ TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {
     ASSERT_EQ(frames.size(), canvases.size());
     for (size_t i = 0; i < canvases.size(); ++i)
         EXPECT_TRUE(frames[i] == packFrame(reduceToFrame(canvases[i], FitOut))) << i;
+    // Handed over as they are made, each once at its place, and not kept.
+    std::mutex handedLock;
+    std::vector<PackedFrame> handed(canvases.size());
+    std::vector<int> times(canvases.size());
+    const std::vector<PackedFrame> kept = reduceCanvases(
+        [&](const CanvasPush& push) {
+            for (const cv::Mat& canvas : canvases) push(canvas.clone());
+        },
+        [](const cv::Mat& canvas) { return packFrame(reduceToFrame(canvas, FitOut)); }, 5,
+        100000,
+        [&](std::size_t index, const PackedFrame& frame) {
+            const std::lock_guard<std::mutex> lock(handedLock);
+            handed.at(index) = frame;
+            ++times.at(index);
+        },
+        false);
+    EXPECT_TRUE(kept.empty());
+    EXPECT_TRUE(handed == frames);
+    EXPECT_EQ(times, std::vector<int>(canvases.size(), 1));
     EXPECT_THROW(
         reduceCanvases(
             [&](const CanvasPush& push) {
