@@ -134,8 +134,7 @@ void writeCompressedSource(std::ostream& out, const FrameSet& set) {
         << "    FAR_ADDRESS(" << name << "_code, address);\n"
         << "    return grayframe_open_at(d, address, " << macro << "_CODE_BYTES);\n"
         << "#else\n"
-        << "    return grayframe_open(d, " << name << "_code, " << macro
-        << "_CODE_BYTES);\n"
+        << "    return grayframe_open(d, " << name << "_code, " << macro << "_CODE_BYTES);\n"
         << "#endif\n"
         << "}\n";
 }
