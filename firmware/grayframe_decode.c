@@ -522,39 +522,26 @@ static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
 #define ROW_OF(d, i, out, ref) frame_row(d, i, out, ref)
 #endif
 
-/* The next row of the frame begun into out; prev is where the row before it was put
- * (out itself row by row). The chain's base frame (raw, key, or a delta frame applied
- * to out) is decoded into out against the base's row before, which is in prev or, when
- * a delta frame changed that row (d->column 0), in d->above; the delta frames of the
- * chain are then applied to out, the base's row kept in d->above first. */
+/* The next row of a chain of more than one frame into out; prev is where the row before
+ * it was put (out itself row by row). The chain's raw or key frame is decoded into out
+ * against its row before, which is in prev or, when a delta frame changed that row
+ * (d->column 0), in d->above; the delta frames of the chain are then applied to out,
+ * the base's row kept in d->above first. */
 OWN_LOOPS static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *prev)
 {
     const unsigned char base = (unsigned char)(d->chain - 1);
-    unsigned char i, changed = 0, bit = 1, c;
-    unsigned char *to = d->above;
-    cursor at;
+    unsigned char i, changed = 0, bit = 1, start;
     for (i = 0; i != base; ++i, bit = (unsigned char)(bit << 1)) {
-        if (d->hold[i]) {
-            --d->hold[i];
-            continue;
-        }
-        at = d->next[i];
-        if (at == d->end)
+        if (!(start = row_start(d, i, out, out)))
             return GRAYFRAME_DAMAGED;
-        NEXT(c, at);
-        if (c >= ROWS) {
-            d->next[i] = at;
-            d->hold[i] = (unsigned char)(c & 0x0F);
-        } else
+        if (start == 1)
             changed |= bit;
     }
-    if (ROW_OF(d, base, out,
-                  d->base_kind == KIND_DELTA ? out : d->column ? prev : d->above))
+    if (ROW_OF(d, base, out, d->column ? prev : d->above))
         return GRAYFRAME_DAMAGED;
     d->column = !changed;
     if (changed) {
-        for (i = 0; i != ROW; ++i)
-            *to++ = out[i];
+        copy_ram(d->above, out, ROW);
         for (i = base; i--;) {
             bit >>= 1;
             if ((changed & bit) && ROW_OF(d, i, out, out))
@@ -570,14 +557,16 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
 {
     unsigned char *row = out;
     int result = begin(d, frame, (unsigned char)(holds_previous != 0));
-    if (!result && d->chain == 1 && d->base_kind == KIND_RAW) {
+    if (result)
+        return result;
+    if (d->chain == 1 && d->base_kind == KIND_RAW) {
         if ((cursor)(d->end - d->next[0]) < GRAYFRAME_FRAME_BYTES)
             return end(d, GRAYFRAME_DAMAGED);
         for (d->row = 16; d->row; --d->row, row += 255)
             d->next[0] = copy_set(row, d->next[0], 255);
         return end(d, GRAYFRAME_OK);
     }
-    if (!result && d->chain == 1) {
+    if (d->chain == 1) {
         for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW) {
             if (d->hold[0]) {
                 /* a row whole as the row above, or as the frame before (as it is) */
