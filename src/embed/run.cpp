@@ -227,8 +227,10 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
     bool made = streamed;
     std::string problem;
     try {
-        if (!streamed) writeFrameSetHeader(header, set);
-        if (!streamed && !set.frames.empty()) writeFrameSetSource(source, set);
+        const std::vector<unsigned char> code = streamed ? std::vector<unsigned char>()
+                                                         : frameSetCode(set);
+        if (!streamed) writeFrameSetHeader(header, set, code);
+        if (!streamed && !set.frames.empty()) writeFrameSetSource(source, set, code);
         if (!streamed && set.frames.empty())  // its rows only in the scratch file
             writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
                 made = copyScratchTo(out, rowsFd, frame * FRAME_ROWS_TEXT_BYTES,

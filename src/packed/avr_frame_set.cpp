@@ -7,15 +7,15 @@
 
 namespace {
 
-void writeMacros(std::ostream& out, const FrameSet& set, const std::string& macro) {
+void writeMacros(std::ostream& out, const FrameSet& set, const std::string& macro,
+                 const std::vector<unsigned char>& code) {
     out << "#define " << macro << "_FRAME_WIDTH 102\n"
         << "#define " << macro << "_FRAME_HEIGHT 80\n"
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
         << "#define " << macro << "_FRAME_COUNT " << frameCount(set) << "\n";
     if (set.compressed)
-        out << "#define " << macro << "_CODE_BYTES " << encodeFrameSet(set.frames).size()
-            << "\n";
+        out << "#define " << macro << "_CODE_BYTES " << code.size() << "\n";
     out << "\n";
 }
 
@@ -60,9 +60,8 @@ void writeFrameAddress(std::ostream& out, const FrameSet& set) {
 }
 
 // The code as assembler data in one piece, NAME_code.
-void writeCode(std::ostream& out, const FrameSet& set) {
+void writeCode(std::ostream& out, const FrameSet& set, const std::vector<unsigned char>& code) {
     static const char digits[] = "0123456789abcdef";
-    const std::vector<unsigned char> code = encodeFrameSet(set.frames);
     const std::string& name = set.name;
     out << "/* The set's code, in one piece after the program's code: assembler data,\n"
            " * since a C object of an AVR stays below 32 KiB; code that follows it\n"
@@ -122,10 +121,11 @@ void writeDurations(std::ostream& out, const FrameSet& set) {
         << "}\n";
 }
 
-void writeCompressedSource(std::ostream& out, const FrameSet& set) {
+void writeCompressedSource(std::ostream& out, const FrameSet& set,
+                           const std::vector<unsigned char>& code) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
-    writeCode(out, set);
+    writeCode(out, set, code);
     writeFarAddress(out);
     out << "int " << name << "_open(grayframe_decoder *d)\n"
         << "{\n"
@@ -159,14 +159,15 @@ void writeAvrDecodingComment(std::ostream& out, const FrameSet& set) {
            " * the frame before (grayframe_spans_begin, grayframe_spans_next).\n";
 }
 
-void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
+void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
+                            const std::vector<unsigned char>& code) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
     const std::string guard = frameSetGuard(set);
     writeFrameSetHeaderComment(out, set);
     out << "#ifndef " << guard << "\n#define " << guard << "\n\n";
     if (set.compressed) out << "#include \"grayframe_decode.h\"\n\n";
-    writeMacros(out, set, macro);
+    writeMacros(out, set, macro, code);
     out << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
     if (set.compressed)
         out << "/* Opens d on the set, in program memory (far on parts with more than\n"
@@ -198,7 +199,7 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set) {
 }
 
 void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
-                            const FrameRowsWriter& rows) {
+                            const FrameRowsWriter& rows, const std::vector<unsigned char>& code) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
     writeFrameSetComment(out, set);
@@ -207,7 +208,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
            "#include \""
         << name << ".h\"\n\n";
     if (set.compressed) {
-        writeCompressedSource(out, set);
+        writeCompressedSource(out, set, code);
         if (set.durations.empty()) return;
         out << "\n";
         writeByteRead(out);

@@ -11,18 +11,19 @@
 // first 64 KiB. The header declares no array, only the functions that read the frames
 // with the right instruction (ELPM past 64 KiB on parts that have it, LPM on the rest).
 // A compressed set is one piece of any length, written as assembler data, that
-// NAME_open opens for the decoder with NAME_read as its hook.
+// NAME_open opens the decoder at.
 
 // Writes NAME.h: the comment and macros of the plain header, and the declarations of
-// NAME_byte and NAME_row, or compressed, of NAME_open and NAME_read. Depends on nothing
-// but set; throws as writeFrameSetHeader.
-void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set);
+// NAME_byte and NAME_row, or compressed, of NAME_open. Depends on nothing but set and
+// code (see writeFrameSetHeader).
+void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
+                            const std::vector<unsigned char>& code);
 
 // Writes NAME.c: the frames, one object each, and NAME_byte and NAME_row, which read
-// them from program memory; compressed, the code and NAME_open and NAME_read. Depends
-// on nothing but set and rows (see writeFrameSetSource); throws as writeFrameSetHeader.
+// them from program memory; compressed, the code and NAME_open. Depends on nothing but
+// set, rows and code (see writeFrameSetSource).
 void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
-                            const FrameRowsWriter& rows);
+                            const FrameRowsWriter& rows, const std::vector<unsigned char>& code);
 
 // Writes the lines of NAME.h's opening comment that say how to decode a compressed set.
 void writeAvrDecodingComment(std::ostream& out, const FrameSet& set);

@@ -207,10 +207,18 @@ bool isArrayName(const std::string& name) {
     return plain && !reserved && keywords.find(" " + name + " ") == std::string::npos;
 }
 
+std::vector<unsigned char> frameSetCode(const FrameSet& set) {
+    return set.compressed ? encodeFrameSet(set.frames) : std::vector<unsigned char>();
+}
+
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
-    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set);
+    writeFrameSetHeader(out, set, frameSetCode(set));
+}
+
+void writeFrameSetHeader(std::ostream& out, const FrameSet& set,
+                         const std::vector<unsigned char>& code) {
+    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetHeader(out, set, code);
     const std::string macro = upper(set.name);
-    const size_t codeBytes = set.compressed ? encodeFrameSet(set.frames).size() : 0;
     const std::string guard = frameSetGuard(set);
     writeFrameSetHeaderComment(out, set);
     out << "#ifndef " << guard << "\n#define " << guard << "\n\n"
@@ -219,7 +227,7 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
         << "#define " << macro << "_FRAME_COUNT " << frameCount(set) << "\n";
-    if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << codeBytes << "\n";
+    if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << code.size() << "\n";
     out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
     if (set.compressed)
         out << "extern const unsigned char " << set.name << "_code[" << macro
@@ -232,22 +240,20 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {
         << "#endif /* " << guard << " */\n";
 }
 
-void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
-    writeFrameSetSource(out, set, [&](std::ostream& to, std::size_t frame) {
-        writeFrameRows(to, set.frames[frame]);
-    });
-}
+namespace {
 
-void writeFrameSetSource(std::ostream& out, const FrameSet& set,
-                         const FrameRowsWriter& rows) {
-    if (set.target == FrameSetTarget::Avr) return writeAvrFrameSetSource(out, set, rows);
+// NAME.c, each frame's rows written by rows; compressed, code instead.
+void writeSource(std::ostream& out, const FrameSet& set, const FrameRowsWriter& rows,
+                 const std::vector<unsigned char>& code) {
+    if (set.target == FrameSetTarget::Avr)
+        return writeAvrFrameSetSource(out, set, rows, code);
     const std::string macro = upper(set.name);
     writeFrameSetComment(out, set);
     if (set.compressed) {
         out << "#include \"" << set.name << ".h\"\n\n"
             << "const unsigned char " << set.name << "_code[" << macro << "_CODE_BYTES]"
             << (set.attribute.empty() ? "" : " ") << set.attribute << " = {\n";
-        writeByteLines(out, encodeFrameSet(set.frames));
+        writeByteLines(out, code);
         out << "};\n";
         writeDurationsDefinition(out, set, set.attribute);
         return;
@@ -264,3 +270,23 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set,
     out << "};\n";
     writeDurationsDefinition(out, set, set.attribute);
 }
+
+}  // namespace
+
+void writeFrameSetSource(std::ostream& out, const FrameSet& set) {
+    writeFrameSetSource(out, set, frameSetCode(set));
+}
+
+void writeFrameSetSource(std::ostream& out, const FrameSet& set,
+                         const std::vector<unsigned char>& code) {
+    writeSource(
+        out, set,
+        [&](std::ostream& to, std::size_t frame) { writeFrameRows(to, set.frames[frame]); },
+        code);
+}
+
+void writeFrameSetSource(std::ostream& out, const FrameSet& set,
+                         const FrameRowsWriter& rows) {
+    writeSource(out, set, rows, std::vector<unsigned char>());
+}
+

@@ -86,11 +86,24 @@ using FrameRowsWriter = std::function<void(std::ostream& out, std::size_t frame)
 // With target Avr, see avr_frame_set.h.
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
+// The frames of a compressed set in the frame set code (encodeFrameSet, which throws);
+// nothing for other sets. The writers below that take it write it as set's code, so
+// that a set written as both files is coded once.
+std::vector<unsigned char> frameSetCode(const FrameSet& set);
+
+// As writeFrameSetHeader, with code = frameSetCode(set).
+void writeFrameSetHeader(std::ostream& out, const FrameSet& set,
+                         const std::vector<unsigned char>& code);
+
 // Writes NAME.c: a comment on the pictures, includes "NAME.h" and defines the array, one
 // block per frame and one line per frame row; compressed, NAME_code, 16 bytes a line;
 // then, when set has durations, NAME_durations_ms (after the same attribute). Depends
 // on nothing but set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
+
+// As writeFrameSetSource, with code = frameSetCode(set).
+void writeFrameSetSource(std::ostream& out, const FrameSet& set,
+                         const std::vector<unsigned char>& code);
 
 // As writeFrameSetSource, each frame's rows written by rows (so that they may have been
 // made ahead); set.frames may then be empty. Not for compressed sets.
