@@ -23,6 +23,7 @@ add_executable(grayframe-animate
   src/animation/read_gif.cpp
   src/animation/read_media.cpp
   src/animation/read_webp.cpp
+  src/animation/video_parts.cpp
   src/animated/animation_kind.cpp
   src/animated/animation_stream.cpp
   src/animated/canvas_gray.cpp

@@ -555,6 +555,48 @@ TEST(Animation, SilentReaderIsEndedAndTheRunFailsCleanly) {
     EXPECT_FALSE(std::filesystem::exists(dir / "set.h"));
 }
 
+// Videos are decoded in parts at once where their key frames allow it: the set, its
+// timing and the preview must be those of the video decoded in one piece, whether the
+// frames' rows wait in the scratch file or in memory, with a still after them.
+TEST(Animation, VideoReadInPartsIsTheVideoReadWhole) {
+    const test::TempDir dir;
+    const std::vector<std::vector<std::string>> codings = {
+        {"-c:v", "libx264", "-g", "8", "-bf", "2", "clip.mp4"},
+        {"-c:v", "libx264", "-g", "8", "-x264-params", "open-gop=1", "open.mp4"},
+        {"-c:v", "libvpx-vp9", "-g", "9", "-deadline", "realtime", "clip.webm"},
+        {"-c:v", "mjpeg", "clip.avi"}};
+    cv::imwrite(dir / "still.png", test::makePicture(50, 40, 9));
+    for (const std::vector<std::string>& coding : codings) {
+        std::vector<std::string> args = {
+            "-v",    "error", "-f",
+            "lavfi", "-i",    "testsrc2=size=96x72:rate=20:duration=2.5"};
+        args.insert(args.end(), coding.begin(), coding.end());
+        tool("ffmpeg", args, dir.path);
+        const std::string& video = coding.back();
+        for (const std::vector<std::string>& options :
+             {std::vector<std::string>{video, "still.png"},
+              {"--fps", "7", "--start", "0.3", "--duration", "1.6", video},
+              {"--compress", "--preview", "sheet.png", video, "still.png"}}) {
+            std::string whole[3];
+            for (const char* parts : {"1", "3"}) {
+                std::vector<std::string> line = {"--name", "set"};
+                line.insert(line.end(), options.begin(), options.end());
+                const test::RunResult run =
+                    test::runProgram(EMBED_PATH, line, dir.path, 120,
+                                     {std::string("GRAYFRAME_ANIMATION_PARTS=") + parts});
+                ASSERT_EQ(run.status, 0) << run.err;
+                const std::string made[3] = {
+                    test::readFile(dir / "set.c"), test::readFile(dir / "set.h"),
+                    options[0] == "--compress" ? test::readFile(dir / "sheet.png") : ""};
+                for (int i = 0; i < 3 && parts[0] == '3'; ++i)
+                    EXPECT_TRUE(made[i] == whole[i])
+                        << video << " " << options[0] << " " << i;
+                std::copy(made, made + 3, whole);
+            }
+        }
+    }
+}
+
 TEST(FrameStream, KeepsPushOrderOnManyWorkersAndPassesOnWhatProduceThrows) {
     std::vector<cv::Mat> canvases;
     for (int i = 0; i < 40; ++i)

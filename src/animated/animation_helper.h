@@ -20,11 +20,13 @@ struct AnimationRequest {
     long maxFrames = 10000;
     CanvasGray gray = CanvasGray::None;  // the canvases' gray of these weights instead
     int silenceSeconds = 30;  // the helper is ended once it sends nothing for so long
+    int parts = 1;            // a video is decoded in up to so many parts at once
 };
 
-// Takes one canvas (8-bit BGR, or 8-bit gray as request.gray asks) and how long it is
-// shown, in milliseconds.
-using CanvasHandler = std::function<void(cv::Mat canvas, int durationMs)>;
+// Takes one canvas (8-bit BGR, or 8-bit gray as request.gray asks), how long it is
+// shown, in milliseconds, and the part of the file it comes from (a number from 0): the
+// file's canvases are every part's in the order they came, part after part.
+using CanvasHandler = std::function<void(cv::Mat canvas, int durationMs, int part)>;
 
 // "" or the one line (without the file's name) saying why the file cannot be read;
 // animated is false for a file of one still picture (a GIF of one image).

@@ -44,6 +44,8 @@ std::vector<std::string> helperArguments(const std::string& helper,
         arguments.insert(
             arguments.end(),
             {"--gray", request.gray == CanvasGray::Luma ? "luma" : "converter"});
+    if (request.parts > 1)
+        arguments.insert(arguments.end(), {"--parts", std::to_string(request.parts)});
     arguments.insert(arguments.end(), {"--", path});
     return arguments;
 }
@@ -97,6 +99,7 @@ AnimationRead receive(Stream& stream, const AnimationRequest& request,
     char tag[4];
     if (!readSoon(stream, tag, 4) || std::memcmp(tag, ANIMATION_STREAM_TAG, 4) != 0)
         return {"the animation reader sent nothing usable"};
+    int part = 0;
     for (long frames = 0;;) {
         RecordHead head;
         if (!readSoon(stream, &head, sizeof head))
@@ -112,6 +115,12 @@ AnimationRead receive(Stream& stream, const AnimationRequest& request,
                 if (c == '\n' || c == '\r') c = ' ';
             return {text};
         }
+        if (head.kind == RecordKind::Part) {
+            if (head.value < 0 || head.value >= MAX_READ_PARTS)
+                return {"the animation reader sent a part it should not have"};
+            part = head.value;
+            continue;
+        }
         if (head.kind != frameKind || !plausibleFrame(head) ||
             ++frames > request.maxFrames)
             return {"the animation reader sent a frame it should not have"};
@@ -119,7 +128,7 @@ AnimationRead receive(Stream& stream, const AnimationRequest& request,
                        frameKind == RecordKind::Frame ? CV_8UC3 : CV_8UC1);
         if (!readSoon(stream, canvas.data, canvas.total() * canvas.elemSize()))
             return {"the animation reader stopped early"};
-        handler(std::move(canvas), head.value);
+        handler(std::move(canvas), head.value, part);
     }
 }
 

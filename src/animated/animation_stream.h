@@ -11,12 +11,21 @@
 //          for value milliseconds (the samples follow the head);
 //   GrayFrame: the same with one 8-bit gray sample a pixel, the gray of the weights
 //          asked for (canvas_gray.h), sent in place of every Frame when asked;
+//   Part:  value is a part number (0 to 255): the frames after it, up to the next Part,
+//          come from that part of the file, and go after the frames of every part
+//          numbered below it; frames before any Part record are of part 0;
 //   End:   the file is read; value is 1 when it is an animation or a video, 0 when it
 //          holds one still picture (a GIF of one image);
 //   Problem: value bytes of text follow, the one line saying why the file cannot be
 //          read; nothing comes after it.
 // The helper exits with status 0 after End, 1 after Problem.
-enum class RecordKind : int32_t { Frame = 1, End = 2, Problem = 3, GrayFrame = 4 };
+enum class RecordKind : int32_t {
+    Frame = 1,
+    End = 2,
+    Problem = 3,
+    GrayFrame = 4,
+    Part = 5
+};
 
 struct RecordHead {
     RecordKind kind = RecordKind::End;
@@ -26,6 +35,9 @@ struct RecordHead {
 };
 
 constexpr char ANIMATION_STREAM_TAG[4] = {'G', 'F', 'A', '1'};
+
+// The most parts a file is read in at once.
+constexpr int MAX_READ_PARTS = 256;
 
 // The largest canvas either side accepts, in pixels (4096 x 4096; a video of 4K fits).
 constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;

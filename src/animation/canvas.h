@@ -14,6 +14,7 @@ struct Canvas {
     int height = 0;
     std::vector<uint8_t> bgr;
     int durationMs = 0;
+    int part = 0;  // the part of the file it comes from, when read in parts (readMedia)
 };
 
 // What the readers are asked for.
@@ -22,6 +23,7 @@ struct ReadOptions {
     double fps = 0;        // video: frames sampled a second; 0 for every decoded frame
     double start = 0;      // video: seconds skipped
     double duration = -1;  // video: seconds taken after start; negative for all
+    int parts = 1;         // video: the most parts of it decoded at once
 };
 
 // Takes each canvas in order; false stops the reader (the canvas was not taken).

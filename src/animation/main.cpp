@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include "animated/animation_kind.h"
@@ -23,11 +24,12 @@ namespace {
 const char usage[] =
     "Usage: grayframe-animate [--background GRAY] [--fps N] [--start SECONDS]\n"
     "                         [--duration SECONDS] [--max-frames N]\n"
-    "                         [--gray converter|luma] FILE\n"
+    "                         [--gray converter|luma] [--parts N] FILE\n"
     "Reads every frame of the GIF, animated WebP, APNG or video FILE for "
     "grayframe-embed\n"
     "and writes the composited canvases with their durations to standard output in\n"
-    "grayframe's own form; with --gray, each canvas's gray of those weights instead.\n"
+    "grayframe's own form; with --gray, each canvas's gray of those weights instead;\n"
+    "with --parts, a video in up to N parts at once (default: 1).\n"
     "Exit status: 0 when written, 1 when FILE cannot be read, 2 for a wrong command "
     "line.\n";
 
@@ -51,10 +53,11 @@ int main(int argc, char** argv) {
                                      {"duration", required_argument, nullptr, 'd'},
                                      {"max-frames", required_argument, nullptr, 'm'},
                                      {"gray", required_argument, nullptr, 'g'},
+                                     {"parts", required_argument, nullptr, 'p'},
                                      {"help", no_argument, nullptr, 'h'},
                                      {nullptr, 0, nullptr, 0}};
     ReadOptions read;
-    double background = 0, maxFrames = 10000;
+    double background = 0, maxFrames = 10000, parts = 1;
     CanvasGray gray = CanvasGray::None;
     bool good = true;
     for (int option; (option = ::getopt_long(argc, argv, "", options, nullptr)) != -1;) {
@@ -69,6 +72,8 @@ int main(int argc, char** argv) {
             good = good && parseNumber(optarg, 0, 1e9, read.duration);
         else if (option == 'm')
             good = good && parseNumber(optarg, 0, 1e9, maxFrames);
+        else if (option == 'p')
+            good = good && parseNumber(optarg, 1, MAX_READ_PARTS, parts);
         else if (option == 'g' && std::string(optarg) == "converter")
             gray = CanvasGray::Converter;
         else if (option == 'g' && std::string(optarg) == "luma")
@@ -81,6 +86,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     read.background = int(background);
+    read.parts = int(parts);
     // The libraries' own messages on standard output would break the stream.
     const int out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -94,22 +100,31 @@ int main(int argc, char** argv) {
     const int64_t pixelBudget =
         maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
     bool overCap = false, overBudget = false, writeFailed = false;
-    std::vector<uint8_t> grays;
+    int part = 0;
+    std::mutex sending;  // the parts of a video are sent from threads of their own
     const CanvasSink sink = [&](const Canvas& canvas) {
-        if (sent >= long(maxFrames)) return !(overCap = true);
+        thread_local std::vector<uint8_t> grays;
         const int64_t area = int64_t(canvas.width) * canvas.height;
+        if (gray != CanvasGray::None) {
+            grays.resize(size_t(area));
+            grayOfBgr(canvas.bgr.data(), grays.size(), gray, grays.data());
+        }
+        const std::lock_guard<std::mutex> lock(sending);
+        if (writeFailed) return false;
+        if (sent >= long(maxFrames)) return !(overCap = true);
         pixels += area;
         if (pixels > pixelBudget) return !(overBudget = true);
         const RecordHead head{
             gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame,
             canvas.height, canvas.width, canvas.durationMs};
-        if (gray != CanvasGray::None) {
-            grays.resize(size_t(area));
-            grayOfBgr(canvas.bgr.data(), grays.size(), gray, grays.data());
-        }
-        const std::vector<uint8_t>& samples = gray == CanvasGray::None ? canvas.bgr : grays;
-        writeFailed = !writeAll(out, &head, sizeof head) ||
-                      !writeAll(out, samples.data(), samples.size());
+        const std::vector<uint8_t>& samples =
+            gray == CanvasGray::None ? canvas.bgr : grays;
+        const RecordHead partHead{RecordKind::Part, 0, 0, canvas.part};
+        writeFailed =
+            (canvas.part != part && !writeAll(out, &partHead, sizeof partHead)) ||
+            !writeAll(out, &head, sizeof head) ||
+            !writeAll(out, samples.data(), samples.size());
+        part = canvas.part;
         ++sent;
         return !writeFailed;
     };

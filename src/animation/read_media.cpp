@@ -7,6 +7,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -17,8 +19,9 @@ extern "C" {
 #include <thread>
 #include <utility>
 
-#include "animation/readers.h"
 #include "animated/animation_stream.h"
+#include "animation/readers.h"
+#include "animation/video_parts.h"
 
 namespace {
 
@@ -108,6 +111,7 @@ struct Conversions {
     static constexpr std::size_t SLOTS = 8;
     const CanvasSink& sink;
     int background = 0;
+    int part = 0;  // the part of the file its canvases come from
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::pair<Owned<AVFrame>, int>> waiting;  // frames and their durations
@@ -116,7 +120,8 @@ struct Conversions {
     bool unconvertible = false;  // a frame could not be converted to colour
     std::thread thread;
 
-    Conversions(const CanvasSink& to, int behind) : sink(to), background(behind) {
+    Conversions(const CanvasSink& to, int behind, int from)
+        : sink(to), background(behind), part(from) {
         thread = std::thread([this] { convertWaiting(); });
     }
     ~Conversions() { finish(); }
@@ -137,6 +142,7 @@ struct Conversions {
             if (going) {
                 converted = converter.convert(next.first.get(), background, canvas);
                 canvas.durationMs = next.second;
+                canvas.part = part;
                 taken = converted && sink(canvas);
             }
             next.first.reset();
@@ -223,68 +229,135 @@ struct Timeline {
     }
 };
 
-}  // namespace
+// What the parts of a video read at once may hold, about, and what one holds for each
+// pixel of the picture: the pictures its decoder keeps and those that wait for
+// Conversions (both 1.5 bytes a pixel, mostly), and the canvas being converted.
+constexpr int64_t PARTS_BYTES = int64_t(512) << 20;
+constexpr int64_t PART_BYTES_A_PIXEL = 32;
 
-ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
-                     const CanvasSink& sink) {
-    av_log_set_level(AV_LOG_QUIET);
-    const char* kind = apng ? "APNG" : "video";
+// An opened APNG or video: its first video stream and a decoder for it.
+struct Media {
+    Owned<AVFormatContext> format;
+    int stream = -1;
+    const AVCodec* decoder = nullptr;
+    Owned<AVCodecContext> codec;
+};
+
+// Opens path's first video stream, not yet its decoder; "" or the problem.
+std::string openMedia(const std::string& path, const std::string& kind, Media& media) {
     AVFormatContext* opened = nullptr;
     if (const int code = avformat_open_input(&opened, path.c_str(), nullptr, nullptr);
         code < 0)
-        return {"not a readable " + std::string(kind) + " (" + averror(code) + ")"};
-    const Owned<AVFormatContext> format(opened);
-    format->error_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
-    if (const int code = avformat_find_stream_info(format.get(), nullptr); code < 0)
-        return {"damaged " + std::string(kind) + " (" + averror(code) + ")"};
-    const AVCodec* decoder = nullptr;
-    const int stream =
-        av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
-    if (stream < 0 || !decoder) return {"holds no video stream this program decodes"};
-    const AVStream* video = format->streams[stream];
-    const Owned<AVCodecContext> codec(avcodec_alloc_context3(decoder));
-    if (!codec || avcodec_parameters_to_context(codec.get(), video->codecpar) < 0)
-        return {"cannot decode its video stream"};
-    codec->err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
-    codec->thread_count = 0;
-    if (codec->width < 1 || codec->height < 1) return {"its video has no pixels"};
-    if (int64_t(codec->width) * codec->height > MAX_CANVAS_PIXELS)
-        return {"its picture of " + std::to_string(codec->width) + " x " +
-                std::to_string(codec->height) + " pixels is too large"};
-    if (const int code = avcodec_open2(codec.get(), decoder, nullptr); code < 0)
-        return {"cannot decode its video stream (" + averror(code) + ")"};
+        return "not a readable " + kind + " (" + averror(code) + ")";
+    media.format.reset(opened);
+    media.format->error_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
+    if (const int code = avformat_find_stream_info(media.format.get(), nullptr); code < 0)
+        return "damaged " + kind + " (" + averror(code) + ")";
+    media.stream = av_find_best_stream(media.format.get(), AVMEDIA_TYPE_VIDEO, -1, -1,
+                                       &media.decoder, 0);
+    if (media.stream < 0 || !media.decoder)
+        return "holds no video stream this program decodes";
+    return {};
+}
 
+// Opens media's decoder on threads threads (0: as many as the processors); "" or the
+// problem.
+std::string openDecoder(Media& media, int threads) {
+    const AVStream* video = media.format->streams[media.stream];
+    media.codec.reset(avcodec_alloc_context3(media.decoder));
+    if (!media.codec ||
+        avcodec_parameters_to_context(media.codec.get(), video->codecpar) < 0)
+        return "cannot decode its video stream";
+    AVCodecContext& codec = *media.codec;
+    codec.err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
+    codec.thread_count = threads;
+    if (codec.width < 1 || codec.height < 1) return "its video has no pixels";
+    if (int64_t(codec.width) * codec.height > MAX_CANVAS_PIXELS)
+        return "its picture of " + std::to_string(codec.width) + " x " +
+               std::to_string(codec.height) + " pixels is too large";
+    if (const int code = avcodec_open2(media.codec.get(), media.decoder, nullptr);
+        code < 0)
+        return "cannot decode its video stream (" + averror(code) + ")";
+    return {};
+}
+
+// Seeks media to part's first packet and reads it into packet: false when not found.
+bool seekPart(Media& media, const VideoPart& part, AVPacket* packet) {
+    const bool decodingTimes = part.firstDts != AV_NOPTS_VALUE;
+    const int64_t time = decodingTimes ? part.firstDts : part.firstPts;
+    if (av_seek_frame(media.format.get(), media.stream, time, AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    while (av_read_frame(media.format.get(), packet) >= 0) {
+        const bool ours = packet->stream_index == media.stream;
+        if (ours && packet->pts == part.firstPts && packet->dts == part.firstDts &&
+            (part.firstPos < 0 || packet->pos == part.firstPos))
+            return true;
+        const bool past = ours && decodingTimes && packet->dts != AV_NOPTS_VALUE &&
+                          packet->dts > part.firstDts;
+        av_packet_unref(packet);
+        if (past) return false;
+    }
+    return false;
+}
+
+// One part of the file read by decodePart.
+struct PartRead {
+    ReadResult result;
+    bool anyFrame = false;  // a frame was decoded (within the cut or not)
+};
+
+// Decodes part of media (its first packet in first when not the whole), hands its
+// canvases, numbered index, to sink as readMedia promises, and stops early once stop
+// is set (setting it itself when it fails or the sink says stop).
+PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, int index,
+                    bool apng, const ReadOptions& options, const CanvasSink& sink,
+                    std::atomic<bool>& stop) {
+    const std::string kind = apng ? "APNG" : "video";
+    const AVStream* video = media.format->streams[media.stream];
     const double timeBase = av_q2d(video->time_base);
     const AVRational rate =
         video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
     const double frameSeconds =
         rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
-    const std::vector<double> delays = apng ? apngDelays(path) : std::vector<double>();
+    const std::vector<double> delays =
+        apng ? apngDelays(media.format->url) : std::vector<double>();
+    const bool last = part.packets < 0, whole = part.firstPacket == 0 && last;
     Timeline timeline;
     timeline.options = options;
     if (options.duration >= 0) timeline.end = options.start + options.duration;
-    const Owned<AVPacket> packet(av_packet_alloc());
-    const Owned<AVFrame> frame(av_frame_alloc());
-    Conversions conversions(sink, options.background);
-    // What the reader found, once every frame queued is converted and handed over.
+    if (options.fps > 0 && part.firstPacket > 0)
+        while (timeline.sampleTime(timeline.sample) < part.firstPts * timeBase)
+            ++timeline.sample;
+    const CanvasSink partSink = [&](const Canvas& canvas) {
+        return !stop && sink(canvas);
+    };
+    Conversions conversions(partSink, options.background, index);
+    PartRead read;
+    // What the part gave, once every frame queued is converted and handed over.
     const auto ended = [&](ReadResult result) {
         conversions.finish();
         if (conversions.unconvertible)
             result = {"its frames cannot be converted to colour"};
-        return result;
+        if (!result.problem.empty() || conversions.stopped) stop = true;
+        read.result = result;
+        return read;
     };
-    long frames = 0;
+    AVCodecContext* codec = media.codec.get();
+    const Owned<AVPacket> packet(first ? std::move(first)
+                                       : Owned<AVPacket>(av_packet_alloc()));
+    const Owned<AVFrame> frame(av_frame_alloc());
+    long frames = 0, packets = 0;
     double lastEnd = 0;
-    bool going = true;
+    bool going = true, pending = part.firstPacket > 0;
     std::string problem;
     // Takes every frame the decoder has ready; false to stop.
     const auto drain = [&]() {
         for (;;) {
-            const int code = avcodec_receive_frame(codec.get(), frame.get());
+            const int code = avcodec_receive_frame(codec, frame.get());
             if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return true;
             if (code < 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) ||
                 frame->decode_error_flags) {
-                problem = "damaged " + std::string(kind) + " (" +
+                problem = "damaged " + kind + " (" +
                           averror(code < 0 ? code : AVERROR_INVALIDDATA) + ")";
                 return false;
             }
@@ -293,6 +366,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
                           std::to_string(frame->height) + " pixels is too large";
                 return false;
             }
+            read.anyFrame = true;
             if (apng) {
                 const double ms = size_t(frames) < delays.size()
                                       ? delays[size_t(frames)]
@@ -302,6 +376,12 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
                 continue;
             }
             const int64_t stamp = frame->best_effort_timestamp;
+            if (!whole &&
+                (stamp < part.firstPts || stamp >= part.endPts ||
+                 (frames++ == 0 && part.firstPacket > 0 && stamp != part.firstPts))) {
+                problem = "damaged video (its frames are not shown in the order stored)";
+                return false;
+            }
             const double now = stamp == AV_NOPTS_VALUE ? lastEnd : stamp * timeBase;
             const double length =
                 frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
@@ -309,31 +389,97 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
             if (!timeline.next(frame.get(), now, conversions)) return false;
         }
     };
-    while (going) {
-        const int code = av_read_frame(format.get(), packet.get());
-        if (code == AVERROR_EOF) break;
-        if (code < 0)
-            return ended(
-                {"damaged or cut " + std::string(kind) + " (" + averror(code) + ")"});
-        if (packet->stream_index == stream) {
+    while (going && !stop && (last || packets < part.packets)) {
+        if (!pending) {
+            const int code = av_read_frame(media.format.get(), packet.get());
+            if (code == AVERROR_EOF) break;
+            if (code < 0)
+                return ended({"damaged or cut " + kind + " (" + averror(code) + ")"});
+        }
+        pending = false;
+        if (packet->stream_index == media.stream) {
+            ++packets;
             if (packet->flags & AV_PKT_FLAG_CORRUPT)
-                return ended({"damaged or cut " + std::string(kind)});
-            const int sent = avcodec_send_packet(codec.get(), packet.get());
+                return ended({"damaged or cut " + kind});
+            const int sent = avcodec_send_packet(codec, packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN))
-                return ended(
-                    {"damaged " + std::string(kind) + " (" + averror(sent) + ")"});
+                return ended({"damaged " + kind + " (" + averror(sent) + ")"});
             going = drain();
         }
         av_packet_unref(packet.get());
     }
     if (!problem.empty()) return ended({problem});
-    if (going) {
-        avcodec_send_packet(codec.get(), nullptr);
+    if (going && !stop) {
+        avcodec_send_packet(codec, nullptr);
         going = drain();
         if (!problem.empty()) return ended({problem});
     }
-    if (timeline.stopped || (!going && apng)) return ended({});
-    timeline.finish(lastEnd, conversions);
-    if (frames == 0 && !timeline.held) return ended({"holds no decodable frame"});
+    if (stop || timeline.stopped || (!going && apng)) return ended({});
+    timeline.finish(last ? lastEnd : part.endPts * timeBase, conversions);
     return ended({});
+}
+
+// The parts of media's video to decode at once, at most parts of them, each opened and
+// at its first packet: the whole (media itself) when it is not split.
+std::vector<VideoPart> plannedParts(const std::string& path, int parts, Media& media,
+                                    std::vector<Media>& others,
+                                    std::vector<Owned<AVPacket>>& firsts) {
+    const std::vector<VideoPart> whole(1);
+    Media scan;
+    if (parts < 2 || !openMedia(path, "video", scan).empty() ||
+        scan.stream != media.stream)
+        return whole;
+    const std::vector<VideoPart> split =
+        splitVideo(scan.format.get(), scan.stream, parts);
+    others.resize(split.size() - 1);
+    firsts.resize(split.size() - 1);
+    for (size_t k = 1; k < split.size(); ++k) {
+        firsts[k - 1].reset(av_packet_alloc());
+        if (!firsts[k - 1] || !openMedia(path, "video", others[k - 1]).empty() ||
+            others[k - 1].stream != media.stream ||
+            !seekPart(others[k - 1], split[k], firsts[k - 1].get()) ||
+            !openDecoder(others[k - 1], 1).empty())
+            return whole;
+    }
+    return split;
+}
+
+}  // namespace
+
+ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
+                     const CanvasSink& sink) {
+    av_log_set_level(AV_LOG_QUIET);
+    const std::string kind = apng ? "APNG" : "video";
+    Media media;
+    if (std::string problem = openMedia(path, kind, media); !problem.empty())
+        return {problem};
+    std::vector<Media> others;
+    std::vector<Owned<AVPacket>> firsts;
+    const AVCodecParameters& codec = *media.format->streams[media.stream]->codecpar;
+    const int64_t partBytes =
+        std::max<int64_t>(1, int64_t(codec.width) * codec.height * PART_BYTES_A_PIXEL);
+    const int atOnce = int(std::min<int64_t>(options.parts, PARTS_BYTES / partBytes));
+    const std::vector<VideoPart> parts =
+        apng || atOnce < 2 ? std::vector<VideoPart>(1)
+                           : plannedParts(path, atOnce, media, others, firsts);
+    if (std::string problem = openDecoder(media, parts.size() > 1 ? 1 : 0);
+        !problem.empty())
+        return {problem};
+    std::atomic<bool> stop{false};
+    std::vector<PartRead> reads(parts.size());
+    std::vector<std::thread> threads;
+    for (size_t k = 1; k < parts.size(); ++k)
+        threads.emplace_back([&, k] {
+            reads[k] = decodePart(others[k - 1], std::move(firsts[k - 1]), parts[k],
+                                  int(k), apng, options, sink, stop);
+        });
+    reads[0] = decodePart(media, nullptr, parts[0], 0, apng, options, sink, stop);
+    for (std::thread& thread : threads) thread.join();
+    bool anyFrame = false;
+    for (const PartRead& read : reads) {
+        if (!read.result.problem.empty()) return read.result;
+        anyFrame = anyFrame || read.anyFrame;
+    }
+    if (!anyFrame) return {"holds no decodable frame"};
+    return {};
 }

@@ -27,8 +27,11 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
 // denominator of 0 meaning 100). Video honours options.fps, start and duration: without
 // fps every decoded frame shown within the cut, lasting until the next one; with fps the
 // frame shown at each sampling time, 1000 / fps ms each (rounded so that the sum stays
-// on time). The sink is called on a thread of readMedia's own, one canvas after the
-// other, while the next frames are decoded; it has returned for the last time when
-// readMedia returns.
+// on time). A video of several key frames is decoded in up to options.parts parts at
+// once, each split where the frames before and after do not depend on each other and
+// giving what the whole would give in its place; its canvases carry their part's number
+// (from 0, in file order), each part's in order. The sink is called on threads of
+// readMedia's own, one per part, at the same time for different parts, while the next
+// frames are decoded; it has returned for the last time when readMedia returns.
 ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
                      const CanvasSink& sink);

@@ -2,11 +2,13 @@
 #include "embed/animation_frames.h"
 
 #include <algorithm>
+#include <numeric>
 #include <thread>
 #include <utility>
 
 #include "animated/animation_helper.h"
 #include "batch/frame_stream.h"
+#include "batch/pipeline.h"
 #include "frame/display_steps.h"
 
 namespace {
@@ -14,6 +16,31 @@ namespace {
 // What the canvases waiting for a worker may hold: a few dozen small canvases, a few
 // large ones, or one huge one.
 constexpr std::size_t WAITING_BYTES = std::size_t(32) << 20;
+
+// Puts frames (when given) and durations, which came in the order parts says, each
+// part's after those of every part numbered below it, and records in slots the slot
+// each of them came in (from first) unless every one came in its place (the slots of
+// the frames before first are then filled in as their places).
+void placeParts(const std::vector<int>& parts, std::size_t first,
+                std::vector<PackedFrame>* frames, std::vector<unsigned short>& durations,
+                std::vector<std::size_t>& slots) {
+    if (std::is_sorted(parts.begin(), parts.end())) return;
+    std::vector<std::size_t> order(parts.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return parts[a] < parts[b]; });
+    std::vector<unsigned short> placed(durations.size());
+    for (std::size_t i = 0; i < order.size(); ++i) placed[i] = durations[order[i]];
+    durations = std::move(placed);
+    if (frames) {
+        std::vector<PackedFrame> placedFrames(frames->size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            placedFrames[i] = (*frames)[order[i]];
+        *frames = std::move(placedFrames);
+    }
+    for (std::size_t i = slots.size(); i < first; ++i) slots.push_back(i);
+    for (const std::size_t slot : order) slots.push_back(first + slot);
+}
 
 std::string baseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -23,8 +50,8 @@ std::string baseName(const std::string& path) {
 }  // namespace
 
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
-                         const EmbedOptions& options, const FrameReduced& made,
-                         bool keep) {
+                         const EmbedOptions& options, std::vector<std::size_t>& slots,
+                         const FrameReduced& made, bool keep) {
     const AnimationOptions& animation = options.animation;
     AnimationRequest request{animation.background,
                              animation.fps,
@@ -34,17 +61,21 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                              options.display.steps.gray == GrayWeights::Luma
                                  ? CanvasGray::Luma
                                  : CanvasGray::Converter,
-                             animationTimeoutSeconds()};
+                             animationTimeoutSeconds(),
+                             animationParts()};
     std::vector<unsigned short> durations;
+    std::vector<int> parts;  // of each canvas, in the order they came
     AnimationRead read;
     const std::size_t first = frameCount(set);
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = usableProcessors();
     std::vector<PackedFrame> frames = reduceCanvases(
         [&](const CanvasPush& push) {
-            read = readAnimation(path, request, [&](cv::Mat canvas, int durationMs) {
-                durations.push_back(static_cast<unsigned short>(durationMs));
-                push(std::move(canvas));
-            });
+            read = readAnimation(
+                path, request, [&](cv::Mat canvas, int durationMs, int part) {
+                    durations.push_back(static_cast<unsigned short>(durationMs));
+                    parts.push_back(part);
+                    push(std::move(canvas));
+                });
         },
         [&](const cv::Mat& canvas) {
             return packFrame(
@@ -61,6 +92,7 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
         return frameCapProblem(set, path, options);
     }
     if (!read.problem.empty()) return "cannot read image '" + path + "': " + read.problem;
+    placeParts(parts, first, keep ? &frames : nullptr, durations, slots);
     const std::string name = baseName(path);
     const size_t count = keep ? frames.size() : durations.size();  // one per canvas
     if (keep && set.frames.empty())

@@ -15,11 +15,13 @@
 // still picture and gets options.animation.stillMs, or 0). The whole set may hold at
 // most options.animation.maxFrames frames. Returns "" or the one message line, naming
 // path, saying why the file gives no frames (set may then hold some of them). made,
-// when given, is told of each frame as soon as it is packed, with its place in set;
-// with keep false, set.frames stays as it was (set.labels counts the frames).
+// when given, is told of each frame as soon as it is packed, with its slot: the order
+// in which the frames came (counted on from frameCount(set)); slots then maps each
+// frame of the set to its slot, and is left empty while every slot is the frame's place.
+// With keep false, set.frames stays as it was (set.labels counts the frames).
 std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
-                         const EmbedOptions& options, const FrameReduced& made = {},
-                         bool keep = true);
+                         const EmbedOptions& options, std::vector<std::size_t>& slots,
+                         const FrameReduced& made = {}, bool keep = true);
 
 // The frames of a still picture: stillMs or 0 each, appended to set.durations.
 void addStillDurations(FrameSet& set, const EmbedOptions& options);

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "embed/animation_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <locale>
 #include <sstream>
+
+#include "batch/pipeline.h"
 
 namespace {
 
@@ -103,6 +106,13 @@ std::string animationUsage() {
            "                             10000)\n"
            "      --preview FILE         also write FILE.png, a contact sheet of the\n"
            "                             frames, or FILE.gif, an animation of them\n";
+}
+
+int animationParts() {
+    const char* text = std::getenv("GRAYFRAME_ANIMATION_PARTS");
+    const std::optional<double> parts =
+        text ? numberIn(text, 1, 256, true) : std::optional<double>();
+    return parts ? int(*parts) : int(std::min(256u, usableProcessors()));
 }
 
 int animationTimeoutSeconds() {

@@ -33,5 +33,9 @@ std::string setAnimationOption(AnimationOptions& options, int code,
 // else 30.
 int animationTimeoutSeconds();
 
+// The most parts a video is decoded in at once: the whole number 1 to 256 in the
+// environment's GRAYFRAME_ANIMATION_PARTS, else the processors this program may run on.
+int animationParts();
+
 // Their part of --help.
 std::string animationUsage();

@@ -106,11 +106,13 @@ std::string stageText(std::optional<StagedFile>& staged, const std::string& path
 // Stages the uncompressed set's NAME.c at path, its frames' rows copied from the
 // scratch file rowsFd as it is written; "" or the problem.
 std::string stageWithRows(std::optional<StagedFile>& staged, const FrameSet& set,
-                          const std::string& path, int rowsFd) {
+                          const std::string& path, int rowsFd,
+                          const std::vector<std::size_t>& slots) {
     return stageText(staged, path, [&](std::ostream& out) {
         bool copied = true;
         writeFrameSetSource(out, set, [&](std::ostream& to, std::size_t frame) {
-            copied = copied && copyScratchTo(to, rowsFd, frame * FRAME_ROWS_TEXT_BYTES,
+            const std::size_t slot = slots.empty() ? frame : slots[frame];
+            copied = copied && copyScratchTo(to, rowsFd, slot * FRAME_ROWS_TEXT_BYTES,
                                              FRAME_ROWS_TEXT_BYTES);
         });
         return copied;
@@ -172,9 +174,11 @@ void fail(const std::string& problem) {
 LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& made,
                             bool keep) {
     if (!isArrayName(options.name))
-        return {std::nullopt, quoted(options.name) +
-                                  " cannot name a C array (letters, "
-                                  "digits and _, not first a digit, not a keyword)"};
+        return {std::nullopt,
+                quoted(options.name) +
+                    " cannot name a C array (letters, "
+                    "digits and _, not first a digit, not a keyword)",
+                {}};
     FrameSet set;
     set.name = options.name;
     set.modeName = options.modeName;
@@ -184,23 +188,27 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
     set.compressed = options.compress;
     set.target = options.target;
     bool timed = options.animation.stillMs.has_value();
+    std::vector<std::size_t> slots;
     for (const std::string& image : options.images) {
         std::string problem;
         if (animationKind(image) != AnimationKind::None) {
-            problem = addAnimation(set, timed, image, options, made, keep);
+            problem = addAnimation(set, timed, image, options, slots, made, keep);
         } else {
             problem =
                 addImage(set, image, options.mode, options.display.steps, made, keep);
             addStillDurations(set, options);
             if (problem.empty()) problem = frameCapProblem(set, image, options);
         }
-        if (!problem.empty()) return {std::nullopt, problem};
+        if (!problem.empty()) return {std::nullopt, problem, {}};
+        while (!slots.empty() && slots.size() < frameCount(set))
+            slots.push_back(slots.size());
     }
     if (!timed) set.durations.clear();
-    return {set, {}};
+    return {set, {}, slots};
 }
 
-std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd) {
+std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd,
+                          const std::vector<std::size_t>& slots) {
     struct stat status {};
     const std::string folder = endsWithSeparator(dir) ? inFolder(dir, ".") : dir;
     if (::stat(folder.c_str(), &status) != 0) {
@@ -218,7 +226,7 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
         std::ostringstream header;
         writeFrameSetHeader(header, set);
         streamed = stage(stagedHeader, base + ".h", header.str()).empty() &&
-                   stageWithRows(stagedSource, set, base + ".c", rowsFd).empty();
+                   stageWithRows(stagedSource, set, base + ".c", rowsFd, slots).empty();
         if (!streamed && stagedHeader) discardOutputFile(*stagedHeader);
     }
     // Failed with the scratch file beside them (it may have taken the room they need):
@@ -227,15 +235,18 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
     bool made = streamed;
     std::string problem;
     try {
-        const std::vector<unsigned char> code = streamed ? std::vector<unsigned char>()
-                                                         : frameSetCode(set);
+        const std::vector<unsigned char> code =
+            streamed ? std::vector<unsigned char>() : frameSetCode(set);
         if (!streamed) writeFrameSetHeader(header, set, code);
         if (!streamed && !set.frames.empty()) writeFrameSetSource(source, set, code);
-        if (!streamed && set.frames.empty())  // its rows only in the scratch file
+        if (!streamed && set.frames.empty()) {  // its rows only in the scratch file
+            made = true;
             writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
-                made = copyScratchTo(out, rowsFd, frame * FRAME_ROWS_TEXT_BYTES,
-                                     FRAME_ROWS_TEXT_BYTES);
+                const std::size_t slot = slots.empty() ? frame : slots[frame];
+                made = made && copyScratchTo(out, rowsFd, slot * FRAME_ROWS_TEXT_BYTES,
+                                             FRAME_ROWS_TEXT_BYTES);
             });
+        }
         made = made || !set.frames.empty();
     } catch (const std::length_error& error) {
         problem = std::string("cannot compress the set: ") + error.what();
@@ -312,7 +323,7 @@ int runEmbed(int argc, char** argv) {
         }
     }
     if (problem.empty())
-        problem = writeFrameSet(*loaded->set, options.outputDir, rows.fd);
+        problem = writeFrameSet(*loaded->set, options.outputDir, rows.fd, loaded->slots);
     else
         closeScratchFile(rows.fd);
     if (preview && !problem.empty()) discardOutputFile(*preview);

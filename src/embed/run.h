@@ -20,18 +20,22 @@ int runEmbed(int argc, char** argv);
 struct LoadedFrameSet {
     std::optional<FrameSet> set;
     std::string problem;
+    std::vector<std::size_t> slots;  // each frame's slot, when not all are their places
 };
-// made, when given, is told of each frame as soon as it is packed, with its place in
-// the set, possibly on other threads and out of order; with keep false, the set's frames
-// are left to made (set.frames stays empty).
+// made, when given, is told of each frame as soon as it is packed, with its slot (the
+// frame's place in the set, unless slots says otherwise; a video read in parts comes
+// out of order), possibly on other threads and out of order; with keep false, the set's
+// frames are left to made (set.frames stays empty).
 LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& made = {},
                             bool keep = true);
 
 // Writes set as dir/NAME.h and dir/NAME.c, both or neither; a file whose bytes are
 // already these is not touched. "" when done, else the message line saying why not.
 // rowsFd, when not -1, is a scratch file (output/scratch_file.h) holding every frame's
-// rows text (formatFrameRows), frame i at i * FRAME_ROWS_TEXT_BYTES: an uncompressed
+// rows text (formatFrameRows), frame i at slot i * FRAME_ROWS_TEXT_BYTES (or at
+// slots[i] * FRAME_ROWS_TEXT_BYTES when slots is not empty): an uncompressed
 // NAME.c then takes them from there as it is written, instead of being made whole first
 // (and is made whole when that fails, from set.frames, or when set.frames is empty from
 // the rows read back); writeFrameSet closes it.
-std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd = -1);
+std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd = -1,
+                          const std::vector<std::size_t>& slots = {});
