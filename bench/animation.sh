@@ -3,8 +3,8 @@
 # Benchmarks grayframe-embed on a clip of 1,000 frames (640 x 480, H.264, made here with
 # ffmpeg): the set made on one core and on two (taskset), the peak memory of the largest
 # process, and 250 frames beside 1,000 to show that memory does not grow with the
-# count; ffmpeg decoding the clip alone on one core and on two, the floor the helper's
-# decoding cannot go below; then the start of grayframe-embed on a PNG, against
+# count; ffmpeg decoding the clip alone on one core and on two (its frame threads), for
+# comparison; then the start of grayframe-embed on a PNG, against
 # BEFORE=PROGRAM (another build's grayframe-embed) when given. Each figure is the median
 # of RUNS runs (default 5); the load average before them says how quiet the machine
 # was. Prints a Markdown report.

@@ -7,7 +7,7 @@
 namespace {
 
 struct Packet {
-    int64_t pts, dts, pos;
+    int64_t pts, dts, pos, bytes;
     bool key;
 };
 
@@ -83,7 +83,7 @@ std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count
         if (code < 0) return whole;
         const AVPacket& packet = *read;
         const bool ours = packet.stream_index == stream;
-        const Packet taken{packet.pts, packet.dts, packet.pos,
+        const Packet taken{packet.pts, packet.dts, packet.pos, packet.size,
                            ours && (packet.flags & AV_PKT_FLAG_KEY) &&
                                freshStart(*format->streams[stream]->codecpar, packet)};
         const bool corrupt = (packet.flags & AV_PKT_FLAG_CORRUPT) != 0;
@@ -100,15 +100,20 @@ std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count
         before[size_t(i) + 1] = std::max(before[size_t(i)], packets[size_t(i)].pts);
     for (long i = n - 1; i >= 0; --i)
         from[size_t(i)] = std::min(from[size_t(i) + 1], packets[size_t(i)].pts);
+    // bytes[i]: the bytes of packets 0 ... i-1, what decoding them takes, roughly
+    std::vector<int64_t> bytes(size_t(n) + 1, 0);
+    for (long i = 0; i < n; ++i)
+        bytes[size_t(i) + 1] = bytes[size_t(i)] + packets[size_t(i)].bytes;
     std::vector<long> starts = {0};
     for (int k = 1; k < count; ++k) {
         long best = -1;
-        const long goal = n * k / count;
+        const int64_t goal = bytes[size_t(n)] / count * k;
+        const auto off = [&](long i) { return std::abs(bytes[size_t(i)] - goal); };
         for (long i = starts.back() + 1; i < n; ++i) {
             const Packet& p = packets[size_t(i)];
             if (!p.key || before[size_t(i)] >= p.pts || from[size_t(i)] < p.pts) continue;
-            if (best < 0 || std::abs(i - goal) < std::abs(best - goal)) best = i;
-            if (i > goal) break;
+            if (best < 0 || off(i) < off(best)) best = i;
+            if (bytes[size_t(i)] > goal) break;
         }
         if (best > 0 && (starts.size() < 2 || best != starts.back()))
             starts.push_back(best);

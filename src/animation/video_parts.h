@@ -23,7 +23,7 @@ struct VideoPart {
 };
 
 // The video stream of format (just opened, read from its start to its end here) split
-// at key packets into at most count parts of about as many packets each. One part,
+// at key packets into at most count parts of about as many bytes each. One part,
 // the whole stream, when count is 1, when the stream lacks times, when a read fails, or
 // when no key packet has the property above.
 std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count);
