@@ -300,6 +300,27 @@ bool seekPart(Media& media, const VideoPart& part, AVPacket* packet) {
     return false;
 }
 
+// True when media's decoder, from part's first packet (in packet), gives first a whole
+// frame at the part's first time, as it does within the whole video. The decoder is
+// then as new and packet holds that first packet again.
+bool startsInTime(Media& media, const VideoPart& part, AVPacket* packet) {
+    const Owned<AVFrame> frame(av_frame_alloc());
+    bool read = true, given = false, inTime = false;
+    for (int packets = 0; frame && read && !given && packets < 64; ++packets) {
+        if (packets > 0)
+            while ((read = av_read_frame(media.format.get(), packet) >= 0) &&
+                   packet->stream_index != media.stream)
+                av_packet_unref(packet);
+        if (read && avcodec_send_packet(media.codec.get(), packet) < 0) break;
+        av_packet_unref(packet);
+        given = avcodec_receive_frame(media.codec.get(), frame.get()) == 0;
+        inTime = given && frame->best_effort_timestamp == part.firstPts &&
+                 !(frame->flags & AV_FRAME_FLAG_CORRUPT) && !frame->decode_error_flags;
+    }
+    avcodec_flush_buffers(media.codec.get());
+    return inTime && seekPart(media, part, packet);
+}
+
 // One part of the file read by decodePart.
 struct PartRead {
     ReadResult result;
@@ -438,7 +459,8 @@ std::vector<VideoPart> plannedParts(const std::string& path, int parts, Media& m
         if (!firsts[k - 1] || !openMedia(path, "video", others[k - 1]).empty() ||
             others[k - 1].stream != media.stream ||
             !seekPart(others[k - 1], split[k], firsts[k - 1].get()) ||
-            !openDecoder(others[k - 1], 1).empty())
+            !openDecoder(others[k - 1], 1).empty() ||
+            !startsInTime(others[k - 1], split[k], firsts[k - 1].get()))
             return whole;
     }
     return split;
