@@ -244,6 +244,9 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         const std::string bytes = test::readFile(dir / name);
         test::writeFile(dir / ("cut-" + name), bytes.substr(0, bytes.size() * 2 / 3));
     }
+    std::string damaged = test::readFile(dir / "clip.mp4");  // its frames, not its index
+    for (size_t at = damaged.size() * 2 / 5, k = 0; k < 24; ++k) damaged[at + k] ^= 0x5a;
+    test::writeFile(dir / "damaged-clip.mp4", damaged);
     // A GIF canvas of 65535 x 65535 and one of no pixels, in a few bytes.
     test::writeFile(dir / "huge.gif", std::string("GIF89a\xff\xff\xff\xff\x80\0\0", 13) +
                                           std::string(6, '\0') + ";");
@@ -273,6 +276,8 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         {{"cut-clip.mp4"},
          "cut-clip.mp4': not a readable video (Invalid data found when processing "
          "input)"},
+        {{"damaged-clip.mp4"},
+         "damaged-clip.mp4': damaged video (Invalid data found when processing input)"},
         {{"sound.mkv"}, "sound.mkv': holds no video stream this program decodes"},
         {{"huge.gif"},
          "huge.gif': the GIF's canvas of 65535 x 65535 pixels is too large"},

@@ -260,9 +260,9 @@ std::string openMedia(const std::string& path, const std::string& kind, Media& m
     return {};
 }
 
-// Opens media's decoder on threads threads (0: as many as the processors); "" or the
-// problem.
-std::string openDecoder(Media& media, int threads) {
+// Opens media's decoder, on one thread (FFmpeg's frame threads report damage in some
+// runs and not in others); "" or the problem.
+std::string openDecoder(Media& media) {
     const AVStream* video = media.format->streams[media.stream];
     media.codec.reset(avcodec_alloc_context3(media.decoder));
     if (!media.codec ||
@@ -270,7 +270,7 @@ std::string openDecoder(Media& media, int threads) {
         return "cannot decode its video stream";
     AVCodecContext& codec = *media.codec;
     codec.err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
-    codec.thread_count = threads;
+    codec.thread_count = 1;
     if (codec.width < 1 || codec.height < 1) return "its video has no pixels";
     if (int64_t(codec.width) * codec.height > MAX_CANVAS_PIXELS)
         return "its picture of " + std::to_string(codec.width) + " x " +
@@ -459,7 +459,7 @@ std::vector<VideoPart> plannedParts(const std::string& path, int parts, Media& m
         if (!firsts[k - 1] || !openMedia(path, "video", others[k - 1]).empty() ||
             others[k - 1].stream != media.stream ||
             !seekPart(others[k - 1], split[k], firsts[k - 1].get()) ||
-            !openDecoder(others[k - 1], 1).empty() ||
+            !openDecoder(others[k - 1]).empty() ||
             !startsInTime(others[k - 1], split[k], firsts[k - 1].get()))
             return whole;
     }
@@ -484,9 +484,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     const std::vector<VideoPart> parts =
         apng || atOnce < 2 ? std::vector<VideoPart>(1)
                            : plannedParts(path, atOnce, media, others, firsts);
-    if (std::string problem = openDecoder(media, parts.size() > 1 ? 1 : 0);
-        !problem.empty())
-        return {problem};
+    if (std::string problem = openDecoder(media); !problem.empty()) return {problem};
     std::atomic<bool> stop{false};
     std::vector<PartRead> reads(parts.size());
     std::vector<std::thread> threads;

@@ -32,6 +32,7 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
 // giving what the whole would give in its place; its canvases carry their part's number
 // (from 0, in file order), each part's in order. The sink is called on threads of
 // readMedia's own, one per part, at the same time for different parts, while the next
-// frames are decoded; it has returned for the last time when readMedia returns.
+// frames are decoded; it has returned for the last time when readMedia returns. Each
+// decoder runs on one thread, so that damage is found alike in every run.
 ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
                      const CanvasSink& sink);
