@@ -442,7 +442,8 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
 
 // The parts of media's video to decode at once, at most parts of them, each opened and
 // at its first packet: the whole (media itself) when it is not split.
-std::vector<VideoPart> plannedParts(const std::string& path, int parts, Media& media,
+std::vector<VideoPart> plannedParts(const std::string& path, int parts,
+                                    const ReadOptions& options, Media& media,
                                     std::vector<Media>& others,
                                     std::vector<Owned<AVPacket>>& firsts) {
     const std::vector<VideoPart> whole(1);
@@ -450,8 +451,12 @@ std::vector<VideoPart> plannedParts(const std::string& path, int parts, Media& m
     if (parts < 2 || !openMedia(path, "video", scan).empty() ||
         scan.stream != media.stream)
         return whole;
-    const std::vector<VideoPart> split =
-        splitVideo(scan.format.get(), scan.stream, parts);
+    const double timeBase = av_q2d(scan.format->streams[scan.stream]->time_base);
+    const double until = (options.start + options.duration) / timeBase;
+    const std::vector<VideoPart> split = splitVideo(
+        scan.format.get(), scan.stream, parts,
+        options.duration >= 0 && timeBase > 0 && until < 9e18 ? int64_t(until) + 1
+                                                              : INT64_MAX);
     others.resize(split.size() - 1);
     firsts.resize(split.size() - 1);
     for (size_t k = 1; k < split.size(); ++k) {
@@ -483,7 +488,7 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     const int atOnce = int(std::min<int64_t>(options.parts, PARTS_BYTES / partBytes));
     const std::vector<VideoPart> parts =
         apng || atOnce < 2 ? std::vector<VideoPart>(1)
-                           : plannedParts(path, atOnce, media, others, firsts);
+                           : plannedParts(path, atOnce, options, media, others, firsts);
     if (std::string problem = openDecoder(media); !problem.empty()) return {problem};
     std::atomic<bool> stop{false};
     std::vector<PartRead> reads(parts.size());

@@ -70,26 +70,38 @@ bool freshStart(const AVCodecParameters& codec, const AVPacket& packet) {
     }
 }
 
+// Packets read past the first one shown after the time asked for: more than any
+// decoder keeps back to reorder frames, so that no packet after them is shown before
+// a cut among those before.
+constexpr long PACKETS_PAST_END = 64;
+
 }  // namespace
 
-std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count) {
+std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count,
+                                  int64_t untilPts) {
     const std::vector<VideoPart> whole(1);
     if (count < 2) return whole;
     const std::unique_ptr<AVPacket, void (*)(AVPacket*)> read(
         av_packet_alloc(), [](AVPacket* packet) { av_packet_free(&packet); });
     if (!read) return whole;
     std::vector<Packet> packets;
-    for (int code; (code = av_read_frame(format, read.get())) != AVERROR_EOF;) {
+    long pastEnd = 0;  // packets read since one shown after untilPts
+    for (int code; pastEnd < PACKETS_PAST_END &&
+                   (code = av_read_frame(format, read.get())) != AVERROR_EOF;) {
         if (code < 0) return whole;
         const AVPacket& packet = *read;
         const bool ours = packet.stream_index == stream;
-        const Packet taken{packet.pts, packet.dts, packet.pos, packet.size,
-                           ours && (packet.flags & AV_PKT_FLAG_KEY) &&
-                               freshStart(*format->streams[stream]->codecpar, packet)};
+        Packet taken{packet.pts, packet.dts, packet.pos, packet.size,
+                     ours && (packet.flags & AV_PKT_FLAG_KEY) &&
+                         freshStart(*format->streams[stream]->codecpar, packet)};
         const bool corrupt = (packet.flags & AV_PKT_FLAG_CORRUPT) != 0;
         av_packet_unref(read.get());
         if (!ours) continue;
         if (corrupt || taken.pts == AV_NOPTS_VALUE) return whole;
+        if (pastEnd > 0 || taken.pts > untilPts) {
+            ++pastEnd;
+            taken.key = false;
+        }
         packets.push_back(taken);
     }
     const long n = long(packets.size());

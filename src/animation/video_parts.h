@@ -22,8 +22,10 @@ struct VideoPart {
     int64_t firstPos = -1;       // and place in the file (or -1), to find it again
 };
 
-// The video stream of format (just opened, read from its start to its end here) split
-// at key packets into at most count parts of about as many bytes each. One part,
-// the whole stream, when count is 1, when the stream lacks times, when a read fails, or
-// when no key packet has the property above.
-std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count);
+// The video stream of format (just opened, read here from its start to its end, or to a
+// little past the first packet shown after untilPts) split at key packets into at most
+// count parts of about as many bytes each, all cuts at or before untilPts (the last part
+// runs to the end). One part, the whole stream, when count is 1, when the stream lacks
+// times, when a read fails, or when no key packet has the property above.
+std::vector<VideoPart> splitVideo(AVFormatContext* format, int stream, int count,
+                                  int64_t untilPts = INT64_MAX);
