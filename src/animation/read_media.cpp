@@ -440,6 +440,16 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
     return ended({});
 }
 
+// True for the containers that index their packets (MP4 and QuickTime, Matroska and
+// WebM, AVI): a part begins at a packet the index finds, and a damaged packet is one
+// packet damaged, decoded alike in a part and in the whole. Streams without an index
+// (MPEG-TS, raw H.264) may lose a packet unnoticed, and what a decoder shows then
+// depends on where it began.
+bool indexedContainer(const AVInputFormat& format) {
+    const std::string name = format.name;
+    return name == "mov,mp4,m4a,3gp,3g2,mj2" || name == "matroska,webm" || name == "avi";
+}
+
 // The parts of media's video to decode at once, at most parts of them, each opened and
 // at its first packet: the whole (media itself) when it is not split.
 std::vector<VideoPart> plannedParts(const std::string& path, int parts,
@@ -447,6 +457,7 @@ std::vector<VideoPart> plannedParts(const std::string& path, int parts,
                                     std::vector<Media>& others,
                                     std::vector<Owned<AVPacket>>& firsts) {
     const std::vector<VideoPart> whole(1);
+    if (!indexedContainer(*media.format->iformat)) return whole;
     Media scan;
     if (parts < 2 || !openMedia(path, "video", scan).empty() ||
         scan.stream != media.stream)
