@@ -539,25 +539,37 @@ TEST(Animation, StreamedGrayIsTheLibrarysOfEveryColourWithTheWeightsAsked) {
 }
 
 // A reader that hangs is ended once silent for the time allowed: one line, no output.
-TEST(Animation, SilentReaderIsEndedAndTheRunFailsCleanly) {
+// A reader that goes silent, or sends a part number out of range, ends the run cleanly.
+TEST(Animation, MisbehavingReaderIsEndedAndTheRunFailsCleanly) {
     const test::TempDir dir;
     std::filesystem::copy_file(EMBED_PATH, dir / "grayframe-embed");
-    test::writeFile(dir / "grayframe-animate", "#!/bin/sh\nprintf GFA1\nexec sleep 60\n");
-    std::filesystem::permissions(dir / "grayframe-animate",
-                                 std::filesystem::perms::owner_all);
     tool("ffmpeg",
          {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=0.3",
           "clip.mp4"},
          dir.path);
-    const test::RunResult run =
-        test::runProgram(dir / "grayframe-embed", {"--name", "set", "clip.mp4"}, dir.path,
-                         20, {"GRAYFRAME_ANIMATION_TIMEOUT=1"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "grayframe-embed: cannot read image 'clip.mp4': the animation reader sent "
-              "nothing for 1 second\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "set.c"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "set.h"));
+    const struct {
+        std::string script;
+        std::string said;
+    } readers[] = {
+        {"printf GFA1\nexec sleep 60\n", "sent nothing for 1 second"},
+        {"printf 'GFA1\\5\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\347\\3\\0\\0'\n",
+         "sent a part it should not have"},
+    };
+    for (const auto& reader : readers) {
+        test::writeFile(dir / "grayframe-animate", "#!/bin/sh\n" + reader.script);
+        std::filesystem::permissions(dir / "grayframe-animate",
+                                     std::filesystem::perms::owner_all);
+        const test::RunResult run =
+            test::runProgram(dir / "grayframe-embed", {"--name", "set", "clip.mp4"},
+                             dir.path, 20, {"GRAYFRAME_ANIMATION_TIMEOUT=1"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err,
+                  "grayframe-embed: cannot read image 'clip.mp4': the animation "
+                  "reader " +
+                      reader.said + "\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "set.c"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "set.h"));
+    }
 }
 
 // Videos are decoded in parts at once where their key frames allow it: the set, its
@@ -579,7 +591,7 @@ TEST(Animation, VideoReadInPartsIsTheVideoReadWhole) {
         tool("ffmpeg", args, dir.path);
         const std::string& video = coding.back();
         for (const std::vector<std::string>& options :
-             {std::vector<std::string>{video, "still.png"},
+             {std::vector<std::string>{"still.png", video, "still.png"},
               {"--fps", "7", "--start", "0.3", "--duration", "1.6", video},
               {"--compress", "--preview", "sheet.png", video, "still.png"}}) {
             std::string whole[3];
