@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <thread>
 #include <utility>
 
 #include "animated/animation_helper.h"
@@ -17,6 +16,15 @@ namespace {
 // large ones, or one huge one.
 constexpr std::size_t WAITING_BYTES = std::size_t(32) << 20;
 
+// items in the order order gives (items[order[0]] first).
+template <typename T>
+void reorder(std::vector<T>& items, const std::vector<std::size_t>& order) {
+    std::vector<T> placed;
+    placed.reserve(order.size());
+    for (const std::size_t i : order) placed.push_back(std::move(items[i]));
+    items = std::move(placed);
+}
+
 // Puts frames (when given) and durations, which came in the order parts says, each
 // part's after those of every part numbered below it, and records in slots the slot
 // each of them came in (from first) unless every one came in its place (the slots of
@@ -29,15 +37,8 @@ void placeParts(const std::vector<int>& parts, std::size_t first,
     std::iota(order.begin(), order.end(), std::size_t(0));
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return parts[a] < parts[b]; });
-    std::vector<unsigned short> placed(durations.size());
-    for (std::size_t i = 0; i < order.size(); ++i) placed[i] = durations[order[i]];
-    durations = std::move(placed);
-    if (frames) {
-        std::vector<PackedFrame> placedFrames(frames->size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            placedFrames[i] = (*frames)[order[i]];
-        *frames = std::move(placedFrames);
-    }
+    reorder(durations, order);
+    if (frames) reorder(*frames, order);
     for (std::size_t i = slots.size(); i < first; ++i) slots.push_back(i);
     for (const std::size_t slot : order) slots.push_back(first + slot);
 }

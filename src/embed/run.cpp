@@ -103,6 +103,15 @@ std::string stageText(std::optional<StagedFile>& staged, const std::string& path
            (errno ? ": " + std::string(std::strerror(errno)) : "");
 }
 
+// Writes frame's rows text from the scratch file rowsFd (at its slot, see
+// writeFrameSet) to out; false when it cannot be read.
+bool copyRows(std::ostream& out, int rowsFd, const std::vector<std::size_t>& slots,
+              std::size_t frame) {
+    const std::size_t slot = slots.empty() ? frame : slots[frame];
+    return copyScratchTo(out, rowsFd, slot * FRAME_ROWS_TEXT_BYTES,
+                         FRAME_ROWS_TEXT_BYTES);
+}
+
 // Stages the uncompressed set's NAME.c at path, its frames' rows copied from the
 // scratch file rowsFd as it is written; "" or the problem.
 std::string stageWithRows(std::optional<StagedFile>& staged, const FrameSet& set,
@@ -111,9 +120,7 @@ std::string stageWithRows(std::optional<StagedFile>& staged, const FrameSet& set
     return stageText(staged, path, [&](std::ostream& out) {
         bool copied = true;
         writeFrameSetSource(out, set, [&](std::ostream& to, std::size_t frame) {
-            const std::size_t slot = slots.empty() ? frame : slots[frame];
-            copied = copied && copyScratchTo(to, rowsFd, slot * FRAME_ROWS_TEXT_BYTES,
-                                             FRAME_ROWS_TEXT_BYTES);
+            copied = copied && copyRows(to, rowsFd, slots, frame);
         });
         return copied;
     });
@@ -242,9 +249,7 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
         if (!streamed && set.frames.empty()) {  // its rows only in the scratch file
             made = true;
             writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
-                const std::size_t slot = slots.empty() ? frame : slots[frame];
-                made = made && copyScratchTo(out, rowsFd, slot * FRAME_ROWS_TEXT_BYTES,
-                                             FRAME_ROWS_TEXT_BYTES);
+                made = made && copyRows(out, rowsFd, slots, frame);
             });
         }
         made = made || !set.frames.empty();

@@ -59,18 +59,36 @@ void writeFrameAddress(std::ostream& out, const FrameSet& set) {
            "}\n\n";
 }
 
+// The start of assembler data named symbol in program memory, in section
+// .text.grayframe.SECTION after the program's code, at an even address.
+void openAssemblerData(std::ostream& out, const std::string& section,
+                       const std::string& symbol) {
+    out << "__asm__(\".pushsection .text.grayframe." << section
+        << ", \\\"a\\\", @progbits\\n\"\n"
+        << "        \".balign 2\\n\"\n"
+        << "        \".type " << symbol << ", @object\\n\"\n"
+        << "        \"" << symbol << ":\\n\"\n";
+}
+
+// Its end, size bytes on (code after it at an even address when evenAfter), and its
+// declaration in C.
+void closeAssemblerData(std::ostream& out, const std::string& symbol, std::size_t size,
+                        bool evenAfter) {
+    out << "        \".size " << symbol << ", " << size << "\\n\"\n";
+    if (evenAfter) out << "        \".balign 2\\n\"\n";
+    out << "        \".popsection\");\n"
+        << "extern const unsigned char " << symbol << "[];\n\n";
+}
+
 // The code as assembler data in one piece, NAME_code.
-void writeCode(std::ostream& out, const FrameSet& set, const std::vector<unsigned char>& code) {
+void writeCode(std::ostream& out, const FrameSet& set,
+               const std::vector<unsigned char>& code) {
     static const char digits[] = "0123456789abcdef";
     const std::string& name = set.name;
     out << "/* The set's code, in one piece after the program's code: assembler data,\n"
            " * since a C object of an AVR stays below 32 KiB; code that follows it\n"
-           " * starts at an even address. */\n"
-           "__asm__(\".pushsection .text.grayframe."
-        << name << ", \\\"a\\\", @progbits\\n\"\n"
-        << "        \".balign 2\\n\"\n"
-        << "        \".type " << name << "_code, @object\\n\"\n"
-        << "        \"" << name << "_code:\\n\"\n";
+           " * starts at an even address. */\n";
+    openAssemblerData(out, name, name + "_code");
     for (size_t i = 0; i < code.size(); i += 16) {
         std::string line = "        \"    .byte ";
         for (size_t k = i; k < std::min(code.size(), i + 16); ++k) {
@@ -80,10 +98,7 @@ void writeCode(std::ostream& out, const FrameSet& set, const std::vector<unsigne
         }
         out << line << "\\n\"\n";
     }
-    out << "        \".size " << name << "_code, " << code.size() << "\\n\"\n"
-        << "        \".balign 2\\n\"\n"
-        << "        \".popsection\");\n"
-        << "extern const unsigned char " << name << "_code[];\n\n";
+    closeAssemblerData(out, name + "_code", code.size(), true);
 }
 
 // The durations as assembler data in one piece beside the frames, two bytes each, low
@@ -93,23 +108,16 @@ void writeDurations(std::ostream& out, const FrameSet& set) {
     const std::string& name = set.name;
     out << "/* How long each frame is shown, in milliseconds, two bytes each\n"
            " * (low byte first) after the program's code: assembler data, since a C\n"
-           " * object of an AVR stays below 32 KiB. */\n"
-           "__asm__(\".pushsection .text.grayframe."
-        << name << ".durations, \\\"a\\\", @progbits\\n\"\n"
-        << "        \".balign 2\\n\"\n"
-        << "        \".type " << name << "_durations, @object\\n\"\n"
-        << "        \"" << name << "_durations:\\n\"\n";
+           " * object of an AVR stays below 32 KiB. */\n";
+    openAssemblerData(out, name + ".durations", name + "_durations");
     for (size_t i = 0; i < set.durations.size(); i += 10) {
         out << "        \"    .2byte ";
         for (size_t k = i; k < std::min(set.durations.size(), i + 10); ++k)
             out << (k == i ? "" : ",") << set.durations[k];
         out << "\\n\"\n";
     }
-    out << "        \".size " << name << "_durations, " << 2 * set.durations.size()
-        << "\\n\"\n"
-        << "        \".popsection\");\n"
-        << "extern const unsigned char " << name << "_durations[];\n\n"
-        << "unsigned short " << name << "_duration_ms(unsigned frame)\n"
+    closeAssemblerData(out, name + "_durations", 2 * set.durations.size(), false);
+    out << "unsigned short " << name << "_duration_ms(unsigned frame)\n"
         << "{\n"
         << "    uint32_t start;\n"
         << "    flash_address address;\n"
@@ -134,7 +142,8 @@ void writeCompressedSource(std::ostream& out, const FrameSet& set,
         << "    FAR_ADDRESS(" << name << "_code, address);\n"
         << "    return grayframe_open_at(d, address, " << macro << "_CODE_BYTES);\n"
         << "#else\n"
-        << "    return grayframe_open(d, " << name << "_code, " << macro << "_CODE_BYTES);\n"
+        << "    return grayframe_open(d, " << name << "_code, " << macro
+        << "_CODE_BYTES);\n"
         << "#endif\n"
         << "}\n";
 }
@@ -199,7 +208,8 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
 }
 
 void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
-                            const FrameRowsWriter& rows, const std::vector<unsigned char>& code) {
+                            const FrameRowsWriter& rows,
+                            const std::vector<unsigned char>& code) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
     writeFrameSetComment(out, set);

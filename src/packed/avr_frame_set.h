@@ -23,7 +23,8 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
 // them from program memory; compressed, the code and NAME_open. Depends on nothing but
 // set, rows and code (see writeFrameSetSource).
 void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
-                            const FrameRowsWriter& rows, const std::vector<unsigned char>& code);
+                            const FrameRowsWriter& rows,
+                            const std::vector<unsigned char>& code);
 
 // Writes the lines of NAME.h's opening comment that say how to decode a compressed set.
 void writeAvrDecodingComment(std::ostream& out, const FrameSet& set);

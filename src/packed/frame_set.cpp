@@ -227,7 +227,8 @@ void writeFrameSetHeader(std::ostream& out, const FrameSet& set,
         << "#define " << macro << "_ROW_BYTES 51\n"
         << "#define " << macro << "_FRAME_BYTES 4080\n"
         << "#define " << macro << "_FRAME_COUNT " << frameCount(set) << "\n";
-    if (set.compressed) out << "#define " << macro << "_CODE_BYTES " << code.size() << "\n";
+    if (set.compressed)
+        out << "#define " << macro << "_CODE_BYTES " << code.size() << "\n";
     out << "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
     if (set.compressed)
         out << "extern const unsigned char " << set.name << "_code[" << macro
@@ -281,7 +282,9 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set,
                          const std::vector<unsigned char>& code) {
     writeSource(
         out, set,
-        [&](std::ostream& to, std::size_t frame) { writeFrameRows(to, set.frames[frame]); },
+        [&](std::ostream& to, std::size_t frame) {
+            writeFrameRows(to, set.frames[frame]);
+        },
         code);
 }
 
@@ -289,4 +292,3 @@ void writeFrameSetSource(std::ostream& out, const FrameSet& set,
                          const FrameRowsWriter& rows) {
     writeSource(out, set, rows, std::vector<unsigned char>());
 }
-

@@ -10,22 +10,22 @@ namespace {
 constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
 
 // The fitted costs of the rest, rounded up.
-constexpr long FRAME = 10;           // opening a frame
-constexpr long ALONE_ROW = 185;      // a row with codes, no chain
-constexpr long ALONE_HELD = 65;      // a row held whole as the row above, no chain
-constexpr long ALONE_RAW = 395;      // a raw row, no chain
-constexpr long STEP = 130;           // a row of a chain
-constexpr long ROW_CALL = 150;       // the row decoder on one frame's row, in a chain
-constexpr long RAW_IN_CHAIN = 330;   // a raw row's copy in a chain
-constexpr long HOLD_CHECK = 26;      // a delta frame's row checked for a hold
-constexpr long KEEP_ROW = 605;       // the base frame's row kept in the state
-constexpr long HELD_COPY = 435;      // a held row copied from the state
-constexpr double COPIED_BYTE = 7;    // a byte as the reference, copied from the state
+constexpr long FRAME = 10;          // opening a frame
+constexpr long ALONE_ROW = 185;     // a row with codes, no chain
+constexpr long ALONE_HELD = 65;     // a row held whole as the row above, no chain
+constexpr long ALONE_RAW = 395;     // a raw row, no chain
+constexpr long STEP = 130;          // a row of a chain
+constexpr long ROW_CALL = 150;      // the row decoder on one frame's row, in a chain
+constexpr long RAW_IN_CHAIN = 330;  // a raw row's copy in a chain
+constexpr long HOLD_CHECK = 26;     // a delta frame's row checked for a hold
+constexpr long KEEP_ROW = 605;      // the base frame's row kept in the state
+constexpr long HELD_COPY = 435;     // a held row copied from the state
+constexpr double COPIED_BYTE = 7;   // a byte as the reference, copied from the state
 
 struct Row {
     bool raw = false, held = false, holdStarts = false;
-    long codes = 0;      // the codes' own cost, bytes as the reference not included
-    int sameBytes = 0;   // bytes as the reference
+    long codes = 0;     // the codes' own cost, bytes as the reference not included
+    int sameBytes = 0;  // bytes as the reference
 };
 
 // The rows of a record as the decoder meets them.
@@ -69,7 +69,8 @@ std::vector<Row> rowsOf(const std::vector<unsigned char>& record) {
             } else {
                 const int same = ((c >> 3) & 7) + 1, literal = (c & 7) + 1;
                 row.sameBytes += same;
-                cycles += SAME_CODE_CYCLES + LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * literal;
+                cycles += SAME_CODE_CYCLES + LITERAL_CODE_CYCLES +
+                          LITERAL_BYTE_CYCLES * literal;
                 at += literal;
                 x += same + literal;
             }
@@ -84,8 +85,9 @@ std::vector<Row> rowsOf(const std::vector<unsigned char>& record) {
 long rowCyclesAlone(const std::vector<unsigned char>& record) {
     long cycles = FRAME;
     for (const Row& row : rowsOf(record))
-        cycles += row.raw ? ALONE_RAW : row.held && !row.holdStarts ? ALONE_HELD
-                                                                      : ALONE_ROW + row.codes;
+        cycles += row.raw                       ? ALONE_RAW
+                  : row.held && !row.holdStarts ? ALONE_HELD
+                                                : ALONE_ROW + row.codes;
     return cycles;
 }
 
@@ -103,7 +105,8 @@ long rowCyclesOfChain(const std::vector<std::vector<unsigned char>>& chain) {
         else if (base.held)
             cycles += keptBefore ? HELD_COPY : 0;
         else
-            cycles += base.codes + (keptBefore ? static_cast<long>(COPIED_BYTE * base.sameBytes) : 0);
+            cycles += base.codes +
+                      (keptBefore ? static_cast<long>(COPIED_BYTE * base.sameBytes) : 0);
         bool changed = false;
         for (size_t k = 1; k < frames.size(); ++k) {
             const Row& delta = frames[k][y];
