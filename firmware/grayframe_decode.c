@@ -6,6 +6,7 @@
 #define KIND_KEY 0x4B   /* 'K' */
 #define KIND_DELTA 0x44 /* 'D' */
 #define LITERAL 0x40
+#define MATCH 0x60
 #define RUN 0x80
 #define PAIR 0xC0
 #define ROWS 0xF0
@@ -224,6 +225,18 @@ int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
     return kind ? kind == KIND_DELTA : GRAYFRAME_DAMAGED;
 }
 
+/* Delta frame i of the chain: sets d->until[i] to the row from row on where its next
+ * codes are, past its rows codes (80 and past when it has none). */
+static void until_codes(grayframe_decoder *d, unsigned char i, unsigned char row)
+{
+    unsigned char c;
+    while (row < GRAYFRAME_ROWS && d->next[i] != d->end && (c = BYTE(d->next[i])) >= ROWS) {
+        row = (unsigned char)(row + (c & 0x0F) + 1);
+        ++d->next[i];
+    }
+    d->until[i] = row;
+}
+
 /* Sets up the chain that ends at frame, or only the frame itself with single. */
 static int begin(grayframe_decoder *d, unsigned frame, unsigned char single)
 {
@@ -244,6 +257,12 @@ static int begin(grayframe_decoder *d, unsigned frame, unsigned char single)
     }
     d->base_kind = kind;
     d->chain = n;
+    d->soonest = GRAYFRAME_ROWS;
+    while (--n) {
+        until_codes(d, (unsigned char)(n - 1), 0);
+        if (d->until[n - 1] < d->soonest)
+            d->soonest = d->until[n - 1];
+    }
     return GRAYFRAME_OK;
 }
 
@@ -270,155 +289,207 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
     d->spans = (unsigned char)(k + 1);
 }
 
-#if defined(READ_ON)
-/* Decodes the codes of a row that start at *next (their first code is not a rows
- * code) into out (51 bytes), bytes as the reference taken from ref (left as they are
- * when ref is out), reading no further than stop; *next then holds where the row's
- * codes end. GRAYFRAME_OK, or GRAYFRAME_DAMAGED when they do not add up. */
-INLINE static int row_codes(cursor *next, cursor stop, unsigned char *out,
-                              const unsigned char *ref)
+/* A match code of n bytes, *at just past its first byte: copies the n bytes it points
+ * back at to out and moves *at past the code; 1 when they do not lie in the set before
+ * the code. */
+NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsigned char *out,
+                                    unsigned char n)
 {
-    const cursor at = *next;
-    unsigned int z = (unsigned int)at, save;
-    unsigned int rem = (cursor)(stop - at) > 0xFFFF ? 0xFFFF : (unsigned int)(stop - at);
-    const unsigned int before = rem;
-    unsigned char left, c, n;
-#ifdef FAR_FLASH
-    RAMPZ = (unsigned char)(at >> 16);
-#endif
-    __asm__ __volatile__(
-        "ldi %[left], 51\n"
-        "0:\n\t"
-        "cp %A[rem], __zero_reg__\n\t"
-        "cpc %B[rem], __zero_reg__\n\t"
-        "breq 9f\n\t"
-        "sbiw %[rem], 1\n\t"
-        LPM " %[c], Z+\n\t"
-        "mov %[n], %[c]\n\t"
-        "andi %[n], 0x3F\n\t"
-        "inc %[n]\n\t"
-        "cpi %[c], 0x40\n\t"
-        "brlo 1f\n\t"
-        "cpi %[c], 0x80\n\t"
-        "brlo 3f\n\t"
-        "cpi %[c], 0xC0\n\t"
-        "brsh 4f\n\t"
-        "rjmp 5f\n"
-        "4:\n\t"
-        "cpi %[c], 0xF0\n\t"
-        "brsh 9f\n\t"
-        "mov %[n], %[c]\n\t"
-        "lsr %[n]\n\t"
-        "lsr %[n]\n\t"
-        "lsr %[n]\n\t"
-        "andi %[n], 7\n\t"
-        "inc %[n]\n"
-        /* n bytes as the reference */
-        "1:\n\t"
-        "cp %[left], %[n]\n\t"
-        "brlo 9f\n\t"
-        "sub %[left], %[n]\n\t"
-        "cp %A[ref], r26\n\t"
-        "cpc %B[ref], r27\n\t"
-        "breq 2f\n\t"
-        "movw %[save], r30\n\t"
-        "movw r30, %[ref]\n\t"
-        "lsr %[n]\n\t"
-        "brcc 11f\n\t"
-        "ld __tmp_reg__, Z+\n\t"
-        "st X+, __tmp_reg__\n"
-        "11:\n\t"
-        "lsr %[n]\n\t"
-        "brcc 14f\n\t"
-        MOVE_TWO
-        "\n14:\n\t"
-        "breq 13f\n"
-        "12:\n\t"
-        MOVE_TWO MOVE_TWO
-        "dec %[n]\n\t"
-        "brne 12b\n"
-        "13:\n\t"
-        "movw %[ref], r30\n\t"
-        "movw r30, %[save]\n\t"
-        "rjmp 21f\n"
-        "2:\n\t"
-        "add r26, %[n]\n\t"
-        "adc r27, __zero_reg__\n\t"
-        "add %A[ref], %[n]\n\t"
-        "adc %B[ref], __zero_reg__\n"
-        "21:\n\t"
-        "cpi %[c], 0xC0\n\t"
-        "brlo 8f\n\t"
-        "mov %[n], %[c]\n\t"
-        "andi %[n], 7\n\t"
-        "inc %[n]\n\t"
-        "rjmp 3f\n"
-        "9:\n\t"
-        "rjmp 10f\n"
-        /* n bytes as they follow */
-        "3:\n\t"
-        "cp %[left], %[n]\n\t"
-        "brlo 9b\n\t"
-        "cp %A[rem], %[n]\n\t"
-        "cpc %B[rem], __zero_reg__\n\t"
-        "brlo 9b\n\t"
-        "sub %[left], %[n]\n\t"
-        "sub %A[rem], %[n]\n\t"
-        "sbc %B[rem], __zero_reg__\n\t"
-        "add %A[ref], %[n]\n\t"
-        "adc %B[ref], __zero_reg__\n\t"
-        "lsr %[n]\n\t"
-        "brcc 31f\n\t"
-        LPM " __tmp_reg__, Z+\n\t"
-        "st X+, __tmp_reg__\n"
-        "31:\n\t"
-        "lsr %[n]\n\t"
-        "brcc 32f\n\t"
-        COPY_TWO
-        "\n32:\n\t"
-        "breq 8f\n"
-        "33:\n\t"
-        COPY_TWO COPY_TWO
-        "dec %[n]\n\t"
-        "brne 33b\n\t"
-        "rjmp 8f\n"
-        /* n times the byte that follows */
-        "5:\n\t"
-        "cp %[left], %[n]\n\t"
-        "brlo 9b\n\t"
-        "cp %A[rem], __zero_reg__\n\t"
-        "cpc %B[rem], __zero_reg__\n\t"
-        "breq 9b\n\t"
-        "sub %[left], %[n]\n\t"
-        "sbiw %[rem], 1\n\t"
-        LPM " __tmp_reg__, Z+\n\t"
-        "add %A[ref], %[n]\n\t"
-        "adc %B[ref], __zero_reg__\n"
-        "lsr %[n]\n\t"
-        "brcc 51f\n\t"
-        "st X+, __tmp_reg__\n"
-        "51:\n\t"
-        "breq 8f\n"
-        "52:\n\t"
-        "st X+, __tmp_reg__\n\t"
-        "st X+, __tmp_reg__\n\t"
-        "dec %[n]\n\t"
-        "brne 52b\n"
-        "8:\n\t"
-        "tst %[left]\n\t"
-        "breq 12f\n\t"
-        "rjmp 0b\n"
-        "12:\n"
-        "10:\n"
-        : [z] "+z"(z), [out] "+x"(out), [rem] "+w"(rem), [ref] "+r"(ref),
-          [left] "=&d"(left), [c] "=&d"(c), [n] "=&d"(n), [save] "=&r"(save)
-        :
-        : "memory");
-    if (left)
-        return GRAYFRAME_DAMAGED;
-    *next = at + (before - rem);
-    return GRAYFRAME_OK;
+    const cursor code = *at - 1;
+    cursor distance;
+    if ((cursor)(d->end - code) < 3)
+        return 1;
+    distance = BYTE(code + 1) | (cursor)BYTE(code + 2) << 8;
+    if (distance < n || distance > (cursor)(code - d->set))
+        return 1;
+    copy_set(out, code - distance, n);
+    *at = code + 3;
+    return 0;
 }
+
+#if defined(READ_ON)
+/* grayframe_avr_row decodes the codes of a row (their first code is not a rows code)
+ * into out, 51 bytes, bytes as the reference taken from out + delta (left as they are
+ * when delta is 0), the codes at code (with RAMPZ on far parts), the set from set
+ * (set_high its third byte on far parts). It gives the address just past the row's
+ * codes, or 0xFFFFFFFF when they do not add up. The caller makes sure that at least
+ * ROW_CODES_MOST bytes of the set lie from code on: a row's codes, whole or not, read
+ * no more, so the loop needs no end check. Registers: X out, Z the codes, r20 bytes
+ * left to make, r24 the code, r25 its count, T set when delta is not 0; on far parts
+ * RAMPZ (I/O address 0x3B) the third byte of Z. */
+#define ROW_CODES_MOST 103
+#ifdef FAR_FLASH
+unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
+                                unsigned int set, unsigned char set_high);
+#define FAR_ONLY(text) text
+#define NEAR_FAR(near, far) far
+#else
+unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
+                                unsigned int set);
+#define FAR_ONLY(text)
+#define NEAR_FAR(near, far) near
+#endif
+/* Copies r25 > 0 bytes from where Z is to X, LPM or LD; Z and X move on. */
+#define COPY_N(load)                                                                   \
+    "lsr r25\n\t"                                                                      \
+    "brcc 1f\n\t" load " r0, Z+\n\t"                                                   \
+    "st X+, r0\n"                                                                      \
+    "1:\n\t"                                                                           \
+    "breq 3f\n"                                                                        \
+    "2:\n\t" load " r0, Z+\n\t"                                                        \
+    "st X+, r0\n\t" load " r0, Z+\n\t"                                                 \
+    "st X+, r0\n\t"                                                                    \
+    "dec r25\n\t"                                                                      \
+    "brne 2b\n"                                                                        \
+    "3:\n\t"
+__asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
+        ".global grayframe_avr_row\n"
+        ".type grayframe_avr_row, @function\n"
+        "grayframe_avr_row:\n\t"
+        "push r16\n\t"
+        "push r17\n\t"
+        FAR_ONLY("push r14\n\tpush r15\n\tmov r14, r16\n\t")
+        "movw r26, r24\n\t"
+        "movw r30, r20\n\t"
+        "ldi r20, 51\n\t"
+        "clt\n\t"
+        "cp r22, __zero_reg__\n\t"
+        "cpc r23, __zero_reg__\n\t"
+        "breq 1f\n\t"
+        "set\n"
+        "1:\n"
+        ".Lgf_next:\n\t"
+        LPM " r24, Z+\n\t"
+        "cpi r24, 0x40\n\t"
+        "brsh .Lgf_more\n\t"
+        /* 00nnnnnn: n+1 bytes as the reference */
+        "mov r25, r24\n\t"
+        "inc r25\n\t"
+        "sub r20, r25\n\t"
+        "brcs .Lgf_damaged\n\t"
+        "brts .Lgf_same_copy\n\t"
+        "add r26, r25\n\t"
+        "adc r27, __zero_reg__\n"
+        ".Lgf_tail:\n\t"
+        "cpse r20, __zero_reg__\n\t"
+        "rjmp .Lgf_next\n\t"
+        "movw r22, r30\n\t"
+        "clr r25\n\t"
+        NEAR_FAR("clr r24\n\t", "in r24, 0x3B\n\t")
+        "rjmp .Lgf_out\n"
+        ".Lgf_same_copy:\n\t"
+        "rcall .Lgf_copy_ref\n\t"
+        "rjmp .Lgf_tail\n"
+        ".Lgf_more:\n\t"
+        "cpi r24, 0x80\n\t"
+        "brsh .Lgf_run\n\t"
+        "cpi r24, 0x60\n\t"
+        "brsh .Lgf_match\n\t"
+        /* 010nnnnn: n+1 bytes as they follow */
+        "mov r25, r24\n\t"
+        "andi r25, 0x1F\n\t"
+        "inc r25\n"
+        ".Lgf_literal:\n\t"
+        "sub r20, r25\n\t"
+        "brcs .Lgf_damaged\n\t"
+        COPY_N(LPM)
+        "rjmp .Lgf_tail\n"
+        ".Lgf_damaged:\n\t"
+        "ser r22\n\t"
+        "ser r23\n\t"
+        "ser r24\n\t"
+        "ser r25\n"
+        ".Lgf_out:\n\t"
+        FAR_ONLY("pop r15\n\tpop r14\n\t")
+        "pop r17\n\t"
+        "pop r16\n\t"
+        "ret\n"
+        ".Lgf_run:\n\t"
+        "cpi r24, 0xC0\n\t"
+        "brsh .Lgf_pair\n\t"
+        /* 10nnnnnn b: n+1 times b */
+        "mov r25, r24\n\t"
+        "andi r25, 0x3F\n\t"
+        "inc r25\n\t"
+        "sub r20, r25\n\t"
+        "brcs .Lgf_damaged\n\t"
+        LPM " r21, Z+\n\t"
+        "lsr r25\n\t"
+        "brcc 1f\n\t"
+        "st X+, r21\n"
+        "1:\n\t"
+        "breq .Lgf_tail\n"
+        "2:\n\t"
+        "st X+, r21\n\t"
+        "st X+, r21\n\t"
+        "dec r25\n\t"
+        "brne 2b\n\t"
+        "rjmp .Lgf_tail\n"
+        ".Lgf_pair:\n\t"
+        "cpi r24, 0xF0\n\t"
+        "brsh .Lgf_damaged\n\t"
+        /* 11rrrlll: rrr+1 bytes as the reference, then lll+1 as they follow */
+        "mov r25, r24\n\t"
+        "lsr r25\n\t"
+        "lsr r25\n\t"
+        "lsr r25\n\t"
+        "andi r25, 7\n\t"
+        "inc r25\n\t"
+        "sub r20, r25\n\t"
+        "brcs .Lgf_damaged\n\t"
+        "brts 1f\n\t"
+        "add r26, r25\n\t"
+        "adc r27, __zero_reg__\n\t"
+        "rjmp 2f\n"
+        "1:\n\t"
+        "rcall .Lgf_copy_ref\n"
+        "2:\n\t"
+        "mov r25, r24\n\t"
+        "andi r25, 7\n\t"
+        "inc r25\n\t"
+        "rjmp .Lgf_literal\n"
+        /* 011nnnnn d d: n+4 bytes as the set's, distance d back from the code */
+        ".Lgf_match:\n\t"
+        "mov r25, r24\n\t"
+        "andi r25, 0x1F\n\t"
+        "subi r25, -4\n\t"
+        "sub r20, r25\n\t"
+        "brcs 9f\n\t"
+        LPM " r21, Z+\n\t"
+        LPM " r0, Z+\n\t"
+        "cp r21, r25\n\t"
+        "cpc r0, __zero_reg__\n\t"
+        "brlo 9f\n\t"
+        "movw r16, r30\n\t"
+        FAR_ONLY("in r15, 0x3B\n\tmov r24, r15\n\t")
+        "sbiw r30, 3\n\t"
+        FAR_ONLY("sbc r24, __zero_reg__\n\t")
+        "sub r30, r21\n\t"
+        "sbc r31, r0\n\t"
+        FAR_ONLY("sbc r24, __zero_reg__\n\t")
+        "brcs 9f\n\t"
+        "cp r30, r18\n\t"
+        "cpc r31, r19\n\t"
+        FAR_ONLY("cpc r24, r14\n\t")
+        "brlo 9f\n\t"
+        FAR_ONLY("out 0x3B, r24\n\t")
+        COPY_N(LPM)
+        FAR_ONLY("out 0x3B, r15\n\t")
+        "movw r30, r16\n\t"
+        "rjmp .Lgf_tail\n"
+        "9:\n\t"
+        "rjmp .Lgf_damaged\n"
+        /* copies r25 bytes from X + delta to X */
+        ".Lgf_copy_ref:\n\t"
+        "movw r16, r30\n\t"
+        "movw r30, r26\n\t"
+        "add r30, r22\n\t"
+        "adc r31, r23\n\t"
+        COPY_N("ld")
+        "movw r30, r16\n\t"
+        "ret\n\t"
+        ".size grayframe_avr_row, .-grayframe_avr_row\n\t"
+        ".text\n");
 #endif
 
 /* The start of the next row of chain frame i: 2 when the row is whole as its reference
@@ -481,6 +552,8 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
                 goto next;
             n = (unsigned char)((c & 7) + 1);
         }
+        if (c < RUN)
+            n = (unsigned char)((c & 0x1F) + (c < MATCH ? 1 : 4));
         if (n > ROW - x)
             return GRAYFRAME_DAMAGED;
         if (d->spans)
@@ -490,6 +563,9 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
                 return GRAYFRAME_DAMAGED;
             NEXT(b, at);
             fill(out + x, b, n);
+        } else if (c >= MATCH && c < RUN) {
+            if (match(d, &at, out + x, n))
+                return GRAYFRAME_DAMAGED;
         } else {
             if ((cursor)(stop - at) < n)
                 return GRAYFRAME_DAMAGED;
@@ -507,47 +583,84 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
 /* ROW(d, i, out, ref) is frame_row; on AVR, outside spans mode, a row decoder with its
  * codes in a loop of assembler, which avr-gcc does not make of the C. */
 #if defined(READ_ON)
+/* The next row of chain frame i by grayframe_avr_row: GRAYFRAME_OK, GRAYFRAME_DAMAGED,
+ * or 1, nothing done, when the row is held or starts with a rows code, or when it may
+ * reach the set's last bytes. */
+INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                            const unsigned char *ref)
+{
+    const cursor next = d->next[i];
+    unsigned long after;
+    if (d->hold[i] || (cursor)(d->end - next) < ROW_CODES_MOST || BYTE(next) >= ROWS)
+        return 1;
+#ifdef FAR_FLASH
+    RAMPZ = (unsigned char)(next >> 16);
+    after = grayframe_avr_row(out, ref - out, (unsigned int)next, (unsigned int)d->set,
+                              (unsigned char)(d->set >> 16));
+#else
+    after = grayframe_avr_row(out, ref - out, next, d->set);
+#endif
+    if (after == 0xFFFFFFFFUL)
+        return GRAYFRAME_DAMAGED;
+    d->next[i] = (cursor)after;
+    return GRAYFRAME_OK;
+}
+
 static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                     const unsigned char *ref)
 {
-    unsigned char c;
-    if (d->spans || (i + 1 == d->chain && d->base_kind == KIND_RAW))
+    int result;
+    if (d->spans || (i + 1 == d->chain && d->base_kind == KIND_RAW)
+        || (result = avr_codes(d, i, out, ref)) == 1)
         return frame_row(d, i, out, ref);
-    if ((c = row_start(d, i, out, ref)) != 1)
-        return c ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
-    return row_codes(&d->next[i], d->end, out, ref);
+    return result;
 }
 #define ROW_OF(d, i, out, ref) fast_row(d, i, out, ref)
+/* As ROW_OF, outside spans mode and for a frame that is not raw, faster inline. */
+#define FAST_ROW(d, i, out, ref)                                                       \
+    ((result = avr_codes(d, i, out, ref)) == 1 ? frame_row(d, i, out, ref) : result)
 #else
+#define FAST_ROW(d, i, out, ref) (result = frame_row(d, i, out, ref))
 #define ROW_OF(d, i, out, ref) frame_row(d, i, out, ref)
 #endif
+
+/* Applies the chain's delta frames that have codes in this row to out, oldest first,
+ * the base's row kept in d->above first; sets d->soonest, the first row after it that any
+ * of them has codes in. */
+NOINLINE static int apply_deltas(grayframe_decoder *d, unsigned char *out)
+{
+    const unsigned char row = d->row;
+    unsigned char i, soonest = GRAYFRAME_ROWS;
+    copy_ram(d->above, out, ROW);
+    d->column = 0;
+    for (i = (unsigned char)(d->chain - 1); i--;) {
+        if (d->until[i] == row) {
+            if (ROW_OF(d, i, out, out))
+                return GRAYFRAME_DAMAGED;
+            until_codes(d, i, (unsigned char)(row + 1));
+        }
+        if (d->until[i] < soonest)
+            soonest = d->until[i];
+    }
+    d->soonest = soonest;
+    return GRAYFRAME_OK;
+}
 
 /* The next row of a chain of more than one frame into out; prev is where the row before
  * it was put (out itself row by row). The chain's raw or key frame is decoded into out
  * against its row before, which is in prev or, when a delta frame changed that row
- * (d->column 0), in d->above; the delta frames of the chain are then applied to out,
- * the base's row kept in d->above first. */
-OWN_LOOPS static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *prev)
+ * (d->column 0), in d->above; then the delta frames with codes in this row, if any
+ * (d->soonest). */
+static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *prev)
 {
     const unsigned char base = (unsigned char)(d->chain - 1);
-    unsigned char i, changed = 0, bit = 1, start;
-    for (i = 0; i != base; ++i, bit = (unsigned char)(bit << 1)) {
-        if (!(start = row_start(d, i, out, out)))
-            return GRAYFRAME_DAMAGED;
-        if (start == 1)
-            changed |= bit;
-    }
-    if (ROW_OF(d, base, out, d->column ? prev : d->above))
+    const unsigned char *ref = d->column ? prev : d->above;
+    int result;
+    if (d->base_kind == KIND_RAW ? frame_row(d, base, out, ref) : FAST_ROW(d, base, out, ref))
         return GRAYFRAME_DAMAGED;
-    d->column = !changed;
-    if (changed) {
-        copy_ram(d->above, out, ROW);
-        for (i = base; i--;) {
-            bit >>= 1;
-            if ((changed & bit) && ROW_OF(d, i, out, out))
-                return GRAYFRAME_DAMAGED;
-        }
-    }
+    d->column = 1;
+    if (d->row == d->soonest && apply_deltas(d, out))
+        return GRAYFRAME_DAMAGED;
     ++d->row;
     return GRAYFRAME_OK;
 }
@@ -592,6 +705,7 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
 
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
+    int result;
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
@@ -600,7 +714,7 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         if (d->hold[0])
             --d->hold[0];
         else if (d->base_kind != KIND_RAW) {
-            if (ROW_OF(d, 0, row, row))
+            if (FAST_ROW(d, 0, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
         } else if ((cursor)(d->end - d->next[0]) < ROW)
             return end(d, GRAYFRAME_DAMAGED);

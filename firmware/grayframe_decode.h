@@ -69,7 +69,7 @@
 extern "C" {
 #endif
 
-#define GRAYFRAME_CODE_VERSION 1
+#define GRAYFRAME_CODE_VERSION 2
 #define GRAYFRAME_ROW_BYTES 51
 #define GRAYFRAME_ROWS 80
 #define GRAYFRAME_FRAME_BYTES 4080
@@ -110,6 +110,9 @@ typedef struct grayframe_decoder {
      * frame's next row starts, and rows still to take whole from the reference */
     grayframe_address next[GRAYFRAME_CHAIN_MAX];
     unsigned char hold[GRAYFRAME_CHAIN_MAX];
+    /* a chain's delta frames: the row each has its next codes in; the first of those */
+    unsigned char until[GRAYFRAME_CHAIN_MAX];
+    unsigned char soonest;
     /* rows mode: the chain's raw or key frame's last row, kept when a delta frame
      * changed the caller's row; spans mode: the row's spans as (first, end) pairs */
     unsigned char above[GRAYFRAME_ROW_BYTES];

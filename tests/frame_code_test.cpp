@@ -111,7 +111,7 @@ TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     const std::vector<PackedFrame> frames = {screen(), moved, moved, noise(1), blank(),
                                              screen()};
     const Code code = encodeFrameSet(frames);
-    EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x01");
+    EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x02");
     EXPECT_EQ(kindOf(code, 0), 'K');
     EXPECT_EQ(kindOf(code, 1), 'D');
     EXPECT_LE(recordBytes(code, 2, 6), 6u) << "a repeated frame costs a few bytes";
@@ -144,7 +144,7 @@ TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {
 TEST(FrameCode, ARowChangedAtEveryOtherByteComesAsItsSpans) {
     const PackedFrame before = noise(4);
     PackedFrame after = before;
-    Code code = {'G', 'F', 1, 2, 0, 11, 0, 0, 0xFC, 0x0F, 0, 'R'};  // frame 1 at 4092
+    Code code = {'G', 'F', 2, 2, 0, 11, 0, 0, 0xFC, 0x0F, 0, 'R'};  // frame 1 at 4092
     code.insert(code.end(), before.begin(), before.end());
     code.push_back('D');
     for (int x = 0; x < PACKED_ROW_BYTES; x += 2) {

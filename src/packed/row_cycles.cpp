@@ -58,10 +58,16 @@ std::vector<Row> rowsOf(const std::vector<unsigned char>& record) {
                 cycles += SAME_CODE_CYCLES;
                 row.sameBytes += n;
                 x += n;
+            } else if (c < 0x60) {
+                const int k = (c & 0x1F) + 1;
+                cycles += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * k;
+                at += k;
+                x += k;
             } else if (c < 0x80) {
-                cycles += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n;
-                at += n;
-                x += n;
+                const int k = (c & 0x1F) + 4;
+                cycles += MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * k;
+                at += 2;
+                x += k;
             } else if (c < 0xC0) {
                 cycles += RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n;
                 ++at;

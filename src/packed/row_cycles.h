@@ -8,11 +8,12 @@
 // measured under simavr (bench/firmware.sh), within about 1 % of them, rounded up.
 // The encoder codes frames to decode within ROW_CYCLES_BUDGET with it.
 
-// The cycles of one code that makes n bytes, beside the row's own: a literal, a run, or
-// bytes as the reference (which cost nothing in place).
+// The cycles of one code that makes n bytes, beside the row's own: a literal, a run,
+// bytes as the reference (which cost nothing in place), or a match.
 constexpr double LITERAL_CODE_CYCLES = 35, LITERAL_BYTE_CYCLES = 6;
 constexpr double RUN_CODE_CYCLES = 35, RUN_BYTE_CYCLES = 3.5;
 constexpr double SAME_CODE_CYCLES = 30;
+constexpr double MATCH_CODE_CYCLES = 120, MATCH_BYTE_CYCLES = 6;
 
 // The cycles of one record (kind byte and body) decoded row by row on its own: a raw
 // or key frame.
