@@ -95,11 +95,16 @@ NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
                          "rjmp 2f\n\t"
                          COPY_TWO
                          "\n2:\n\t"
+                         "sbrs %2, 2\n\t"
+                         "rjmp 5f\n\t"
+                         COPY_TWO COPY_TWO
+                         "\n5:\n\t"
+                         "lsr %2\n\t"
                          "lsr %2\n\t"
                          "lsr %2\n\t"
                          "breq 4f\n"
                          "3:\n\t"
-                         COPY_TWO COPY_TWO
+                         COPY_TWO COPY_TWO COPY_TWO COPY_TWO
                          "dec %2\n\t"
                          "brne 3b\n"
                          "4:\n"
@@ -237,32 +242,37 @@ static void until_codes(grayframe_decoder *d, unsigned char i, unsigned char row
     d->until[i] = row;
 }
 
-/* Sets up the chain that ends at frame, or only the frame itself with single. */
+/* Sets up the chain that ends at frame, or only the frame itself with single: its raw
+ * or key frame (or the frame itself) in slot 0, the delta frames after it in order. */
 static int begin(grayframe_decoder *d, unsigned frame, unsigned char single)
 {
-    unsigned char n = 0, kind;
+    unsigned char n = 0, i, kind;
+    cursor at;
     d->chain = 0;
     d->row = 0;
     d->spans = 0;
     d->column = 1;
+    d->soonest = GRAYFRAME_ROWS;
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
     for (;;) {
-        if (n == GRAYFRAME_CHAIN_MAX || !(kind = frame_kind(d, frame, &d->next[n])))
+        if (n == GRAYFRAME_CHAIN_MAX || !(kind = frame_kind(d, frame - n, &at)))
             return GRAYFRAME_DAMAGED;
-        d->hold[n++] = 0;
+        ++n;
         if (kind != KIND_DELTA || single)
             break;
-        --frame;
     }
     d->base_kind = kind;
-    d->chain = n;
-    d->soonest = GRAYFRAME_ROWS;
-    while (--n) {
-        until_codes(d, (unsigned char)(n - 1), 0);
-        if (d->until[n - 1] < d->soonest)
-            d->soonest = d->until[n - 1];
+    for (i = 0; i != n; ++i) {
+        frame_kind(d, frame - n + 1 + i, &d->next[i]);
+        d->hold[i] = 0;
+        if (i) {
+            until_codes(d, i, 0);
+            if (d->until[i] < d->soonest)
+                d->soonest = d->until[i];
+        }
     }
+    d->chain = n;
     return GRAYFRAME_OK;
 }
 
@@ -312,12 +322,11 @@ NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsi
  * into out, 51 bytes, bytes as the reference taken from out + delta (left as they are
  * when delta is 0), the codes at code (with RAMPZ on far parts), the set from set
  * (set_high its third byte on far parts). It gives the address just past the row's
- * codes, or 0xFFFFFFFF when they do not add up. The caller makes sure that at least
- * ROW_CODES_MOST bytes of the set lie from code on: a row's codes, whole or not, read
- * no more, so the loop needs no end check. Registers: X out, Z the codes, r20 bytes
- * left to make, r24 the code, r25 its count, T set when delta is not 0; on far parts
- * RAMPZ (I/O address 0x3B) the third byte of Z. */
-#define ROW_CODES_MOST 103
+ * codes, or 0xFFFFFFFF when they do not add up. The loop does not look for the set's
+ * end: a row's codes, whole or not, take at most 102 bytes, and the caller finds a row
+ * that ran past the end damaged. Registers: X out, Z the codes, r20 bytes left to make,
+ * r24 the code, r25 its count, T set when delta is not 0; on far parts RAMPZ (I/O
+ * address 0x3B) the third byte of Z. */
 #ifdef FAR_FLASH
 unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
                                 unsigned int set, unsigned char set_high);
@@ -329,19 +338,30 @@ unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code
 #define FAR_ONLY(text)
 #define NEAR_FAR(near, far) near
 #endif
-/* Copies r25 > 0 bytes from where Z is to X, LPM or LD; Z and X move on. */
-#define COPY_N(load)                                                                   \
+/* Copy r25 > 0 bytes from where Z is to X, LPM or LD, two or four a loop; Z and X
+ * move on. */
+#define COPY_ONE(load) load " r0, Z+\n\tst X+, r0\n\t"
+#define COPY_BY_TWO(load)                                                              \
     "lsr r25\n\t"                                                                      \
-    "brcc 1f\n\t" load " r0, Z+\n\t"                                                   \
-    "st X+, r0\n"                                                                      \
+    "brcc 1f\n\t" COPY_ONE(load) "\n"                                                  \
     "1:\n\t"                                                                           \
-    "breq 3f\n"                                                                        \
-    "2:\n\t" load " r0, Z+\n\t"                                                        \
-    "st X+, r0\n\t" load " r0, Z+\n\t"                                                 \
-    "st X+, r0\n\t"                                                                    \
+    "breq 4f\n"                                                                        \
+    "3:\n\t" COPY_ONE(load) COPY_ONE(load)                                              \
     "dec r25\n\t"                                                                      \
-    "brne 2b\n"                                                                        \
-    "3:\n\t"
+    "brne 3b\n"                                                                        \
+    "4:\n\t"
+#define COPY_BY_FOUR(load)                                                             \
+    "lsr r25\n\t"                                                                      \
+    "brcc 1f\n\t" COPY_ONE(load) "\n"                                                  \
+    "1:\n\t"                                                                           \
+    "lsr r25\n\t"                                                                      \
+    "brcc 2f\n\t" COPY_ONE(load) COPY_ONE(load) "\n"                                  \
+    "2:\n\t"                                                                           \
+    "breq 4f\n"                                                                        \
+    "3:\n\t" COPY_ONE(load) COPY_ONE(load) COPY_ONE(load) COPY_ONE(load)              \
+    "dec r25\n\t"                                                                      \
+    "brne 3b\n"                                                                        \
+    "4:\n\t"
 __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".global grayframe_avr_row\n"
         ".type grayframe_avr_row, @function\n"
@@ -355,9 +375,8 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "clt\n\t"
         "cp r22, __zero_reg__\n\t"
         "cpc r23, __zero_reg__\n\t"
-        "breq 1f\n\t"
+        "breq .Lgf_next\n\t"
         "set\n"
-        "1:\n"
         ".Lgf_next:\n\t"
         LPM " r24, Z+\n\t"
         "cpi r24, 0x40\n\t"
@@ -380,20 +399,6 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_same_copy:\n\t"
         "rcall .Lgf_copy_ref\n\t"
         "rjmp .Lgf_tail\n"
-        ".Lgf_more:\n\t"
-        "cpi r24, 0x80\n\t"
-        "brsh .Lgf_run\n\t"
-        "cpi r24, 0x60\n\t"
-        "brsh .Lgf_match\n\t"
-        /* 010nnnnn: n+1 bytes as they follow */
-        "mov r25, r24\n\t"
-        "andi r25, 0x1F\n\t"
-        "inc r25\n"
-        ".Lgf_literal:\n\t"
-        "sub r20, r25\n\t"
-        "brcs .Lgf_damaged\n\t"
-        COPY_N(LPM)
-        "rjmp .Lgf_tail\n"
         ".Lgf_damaged:\n\t"
         "ser r22\n\t"
         "ser r23\n\t"
@@ -404,7 +409,9 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "pop r17\n\t"
         "pop r16\n\t"
         "ret\n"
-        ".Lgf_run:\n\t"
+        ".Lgf_more:\n\t"
+        "cpi r24, 0x80\n\t"
+        "brlo .Lgf_literal_or_match\n\t"
         "cpi r24, 0xC0\n\t"
         "brsh .Lgf_pair\n\t"
         /* 10nnnnnn b: n+1 times b */
@@ -425,10 +432,10 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "dec r25\n\t"
         "brne 2b\n\t"
         "rjmp .Lgf_tail\n"
+        /* 11rrrlll: rrr+1 bytes as the reference, then lll+1 as they follow */
         ".Lgf_pair:\n\t"
         "cpi r24, 0xF0\n\t"
         "brsh .Lgf_damaged\n\t"
-        /* 11rrrlll: rrr+1 bytes as the reference, then lll+1 as they follow */
         "mov r25, r24\n\t"
         "lsr r25\n\t"
         "lsr r25\n\t"
@@ -448,6 +455,18 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "andi r25, 7\n\t"
         "inc r25\n\t"
         "rjmp .Lgf_literal\n"
+        ".Lgf_literal_or_match:\n\t"
+        "cpi r24, 0x60\n\t"
+        "brsh .Lgf_match\n\t"
+        /* 010nnnnn: n+1 bytes as they follow */
+        "mov r25, r24\n\t"
+        "andi r25, 0x1F\n\t"
+        "inc r25\n"
+        ".Lgf_literal:\n\t"
+        "sub r20, r25\n\t"
+        "brcs .Lgf_damaged\n\t"
+        COPY_BY_TWO(LPM)
+        "rjmp .Lgf_tail\n"
         /* 011nnnnn d d: n+4 bytes as the set's, distance d back from the code */
         ".Lgf_match:\n\t"
         "mov r25, r24\n\t"
@@ -473,7 +492,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         FAR_ONLY("cpc r24, r14\n\t")
         "brlo 9f\n\t"
         FAR_ONLY("out 0x3B, r24\n\t")
-        COPY_N(LPM)
+        COPY_BY_FOUR(LPM)
         FAR_ONLY("out 0x3B, r15\n\t")
         "movw r30, r16\n\t"
         "rjmp .Lgf_tail\n"
@@ -485,11 +504,95 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "movw r30, r26\n\t"
         "add r30, r22\n\t"
         "adc r31, r23\n\t"
-        COPY_N("ld")
+        COPY_BY_FOUR("ld")
         "movw r30, r16\n\t"
         "ret\n\t"
         ".size grayframe_avr_row, .-grayframe_avr_row\n\t"
         ".text\n");
+
+#ifndef FAR_FLASH
+/* grayframe_avr_rows decodes the 80 rows of a key frame (delta -51: each row's
+ * reference the row above it) or of a delta frame over the frame before (delta 0) into
+ * out, 4080 bytes, as grayframe_avr_row does a row, rows codes included; row 0 of a key
+ * frame has itself for reference. It gives the address just past the frame's codes, or
+ * 0xFFFFFFFF when they do not add up or a row starts at or past end. Registers: Y out,
+ * r10:r11 the codes, r12:r13 delta, r14:r15 the set, r16:r17 end, r9 rows left, r8
+ * rows held still, r6:r7 this row's delta. */
+unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
+                                 unsigned int set, unsigned int end);
+__asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
+        ".global grayframe_avr_rows\n"
+        ".type grayframe_avr_rows, @function\n"
+        "grayframe_avr_rows:\n\t"
+        "push r6\n\tpush r7\n\tpush r8\n\tpush r9\n\tpush r10\n\tpush r11\n\t"
+        "push r12\n\tpush r13\n\tpush r14\n\tpush r15\n\tpush r28\n\tpush r29\n\t"
+        "movw r28, r24\n\t"
+        "movw r12, r22\n\t"
+        "movw r10, r20\n\t"
+        "movw r14, r18\n\t"
+        "clr r6\n\t"
+        "clr r7\n\t"
+        "clr r8\n\t"
+        "ldi r24, 80\n\t"
+        "mov r9, r24\n"
+        ".Lgfs_row:\n\t"
+        "tst r8\n\t"
+        "brne .Lgfs_held\n\t"
+        "cp r10, r16\n\t"
+        "cpc r11, r17\n\t"
+        "brsh .Lgfs_damaged\n\t"
+        "movw r30, r10\n\t"
+        "lpm r24, Z\n\t"
+        "cpi r24, 0xF0\n\t"
+        "brlo .Lgfs_codes\n\t"
+        "andi r24, 0x0F\n\t"
+        "inc r24\n\t"
+        "mov r8, r24\n\t"
+        "sec\n\t"
+        "adc r10, __zero_reg__\n\t"
+        "adc r11, __zero_reg__\n"
+        ".Lgfs_held:\n\t"
+        "dec r8\n\t"
+        "cp r6, __zero_reg__\n\t"
+        "cpc r7, __zero_reg__\n\t"
+        "breq .Lgfs_done\n\t"
+        "movw r26, r28\n\t"
+        "movw r30, r28\n\t"
+        "add r30, r6\n\t"
+        "adc r31, r7\n\t"
+        "ldi r25, 51\n\t"
+        COPY_BY_FOUR("ld")
+        "rjmp .Lgfs_done\n"
+        ".Lgfs_codes:\n\t"
+        "movw r24, r28\n\t"
+        "movw r22, r6\n\t"
+        "movw r20, r10\n\t"
+        "movw r18, r14\n\t"
+        "rcall grayframe_avr_row\n\t"
+        "cpi r25, 0xFF\n\t"
+        "breq .Lgfs_damaged\n\t"
+        "movw r10, r22\n"
+        ".Lgfs_done:\n\t"
+        "adiw r28, 51\n\t"
+        "movw r6, r12\n\t"
+        "dec r9\n\t"
+        "brne .Lgfs_row\n\t"
+        "movw r22, r10\n\t"
+        "clr r24\n\t"
+        "clr r25\n\t"
+        "rjmp .Lgfs_out\n"
+        ".Lgfs_damaged:\n\t"
+        "ser r22\n\t"
+        "ser r23\n\t"
+        "ser r24\n\t"
+        "ser r25\n"
+        ".Lgfs_out:\n\t"
+        "pop r29\n\tpop r28\n\tpop r15\n\tpop r14\n\tpop r13\n\tpop r12\n\t"
+        "pop r11\n\tpop r10\n\tpop r9\n\tpop r8\n\tpop r7\n\tpop r6\n\t"
+        "ret\n\t"
+        ".size grayframe_avr_rows, .-grayframe_avr_rows\n\t"
+        ".text\n");
+#endif
 #endif
 
 /* The start of the next row of chain frame i: 2 when the row is whole as its reference
@@ -524,7 +627,7 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
     cursor at = d->next[i];
     const cursor stop = d->end;
     unsigned char x = 0, c, n, b;
-    if (i + 1 == d->chain && d->base_kind == KIND_RAW) {
+    if (!i && d->base_kind == KIND_RAW) {
         if ((cursor)(stop - at) < ROW)
             return GRAYFRAME_DAMAGED;
         d->next[i] = copy_set(out, at, ROW);
@@ -591,7 +694,7 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
 {
     const cursor next = d->next[i];
     unsigned long after;
-    if (d->hold[i] || (cursor)(d->end - next) < ROW_CODES_MOST || BYTE(next) >= ROWS)
+    if (d->hold[i] || next == d->end || BYTE(next) >= ROWS)
         return 1;
 #ifdef FAR_FLASH
     RAMPZ = (unsigned char)(next >> 16);
@@ -600,7 +703,7 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
 #else
     after = grayframe_avr_row(out, ref - out, next, d->set);
 #endif
-    if (after == 0xFFFFFFFFUL)
+    if (after == 0xFFFFFFFFUL || (cursor)after > d->end || (cursor)after < next)
         return GRAYFRAME_DAMAGED;
     d->next[i] = (cursor)after;
     return GRAYFRAME_OK;
@@ -610,7 +713,7 @@ static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                     const unsigned char *ref)
 {
     int result;
-    if (d->spans || (i + 1 == d->chain && d->base_kind == KIND_RAW)
+    if (d->spans || (!i && d->base_kind == KIND_RAW)
         || (result = avr_codes(d, i, out, ref)) == 1)
         return frame_row(d, i, out, ref);
     return result;
@@ -633,7 +736,7 @@ NOINLINE static int apply_deltas(grayframe_decoder *d, unsigned char *out)
     unsigned char i, soonest = GRAYFRAME_ROWS;
     copy_ram(d->above, out, ROW);
     d->column = 0;
-    for (i = (unsigned char)(d->chain - 1); i--;) {
+    for (i = 1; i != d->chain; ++i) {
         if (d->until[i] == row) {
             if (ROW_OF(d, i, out, out))
                 return GRAYFRAME_DAMAGED;
@@ -653,10 +756,9 @@ NOINLINE static int apply_deltas(grayframe_decoder *d, unsigned char *out)
  * (d->soonest). */
 static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *prev)
 {
-    const unsigned char base = (unsigned char)(d->chain - 1);
     const unsigned char *ref = d->column ? prev : d->above;
     int result;
-    if (d->base_kind == KIND_RAW ? frame_row(d, base, out, ref) : FAST_ROW(d, base, out, ref))
+    if (d->base_kind == KIND_RAW ? frame_row(d, 0, out, ref) : FAST_ROW(d, 0, out, ref))
         return GRAYFRAME_DAMAGED;
     d->column = 1;
     if (d->row == d->soonest && apply_deltas(d, out))
@@ -679,6 +781,14 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
             d->next[0] = copy_set(row, d->next[0], 255);
         return end(d, GRAYFRAME_OK);
     }
+#if defined(READ_ON) && !defined(FAR_FLASH)
+    if (d->chain == 1) {
+        const unsigned long after = grayframe_avr_rows(
+            out, d->base_kind == KIND_DELTA ? 0 : -ROW, d->next[0], d->set, d->end);
+        return end(d, after == 0xFFFFFFFFUL || (cursor)after > d->end ? GRAYFRAME_DAMAGED
+                                                                       : GRAYFRAME_OK);
+    }
+#endif
     if (d->chain == 1) {
         for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW) {
             if (d->hold[0]) {
@@ -686,7 +796,8 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
                 --d->hold[0];
                 if (d->base_kind != KIND_DELTA)
                     copy_ram(row, row - ROW, ROW);
-            } else if (ROW_OF(d, 0, row, d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
+            } else if (FAST_ROW(d, 0, row,
+                                d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
                 return end(d, GRAYFRAME_DAMAGED);
         }
         return end(d, GRAYFRAME_OK);
@@ -706,24 +817,38 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
 int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     int result;
+    const cursor at = d->next[0];
+    if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
+        if (d->base_kind == KIND_RAW) {
+            if ((cursor)(d->end - at) < ROW)
+                return end(d, GRAYFRAME_DAMAGED);
+            d->next[0] = copy_set(row, at, ROW);
+        } else if (d->hold[0])
+            --d->hold[0];
+        else if (FAST_ROW(d, 0, row, row))
+            return end(d, GRAYFRAME_DAMAGED);
+        ++d->row;
+        return GRAYFRAME_MORE;
+    }
     if (!d->chain)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    if (d->chain == 1) {
-        if (d->hold[0])
-            --d->hold[0];
-        else if (d->base_kind != KIND_RAW) {
-            if (FAST_ROW(d, 0, row, row))
-                return end(d, GRAYFRAME_DAMAGED);
-        } else if ((cursor)(d->end - d->next[0]) < ROW)
+    if (d->base_kind == KIND_RAW) {
+        if ((cursor)(d->end - at) < ROW)
             return end(d, GRAYFRAME_DAMAGED);
-        else
-            d->next[0] = copy_set(row, d->next[0], ROW);
-        ++d->row;
-        return GRAYFRAME_MORE;
-    }
-    return step(d, row, row) ? end(d, GRAYFRAME_DAMAGED) : GRAYFRAME_MORE;
+        d->next[0] = copy_set(row, at, ROW);
+    } else if (d->hold[0]) {
+        --d->hold[0];
+        if (!d->column)
+            copy_ram(row, d->above, ROW);
+    } else if (FAST_ROW(d, 0, row, d->column ? row : d->above))
+        return end(d, GRAYFRAME_DAMAGED);
+    d->column = 1;
+    if (d->row == d->soonest && apply_deltas(d, row))
+        return end(d, GRAYFRAME_DAMAGED);
+    ++d->row;
+    return GRAYFRAME_MORE;
 }
 
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)

@@ -56,9 +56,11 @@
  *     grayframe_address), through that hook: a set in RAM on AVR, in external flash,
  *     behind a bus.
  *
- * Damaged or cut sets: every read stays within the size given at open, every write
- * within the caller's buffer (51 or 4080 bytes), every call ends; a set that does not
- * add up gives GRAYFRAME_DAMAGED and the frame being decoded is then incomplete.
+ * Damaged or cut sets: every write stays within the caller's buffer (51 or 4080 bytes),
+ * every call ends, and every read within the size given at open (on AVR, where the set is
+ * read from program memory, a damaged row may read up to 102 bytes of it past the set's
+ * end before it is found out); a set that does not add up gives GRAYFRAME_DAMAGED and the
+ * frame being decoded is then incomplete.
  */
 #ifndef GRAYFRAME_DECODE_H
 #define GRAYFRAME_DECODE_H
@@ -106,8 +108,8 @@ typedef struct grayframe_decoder {
                               * frame's row before, 0 when above does */
     unsigned char spans;     /* spans mode: 1 + the bytes of above in use, else 0 */
     unsigned char given;     /* spans mode: where the next span is in above */
-    /* the chain, from the frame asked for (0) back to a raw or key frame: where each
-     * frame's next row starts, and rows still to take whole from the reference */
+    /* the chain, its raw or key frame (0) first and the frame asked for last: where
+     * each frame's next row starts, and rows still to take whole from the reference */
     grayframe_address next[GRAYFRAME_CHAIN_MAX];
     unsigned char hold[GRAYFRAME_CHAIN_MAX];
     /* a chain's delta frames: the row each has its next codes in; the first of those */

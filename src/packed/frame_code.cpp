@@ -46,8 +46,9 @@ FrameMatches matchesBefore(const PackedFrame& frame, const MatchHistory& history
 // bytes plus weight times the decoder's cycles; of codes that cost the same, the one
 // that covers more bytes. The codes start at byte `at` of the set; matches are the
 // longest copies of the row's bytes before it.
-Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight,
-               const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at) {
+Bytes rowCodes(const unsigned char* row, const unsigned char* ref, bool above,
+               double weight, const std::array<Match, PACKED_ROW_BYTES>& matches,
+               size_t at) {
     struct Step {
         double cost = 1e30;
         unsigned char code = 0;
@@ -66,13 +67,15 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
         int matching = 0;
         while (ref && matching < left && ref[i + matching] == row[i + matching])
             ++matching;
+        auto copied = [&](int n) {
+            return above ? COPY_CODE_CYCLES + COPY_BYTE_CYCLES * n : 0.0;
+        };
         for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n)
-            consider(SAME, n, 0, 1, SAME_CODE_CYCLES);
+            consider(SAME, n, 0, 1, SAME_CODE_CYCLES + copied(n));
         for (int n = std::min(matching, PAIR_SAME); n >= 1; --n)
             for (int k = std::min(left - n, PAIR_LITERAL); k >= 1; --k)
-                consider(
-                    PAIR, n, k, 1 + k,
-                    SAME_CODE_CYCLES + LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * k);
+                consider(PAIR, n, k, 1 + k,
+                         PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * k + copied(n));
         for (int n = matches[i].length; n >= MATCH_MIN; --n)
             consider(MATCH, 0, n, 3, MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n);
         int equal = 1;
@@ -141,7 +144,8 @@ Bytes frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFram
                              start, start);
             if (mine.length > matches[i].length) matches[i] = mine;
         }
-        const Bytes codes = rowCodes(row, ref, weight, matches, history.bytes.size());
+        const Bytes codes =
+            rowCodes(row, ref, !old, weight, matches, history.bytes.size());
         out.insert(out.end(), codes.begin(), codes.end());
         wholeRows = 0;
     }
@@ -163,9 +167,9 @@ Bytes aloneRecord(const PackedFrame& frame, MatchHistory& history,
     Bytes raw{KIND_RAW};
     raw.insert(raw.end(), frame.begin(), frame.end());
     for (const double weight : SPEED_WEIGHTS) {
-        const Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before);
+        Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before);
         if (key.size() >= raw.size()) break;
-        if (rowCyclesAlone(key) <= ROW_CYCLES_BUDGET) return key;
+        if (rowCyclesAlone(key) <= CYCLES_BUDGET) return key;
     }
     return raw;
 }
@@ -193,7 +197,7 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
             const Bytes& delta = chain.back();
             if (delta.size() < record.size() &&
                 (2 * delta.size() <= record.size() ||
-                 rowCyclesOfChain(chain) <= ROW_CYCLES_BUDGET))
+                 rowCyclesOfChain(chain) <= CYCLES_BUDGET))
                 record = delta;
             chain.pop_back();
         }

@@ -1,31 +1,41 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "packed/row_cycles.h"
 
-#include <algorithm>
-
 #include "packed/packed.h"
 
 namespace {
 
 constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
 
-// The fitted costs of the rest, rounded up.
-constexpr long FRAME = 10;          // opening a frame
-constexpr long ALONE_ROW = 185;     // a row with codes, no chain
-constexpr long ALONE_HELD = 65;     // a row held whole as the row above, no chain
-constexpr long ALONE_RAW = 395;     // a raw row, no chain
-constexpr long STEP = 130;          // a row of a chain
-constexpr long ROW_CALL = 150;      // the row decoder on one frame's row, in a chain
-constexpr long RAW_IN_CHAIN = 330;  // a raw row's copy in a chain
-constexpr long HOLD_CHECK = 26;     // a delta frame's row checked for a hold
-constexpr long KEEP_ROW = 605;      // the base frame's row kept in the state
-constexpr long HELD_COPY = 435;     // a held row copied from the state
-constexpr double COPIED_BYTE = 7;   // a byte as the reference, copied from the state
+// The fitted costs of the rest, rounded up. Row by row, alone:
+constexpr long FRAME = 60;        // opening a frame
+constexpr long CODES_ROW = 162;   // a row with codes
+constexpr long HELD_ROW = 84;     // a row held whole as the row above
+constexpr long HOLD_START = 282;  // a row whose rows code starts a hold
+constexpr long RAW_ROW = 391;     // a raw row
+// Row by row, in a chain:
+constexpr long CHAIN_FRAME = 190;               // each delta frame of the chain, opened
+constexpr long CHAIN_ROW = 195;                 // a row held in the base frame
+constexpr long CHAIN_CODES = 180;               // a row with codes in the base frame
+constexpr long CHAIN_RAW = 405;                 // a raw row of the base frame
+constexpr long HELD_COPY = 300;                 // a held row copied from the state
+constexpr double KEPT_CODE = 2, KEPT_BYTE = 8;  // bytes as the reference from the state
+constexpr long KEEP_ROW = 335;   // the base's row kept, when a delta frame changes it
+constexpr long KEEP_DELTA = 24;  // and each delta frame of the chain looked at then
+constexpr long DELTA_ROW = 184;  // a delta frame's row with codes
+constexpr long DELTA_HOLD = 40;  // a delta frame's rows code
+// Whole:
+constexpr long WHOLE_RAW = 23200;  // a raw frame
+constexpr long WHOLE_CODES = 59;   // a row with codes
+constexpr long WHOLE_COPY = 270;   // a row whole as the row above
+constexpr long WHOLE_SKIP = 22;    // a row whole as the frame before
+constexpr long WHOLE_HOLD = 14;    // a rows code
 
 struct Row {
     bool raw = false, held = false, holdStarts = false;
-    long codes = 0;     // the codes' own cost, bytes as the reference not included
-    int sameBytes = 0;  // bytes as the reference
+    double codes = 0;   // the codes' own cost, bytes as the reference not included
+    int sameCodes = 0;  // codes with bytes as the reference
+    int sameBytes = 0;
 };
 
 // The rows of a record as the decoder meets them.
@@ -50,79 +60,96 @@ std::vector<Row> rowsOf(const std::vector<unsigned char>& record) {
             row.held = row.holdStarts = true;
             continue;
         }
-        double cycles = 0;
         for (int x = 0; x < PACKED_ROW_BYTES && at < record.size();) {
             const unsigned char c = next();
-            const int n = (c & 0x3F) + 1;
+            int n = (c & 0x3F) + 1;
             if (c < 0x40) {
-                cycles += SAME_CODE_CYCLES;
+                row.codes += SAME_CODE_CYCLES;
+                ++row.sameCodes;
                 row.sameBytes += n;
-                x += n;
             } else if (c < 0x60) {
-                const int k = (c & 0x1F) + 1;
-                cycles += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * k;
-                at += k;
-                x += k;
+                n = (c & 0x1F) + 1;
+                row.codes += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n;
+                at += n;
             } else if (c < 0x80) {
-                const int k = (c & 0x1F) + 4;
-                cycles += MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * k;
+                n = (c & 0x1F) + 4;
+                row.codes += MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n;
                 at += 2;
-                x += k;
             } else if (c < 0xC0) {
-                cycles += RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n;
+                row.codes += RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n;
                 ++at;
-                x += n;
             } else {
                 const int same = ((c >> 3) & 7) + 1, literal = (c & 7) + 1;
+                ++row.sameCodes;
                 row.sameBytes += same;
-                cycles += SAME_CODE_CYCLES + LITERAL_CODE_CYCLES +
-                          LITERAL_BYTE_CYCLES * literal;
+                row.codes += PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * literal;
                 at += literal;
-                x += same + literal;
+                n = same + literal;
             }
+            x += n;
         }
-        row.codes = static_cast<long>(cycles + 0.5);
     }
     return rows;
 }
 
+long roundUp(double cycles) { return static_cast<long>(cycles) + 1; }
+
 }  // namespace
 
 long rowCyclesAlone(const std::vector<unsigned char>& record) {
-    long cycles = FRAME;
+    double cycles = FRAME;
     for (const Row& row : rowsOf(record))
-        cycles += row.raw                       ? ALONE_RAW
-                  : row.held && !row.holdStarts ? ALONE_HELD
-                                                : ALONE_ROW + row.codes;
-    return cycles;
+        cycles += row.raw          ? RAW_ROW
+                  : row.holdStarts ? HOLD_START
+                  : row.held       ? HELD_ROW
+                                   : CODES_ROW + row.codes;
+    return roundUp(cycles);
 }
 
 long rowCyclesOfChain(const std::vector<std::vector<unsigned char>>& chain) {
     if (chain.size() == 1) return rowCyclesAlone(chain[0]);
     std::vector<std::vector<Row>> frames;
     for (const auto& record : chain) frames.push_back(rowsOf(record));
-    long cycles = FRAME;
-    bool keptBefore = false;  // the row before was changed by a delta frame
+    double cycles = FRAME + CHAIN_FRAME * (chain.size() - 1.0);
+    bool kept = false;  // the row before was changed by a delta frame
     for (int y = 0; y < ROWS; ++y) {
         const Row& base = frames[0][y];
-        cycles += STEP + ROW_CALL;
         if (base.raw)
-            cycles += RAW_IN_CHAIN;
+            cycles += CHAIN_RAW;
         else if (base.held)
-            cycles += keptBefore ? HELD_COPY : 0;
+            cycles += CHAIN_ROW + (kept ? HELD_COPY : 0);
         else
-            cycles += base.codes +
-                      (keptBefore ? static_cast<long>(COPIED_BYTE * base.sameBytes) : 0);
+            cycles +=
+                CHAIN_CODES + base.codes +
+                (kept ? KEPT_CODE * base.sameCodes + KEPT_BYTE * base.sameBytes : 0);
         bool changed = false;
         for (size_t k = 1; k < frames.size(); ++k) {
             const Row& delta = frames[k][y];
-            cycles += HOLD_CHECK;
+            if (delta.holdStarts) cycles += DELTA_HOLD;
             if (delta.held) continue;
             changed = true;
-            cycles += ROW_CALL + delta.codes;
+            cycles += DELTA_ROW + delta.codes;
         }
-        if (changed) cycles += KEEP_ROW;
-        keptBefore = changed;
+        if (changed) cycles += KEEP_ROW + KEEP_DELTA * (chain.size() - 1.0);
+        kept = changed;
     }
-    return cycles;
+    return roundUp(cycles);
+}
+
+long wholeCycles(const std::vector<unsigned char>& record) {
+    if (!record.empty() && record[0] == 'R') return WHOLE_RAW;
+    const bool key = !record.empty() && record[0] == 'K';
+    double cycles = FRAME;
+    int y = 0;
+    for (const Row& row : rowsOf(record)) {
+        if (row.held)
+            cycles += (key ? WHOLE_COPY : WHOLE_SKIP) + (row.holdStarts ? WHOLE_HOLD : 0);
+        else
+            cycles += WHOLE_CODES + row.codes +
+                      (key && y > 0 ? COPY_CODE_CYCLES * row.sameCodes +
+                                          COPY_BYTE_CYCLES * row.sameBytes
+                                    : 0);
+        ++y;
+    }
+    return roundUp(cycles);
 }

@@ -3,17 +3,21 @@
 
 #include <vector>
 
-// What the compressed code costs the firmware decoder row by row on an ATmega328P
-// (avr-gcc -Os, the set in program memory), in CPU cycles: a model fitted to frames
-// measured under simavr (bench/firmware.sh), within about 1 % of them, rounded up.
-// The encoder codes frames to decode within ROW_CYCLES_BUDGET with it.
+// What the compressed code costs the firmware decoder on an ATmega328P (avr-gcc -Os, the
+// set in program memory), in CPU cycles, row by row and whole: a model fitted to frames
+// measured under simavr (bench/firmware.sh), rounded up. The encoder codes frames to
+// decode within CYCLES_BUDGET in both ways with it.
 
-// The cycles of one code that makes n bytes, beside the row's own: a literal, a run,
-// bytes as the reference (which cost nothing in place), or a match.
-constexpr double LITERAL_CODE_CYCLES = 35, LITERAL_BYTE_CYCLES = 6;
-constexpr double RUN_CODE_CYCLES = 35, RUN_BYTE_CYCLES = 3.5;
-constexpr double SAME_CODE_CYCLES = 30;
-constexpr double MATCH_CODE_CYCLES = 120, MATCH_BYTE_CYCLES = 6;
+// The cycles of one code that makes n bytes, beside the row's own: a literal, a match, a
+// run, bytes as the reference (which cost nothing in place), and the literal part of a
+// pair. Where the reference is the row above, whole frames copy those bytes: that costs
+// COPY_CODE_CYCLES + COPY_BYTE_CYCLES * n more.
+constexpr double LITERAL_CODE_CYCLES = 24, LITERAL_BYTE_CYCLES = 6.8;
+constexpr double MATCH_CODE_CYCLES = 48, MATCH_BYTE_CYCLES = 5.8;
+constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
+constexpr double SAME_CODE_CYCLES = 16;
+constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
+constexpr double COPY_CODE_CYCLES = 20, COPY_BYTE_CYCLES = 4.7;
 
 // The cycles of one record (kind byte and body) decoded row by row on its own: a raw
 // or key frame.
@@ -23,6 +27,10 @@ long rowCyclesAlone(const std::vector<unsigned char>& record);
 // the delta frames in order; the last one is the frame asked for.
 long rowCyclesOfChain(const std::vector<std::vector<unsigned char>>& chain);
 
-// Most modelled cycles for a key frame row by row: 32,000 (2 ms at 16 MHz) less a
-// margin for the model. A raw frame, the fastest, takes about 31,400.
-constexpr long ROW_CYCLES_BUDGET = 31500;
+// The cycles of one record decoded whole: a raw or key frame from nothing, a delta frame
+// over the frame before it.
+long wholeCycles(const std::vector<unsigned char>& record);
+
+// Most modelled cycles for a frame, row by row and whole: 32,000 (2 ms at 16 MHz) less a
+// margin for the model. A raw frame, the slowest, takes about 30,500 row by row.
+constexpr long CYCLES_BUDGET = 31000;
