@@ -105,20 +105,30 @@ void expectRoundTrip(const std::vector<PackedFrame>& frames, const Code& code) {
         expectEveryMode(code, k, frames[k], k ? &frames[k - 1] : nullptr);
 }
 
+// A band of noise rows on black, from row y.
+PackedFrame band(int y) {
+    PackedFrame frame = blank();
+    const PackedFrame bytes = noise(5);
+    std::copy(bytes.begin(), bytes.begin() + 6 * PACKED_ROW_BYTES,
+              frame.begin() + y * PACKED_ROW_BYTES);
+    return frame;
+}
+
 TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     PackedFrame moved = screen();
     box(moved, 30, 40, 3, 2, 0x00);
-    const std::vector<PackedFrame> frames = {screen(), moved, moved, noise(1), blank(),
-                                             screen()};
+    const std::vector<PackedFrame> frames = {screen(), moved,    moved,   noise(1),
+                                             blank(),  screen(), band(10), band(50)};
     const Code code = encodeFrameSet(frames);
     EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x02");
     EXPECT_EQ(kindOf(code, 0), 'K');
     EXPECT_EQ(kindOf(code, 1), 'D');
-    EXPECT_LE(recordBytes(code, 2, 6), 6u) << "a repeated frame costs a few bytes";
+    EXPECT_LE(recordBytes(code, 2, 8), 6u) << "a repeated frame costs a few bytes";
     EXPECT_EQ(kindOf(code, 3), 'R');
-    EXPECT_EQ(recordBytes(code, 3, 6), 4081u) << "a photograph costs raw and its kind";
-    EXPECT_LE(recordBytes(code, 4, 6), 8u) << "a blank frame is a run and whole rows";
-    EXPECT_LT(recordBytes(code, 0, 6), 400u);
+    EXPECT_EQ(recordBytes(code, 3, 8), 4081u) << "a photograph costs raw and its kind";
+    EXPECT_LE(recordBytes(code, 4, 8), 8u) << "a blank frame is a run and whole rows";
+    EXPECT_LT(recordBytes(code, 0, 8), 400u);
+    EXPECT_LT(recordBytes(code, 7, 8), 80u) << "bytes met before cost a match each";
     expectRoundTrip(frames, code);
 }
 
@@ -223,6 +233,25 @@ TEST(FrameCode, DamagedOrCutSetsEndInAnErrorWithinTheBuffers) {
         Code damaged = code;
         damaged[at] ^= static_cast<unsigned char>(1 + random() % 255);
         decodeAll(damaged);
+    }
+}
+
+// A key frame whose row 0 is a match of 35 bytes then a literal of 16: the match, which
+// overlaps its own code (distance 9) or reaches back before the set, is damaged, whole
+// and row by row.
+TEST(FrameCode, AMatchOutsideTheBytesBeforeItIsDamaged) {
+    for (const unsigned distance : {9u, 10u, 0xFFFFu}) {
+        Code code = {'G', 'F', 2, 1, 0, 8, 0, 0, 'K', 0x7F, static_cast<unsigned char>(distance),
+                     static_cast<unsigned char>(distance >> 8), 0x4F};
+        code.resize(code.size() + 16, 0x11);
+        code.insert(code.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFE});  // rows 1 to 79 as row 0
+        SCOPED_TRACE("distance " + std::to_string(distance));
+        grayframe_decoder d;
+        ASSERT_EQ(grayframe_open(&d, code.data(), code.size()), GRAYFRAME_OK);
+        PackedFrame out;
+        EXPECT_EQ(grayframe_decode_frame(&d, 0, out.data(), 0), GRAYFRAME_DAMAGED);
+        ASSERT_EQ(grayframe_rows_begin(&d, 0), GRAYFRAME_OK);
+        EXPECT_EQ(grayframe_rows_next(&d, out.data()), GRAYFRAME_DAMAGED);
     }
 }
 
