@@ -8,6 +8,7 @@
 #define LITERAL 0x40
 #define MATCH 0x60
 #define RUN 0x80
+#define ROW_CALL 0xBF
 #define PAIR 0xC0
 #define ROWS 0xF0
 #define ROW GRAYFRAME_ROW_BYTES
@@ -299,6 +300,26 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
     d->spans = (unsigned char)(k + 1);
 }
 
+/* When the row's codes at *at are a call of the codes of a row before (their first
+ * code ROW_CALL): moves *at to those, *back past the call, and gives 2; 0 when they are
+ * not a call (*back is *at), 1 when the call does not point into the set before it. */
+static unsigned char follow_call(const grayframe_decoder *d, cursor *at, cursor *back)
+{
+    const cursor code = *at;
+    cursor distance;
+    *back = code;
+    if (BYTE(code) != ROW_CALL)
+        return 0;
+    if ((cursor)(d->end - code) < 3)
+        return 1;
+    distance = BYTE(code + 1) | (cursor)BYTE(code + 2) << 8;
+    if (!distance || distance > (cursor)(code - d->set))
+        return 1;
+    *at = code - distance;
+    *back = code + 3;
+    return 2;
+}
+
 /* A match code of n bytes, *at just past its first byte: copies the n bytes it points
  * back at to out and moves *at past the code; 1 when they do not lie in the set before
  * the code. */
@@ -517,7 +538,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
  * frame has itself for reference. It gives the address just past the frame's codes, or
  * 0xFFFFFFFF when they do not add up or a row starts at or past end. Registers: Y out,
  * r10:r11 the codes, r12:r13 delta, r14:r15 the set, r16:r17 end, r9 rows left, r8
- * rows held still, r6:r7 this row's delta. */
+ * rows held still (or 1 while a called row is decoded), r6:r7 this row's delta. */
 unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
                                  unsigned int set, unsigned int end);
 __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
@@ -540,7 +561,9 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "brne .Lgfs_held\n\t"
         "cp r10, r16\n\t"
         "cpc r11, r17\n\t"
-        "brsh .Lgfs_damaged\n\t"
+        "brlo 1f\n\t"
+        "rjmp .Lgfs_damaged\n"
+        "1:\n\t"
         "movw r30, r10\n\t"
         "lpm r24, Z\n\t"
         "cpi r24, 0xF0\n\t"
@@ -564,19 +587,42 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         COPY_BY_FOUR("ld")
         "rjmp .Lgfs_done\n"
         ".Lgfs_codes:\n\t"
+        "movw r20, r10\n\t"
+        "cpi r24, 0xBF\n\t"
+        "brne 1f\n\t"
+        /* a call: the row's codes are those that start d bytes before it */
+        "adiw r30, 1\n\t"
+        "lpm r20, Z+\n\t"
+        "lpm r21, Z+\n\t"
+        "movw r10, r30\n\t"
+        "sbiw r30, 3\n\t"
+        "sub r30, r20\n\t"
+        "sbc r31, r21\n\t"
+        "brcs .Lgfs_damaged\n\t"
+        "cp r30, r14\n\t"
+        "cpc r31, r15\n\t"
+        "brlo .Lgfs_damaged\n\t"
+        "movw r20, r30\n\t"
+        "inc r8\n"
+        "1:\n\t"
         "movw r24, r28\n\t"
         "movw r22, r6\n\t"
-        "movw r20, r10\n\t"
         "movw r18, r14\n\t"
         "rcall grayframe_avr_row\n\t"
         "cpi r25, 0xFF\n\t"
         "breq .Lgfs_damaged\n\t"
+        "tst r8\n\t"
+        "brne 2f\n\t"
         "movw r10, r22\n"
+        "2:\n\t"
+        "clr r8\n"
         ".Lgfs_done:\n\t"
         "adiw r28, 51\n\t"
         "movw r6, r12\n\t"
         "dec r9\n\t"
-        "brne .Lgfs_row\n\t"
+        "breq 1f\n\t"
+        "rjmp .Lgfs_row\n"
+        "1:\n\t"
         "movw r22, r10\n\t"
         "clr r24\n\t"
         "clr r25\n\t"
@@ -624,9 +670,9 @@ INLINE static unsigned char row_start(grayframe_decoder *d, unsigned char i, uns
 NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                               const unsigned char *ref)
 {
-    cursor at = d->next[i];
+    cursor at = d->next[i], back;
     const cursor stop = d->end;
-    unsigned char x = 0, c, n, b;
+    unsigned char x = 0, c, n, b, called;
     if (!i && d->base_kind == KIND_RAW) {
         if ((cursor)(stop - at) < ROW)
             return GRAYFRAME_DAMAGED;
@@ -635,6 +681,8 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
     }
     if ((c = row_start(d, i, out, ref)) != 1)
         return c ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
+    if ((called = follow_call(d, &at, &back)) == 1)
+        return GRAYFRAME_DAMAGED;
     for (;;) {
         if (at == stop)
             return GRAYFRAME_DAMAGED;
@@ -679,7 +727,7 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
         if (x == ROW)
             break;
     }
-    d->next[i] = at;
+    d->next[i] = called ? back : at;
     return GRAYFRAME_OK;
 }
 
@@ -692,20 +740,22 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
 INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char *out,
                             const unsigned char *ref)
 {
-    const cursor next = d->next[i];
+    cursor code = d->next[i], back;
     unsigned long after;
-    if (d->hold[i] || next == d->end || BYTE(next) >= ROWS)
+    if (d->hold[i] || code == d->end || BYTE(code) >= ROWS)
         return 1;
+    if (follow_call(d, &code, &back) == 1)
+        return GRAYFRAME_DAMAGED;
 #ifdef FAR_FLASH
-    RAMPZ = (unsigned char)(next >> 16);
-    after = grayframe_avr_row(out, ref - out, (unsigned int)next, (unsigned int)d->set,
+    RAMPZ = (unsigned char)(code >> 16);
+    after = grayframe_avr_row(out, ref - out, (unsigned int)code, (unsigned int)d->set,
                               (unsigned char)(d->set >> 16));
 #else
-    after = grayframe_avr_row(out, ref - out, next, d->set);
+    after = grayframe_avr_row(out, ref - out, code, d->set);
 #endif
-    if (after == 0xFFFFFFFFUL || (cursor)after > d->end || (cursor)after < next)
+    if (after == 0xFFFFFFFFUL || (cursor)after > d->end || (cursor)after < code)
         return GRAYFRAME_DAMAGED;
-    d->next[i] = (cursor)after;
+    d->next[i] = back != d->next[i] ? back : (cursor)after;
     return GRAYFRAME_OK;
 }
 

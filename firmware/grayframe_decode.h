@@ -6,9 +6,9 @@
  * `grayframe-embed --compress` writes a set of such frames as one byte array in the
  * code below; this decoder gives any frame back, byte for byte.
  *
- * The code (version 1), all numbers little-endian:
+ * The code (version 2), all numbers little-endian:
  *
- *   set:    'G' 'F' 0x01 | count (2 bytes) | index: count x offset (3 bytes) | frames
+ *   set:    'G' 'F' 0x02 | count (2 bytes) | index: count x offset (3 bytes) | frames
  *           offset = where the frame's record starts, from the set's first byte
  *   frame:  kind (1 byte) | body
  *           kind 'R'  raw: the 4080 bytes as they are
@@ -18,7 +18,10 @@
  *                     of the frame before
  *   row:    codes, left to right, until the row's 51 bytes are made:
  *             00nnnnnn             n+1 bytes (1 to 64) as in the reference
- *             01nnnnnn b1 ... bk   k = n+1 bytes (1 to 64) as they follow
+ *             010nnnnn b1 ... bk   k = n+1 bytes (1 to 32) as they follow
+ *             011nnnnn d (2 bytes) n+4 bytes (4 to 35) as the set's bytes that start d
+ *                                  bytes before this code (d >= n+4: they end before
+ *                                  it; they may lie in any frame before)
  *             10nnnnnn b           n+1 times byte b
  *             11rrrlll b1 ... bk   (rrr 0 to 5) rrr+1 bytes as in the reference,
  *                                  then k = lll+1 bytes (1 to 8) as they follow

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <stdexcept>
 
 #include "packed/match_history.h"
@@ -16,7 +17,7 @@ constexpr int LITERAL_LIMIT = 32;               // bytes in a literal code
 constexpr int PAIR_SAME = 6, PAIR_LITERAL = 8;  // most bytes of each part of a pair
 constexpr int ROWS_LIMIT = 16;                  // rows in a rows code
 constexpr unsigned char SAME = 0x00, LITERAL = 0x40, MATCH = 0x60, RUN = 0x80,
-                        PAIR = 0xC0, WHOLE = 0xF0;
+                        ROW_CALL = 0xBF, PAIR = 0xC0, WHOLE = 0xF0;
 constexpr unsigned char KIND_RAW = 'R', KIND_KEY = 'K', KIND_DELTA = 'D';
 
 using Bytes = std::vector<unsigned char>;
@@ -114,10 +115,67 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, bool above,
 // (against the same row of old), appended to the history as the set's next bytes and
 // taken back out. Each row's codes are weighed as rowCodes does; rows that are whole as
 // their reference share a rows code.
+// The codes of rows coded so far, each at the last place in the set it starts.
+using RowsSeen = std::map<Bytes, size_t>;
+
+// The codes of a row, or a call of the same codes before when they are longer: where
+// they start in the set, in seen or in mine (this record's rows so far).
+Bytes callOrCodes(const Bytes& codes, size_t at, const RowsSeen& seen, RowsSeen& mine) {
+    if (codes.size() > 3) {
+        size_t from = 0;
+        for (const RowsSeen* rows : {&seen, static_cast<const RowsSeen*>(&mine)}) {
+            const auto found = rows->find(codes);
+            if (found != rows->end()) from = std::max(from, found->second);
+        }
+        if (from && at - from <= MATCH_DISTANCE_MAX)
+            return {ROW_CALL, static_cast<unsigned char>((at - from) & 0xFF),
+                    static_cast<unsigned char>((at - from) >> 8)};
+    }
+    mine[codes] = at;
+    return codes;
+}
+
+// Notes the rows of a record at start in the set whose codes a later row may call.
+void rememberRows(RowsSeen& seen, const Bytes& record, size_t start) {
+    if (record.empty() || record[0] == KIND_RAW) return;
+    for (size_t at = 1; at < record.size();) {
+        if (record[at] >= WHOLE) {
+            ++at;
+            continue;
+        }
+        if (record[at] == ROW_CALL) {
+            at += 3;
+            continue;
+        }
+        const size_t first = at;
+        for (int x = 0; x < PACKED_ROW_BYTES && at < record.size();) {
+            const unsigned char c = record[at++];
+            int n = (c & 0x3F) + 1;
+            if (c >= LITERAL && c < MATCH) {
+                n = (c & 0x1F) + 1;
+                at += n;
+            } else if (c >= MATCH && c < RUN) {
+                n = (c & 0x1F) + MATCH_MIN;
+                at += 2;
+            } else if (c >= RUN && c < PAIR) {
+                ++at;
+            } else if (c >= PAIR) {
+                at += (c & 7) + 1;
+                n = ((c >> 3) & 7) + 1 + (c & 7) + 1;
+            }
+            x += n;
+        }
+        seen[Bytes(record.begin() + first, record.begin() + at)] = start + first;
+    }
+}
+
 Bytes frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
-                  double weight, MatchHistory& history, const FrameMatches& before) {
+                  double weight, MatchHistory& history, const FrameMatches& before,
+                  const RowsSeen& seen) {
     const size_t start = history.bytes.size();
+    RowsSeen mine;
     Bytes out{kind};
+
     size_t written = 0;  // of out, in the history
     int wholeRows = 0;   // in the rows code at out.back()
     for (int y = 0; y < ROWS; ++y) {
@@ -145,7 +203,8 @@ Bytes frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFram
             if (mine.length > matches[i].length) matches[i] = mine;
         }
         const Bytes codes =
-            rowCodes(row, ref, !old, weight, matches, history.bytes.size());
+            callOrCodes(rowCodes(row, ref, !old, weight, matches, history.bytes.size()),
+                        history.bytes.size(), seen, mine);
         out.insert(out.end(), codes.begin(), codes.end());
         wholeRows = 0;
     }
@@ -163,13 +222,14 @@ constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
 // the budget row by row, or raw when that is smaller or no key frame does.
 Bytes aloneRecord(const PackedFrame& frame, MatchHistory& history,
-                  const FrameMatches& before) {
+                  const FrameMatches& before, const RowsSeen& seen) {
     Bytes raw{KIND_RAW};
     raw.insert(raw.end(), frame.begin(), frame.end());
     for (const double weight : SPEED_WEIGHTS) {
-        Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before);
+        Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before, seen);
         if (key.size() >= raw.size()) break;
-        if (rowCyclesAlone(key) <= CYCLES_BUDGET) return key;
+        if (rowCyclesAlone({key, history.bytes, history.bytes.size()}) <= CYCLES_BUDGET)
+            return key;
     }
     return raw;
 }
@@ -184,31 +244,43 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
     out.resize(out.size() + 3 * count);
     std::vector<Bytes>
         chain;  // the records of the chain so far, its raw or key frame first
+    std::vector<size_t> starts;  // where they start
     MatchHistory history;
+    RowsSeen seen;
     appendHistory(history, out.data(), out.data() + out.size());
     for (size_t k = 0; k < count; ++k) {
         const FrameMatches before = matchesBefore(frames[k], history, 5 + 3 * count);
-        Bytes record = aloneRecord(frames[k], history, before);
+        Bytes record = aloneRecord(frames[k], history, before, seen);
+        const size_t start = out.size();
         if (k > 0 && chain.size() < FRAME_CODE_CHAIN_MAX) {
             // Against the frame before when that is smaller, and either decodes within
             // the budget row by row with its chain or is at most half the size.
             chain.push_back(frameRecord(KIND_DELTA, frames[k], &frames[k - 1], TIE_WEIGHT,
-                                        history, before));
+                                        history, before, seen));
+            starts.push_back(start);
+            std::vector<PlacedRecord> placed;
+            for (size_t i = 0; i < chain.size(); ++i)
+                placed.push_back({chain[i], history.bytes, starts[i]});
             const Bytes& delta = chain.back();
             if (delta.size() < record.size() &&
                 (2 * delta.size() <= record.size() ||
-                 rowCyclesOfChain(chain) <= CYCLES_BUDGET))
+                 rowCyclesOfChain(placed) <= CYCLES_BUDGET))
                 record = delta;
             chain.pop_back();
+            starts.pop_back();
         }
-        if (record[0] != KIND_DELTA) chain.clear();
+        if (record[0] != KIND_DELTA) {
+            chain.clear();
+            starts.clear();
+        }
         chain.push_back(record);
-        const size_t start = out.size();
+        starts.push_back(start);
         if (start > 0xFFFFFF) throw std::length_error("frame set too large for the code");
         for (int b = 0; b < 3; ++b)
             out[5 + 3 * k + b] = static_cast<unsigned char>(start >> (8 * b));
         out.insert(out.end(), record.begin(), record.end());
         appendHistory(history, record.data(), record.data() + record.size());
+        rememberRows(seen, record, start);
     }
     return out;
 }

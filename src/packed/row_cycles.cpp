@@ -6,6 +6,7 @@
 namespace {
 
 constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
+constexpr unsigned char ROW_CALL = 0xBF;
 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
@@ -38,56 +39,78 @@ struct Row {
     int sameBytes = 0;
 };
 
+// The codes of one row from at (a call followed back): their cost, *at past them.
+template <typename Byte>
+void rowCodes(Row& row, size_t& at, size_t end, Byte byte) {
+    for (int x = 0; x < PACKED_ROW_BYTES && at < end;) {
+        const unsigned char c = byte(at++);
+        int n = (c & 0x3F) + 1;
+        if (c < 0x40) {
+            row.codes += SAME_CODE_CYCLES;
+            ++row.sameCodes;
+            row.sameBytes += n;
+        } else if (c < 0x60) {
+            n = (c & 0x1F) + 1;
+            row.codes += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n;
+            at += n;
+        } else if (c < 0x80) {
+            n = (c & 0x1F) + 4;
+            row.codes += MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n;
+            at += 2;
+        } else if (c < 0xC0) {
+            row.codes += RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n;
+            ++at;
+        } else {
+            const int same = ((c >> 3) & 7) + 1, literal = (c & 7) + 1;
+            ++row.sameCodes;
+            row.sameBytes += same;
+            row.codes += PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * literal;
+            at += literal;
+            n = same + literal;
+        }
+        x += n;
+    }
+}
+
 // The rows of a record as the decoder meets them.
-std::vector<Row> rowsOf(const std::vector<unsigned char>& record) {
+std::vector<Row> rowsOf(const PlacedRecord& placed) {
+    const std::vector<unsigned char>& record = placed.bytes;
     std::vector<Row> rows(ROWS);
     if (record.empty()) return rows;
     if (record[0] == 'R') {
         for (Row& row : rows) row.raw = true;
         return rows;
     }
-    size_t at = 1;
+    // Bytes by their place in the set.
+    auto byte = [&](size_t at) -> unsigned char {
+        if (at >= placed.start)
+            return at - placed.start < record.size() ? record[at - placed.start] : 0;
+        return at < placed.set.size() ? placed.set[at] : 0;
+    };
+    size_t at = placed.start + 1;
+    const size_t end = placed.start + record.size();
     int hold = 0;
-    auto next = [&]() { return at < record.size() ? record[at++] : 0; };
     for (Row& row : rows) {
         if (hold) {
             --hold;
             row.held = true;
             continue;
         }
-        if (at < record.size() && record[at] >= 0xF0) {
-            hold = next() & 0x0F;
+        const unsigned char first = byte(at);
+        if (at < end && first >= 0xF0) {
+            hold = first & 0x0F;
+            ++at;
             row.held = row.holdStarts = true;
             continue;
         }
-        for (int x = 0; x < PACKED_ROW_BYTES && at < record.size();) {
-            const unsigned char c = next();
-            int n = (c & 0x3F) + 1;
-            if (c < 0x40) {
-                row.codes += SAME_CODE_CYCLES;
-                ++row.sameCodes;
-                row.sameBytes += n;
-            } else if (c < 0x60) {
-                n = (c & 0x1F) + 1;
-                row.codes += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n;
-                at += n;
-            } else if (c < 0x80) {
-                n = (c & 0x1F) + 4;
-                row.codes += MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n;
-                at += 2;
-            } else if (c < 0xC0) {
-                row.codes += RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n;
-                ++at;
-            } else {
-                const int same = ((c >> 3) & 7) + 1, literal = (c & 7) + 1;
-                ++row.sameCodes;
-                row.sameBytes += same;
-                row.codes += PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * literal;
-                at += literal;
-                n = same + literal;
-            }
-            x += n;
+        if (at + 2 < end && first == ROW_CALL) {
+            size_t from = at - (byte(at + 1) | byte(at + 2) << 8);
+            rowCodes(row, from, at, byte);
+            row.codes += CALL_CYCLES;
+            at += 3;
+            continue;
         }
+        rowCodes(row, at, end, byte);
     }
     return rows;
 }
@@ -96,7 +119,7 @@ long roundUp(double cycles) { return static_cast<long>(cycles) + 1; }
 
 }  // namespace
 
-long rowCyclesAlone(const std::vector<unsigned char>& record) {
+long rowCyclesAlone(const PlacedRecord& record) {
     double cycles = FRAME;
     for (const Row& row : rowsOf(record))
         cycles += row.raw          ? RAW_ROW
@@ -106,10 +129,10 @@ long rowCyclesAlone(const std::vector<unsigned char>& record) {
     return roundUp(cycles);
 }
 
-long rowCyclesOfChain(const std::vector<std::vector<unsigned char>>& chain) {
+long rowCyclesOfChain(const std::vector<PlacedRecord>& chain) {
     if (chain.size() == 1) return rowCyclesAlone(chain[0]);
     std::vector<std::vector<Row>> frames;
-    for (const auto& record : chain) frames.push_back(rowsOf(record));
+    for (const PlacedRecord& record : chain) frames.push_back(rowsOf(record));
     double cycles = FRAME + CHAIN_FRAME * (chain.size() - 1.0);
     bool kept = false;  // the row before was changed by a delta frame
     for (int y = 0; y < ROWS; ++y) {
@@ -136,9 +159,9 @@ long rowCyclesOfChain(const std::vector<std::vector<unsigned char>>& chain) {
     return roundUp(cycles);
 }
 
-long wholeCycles(const std::vector<unsigned char>& record) {
-    if (!record.empty() && record[0] == 'R') return WHOLE_RAW;
-    const bool key = !record.empty() && record[0] == 'K';
+long wholeCycles(const PlacedRecord& record) {
+    if (!record.bytes.empty() && record.bytes[0] == 'R') return WHOLE_RAW;
+    const bool key = !record.bytes.empty() && record.bytes[0] == 'K';
     double cycles = FRAME;
     int y = 0;
     for (const Row& row : rowsOf(record)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // What the compressed code costs the firmware decoder on an ATmega328P (avr-gcc -Os, the
@@ -18,18 +19,27 @@ constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 constexpr double COPY_CODE_CYCLES = 20, COPY_BYTE_CYCLES = 4.7;
+// A row whose codes are those of a row before costs that row's codes and this more.
+constexpr double CALL_CYCLES = 60;
 
-// The cycles of one record (kind byte and body) decoded row by row on its own: a raw
-// or key frame.
-long rowCyclesAlone(const std::vector<unsigned char>& record);
+// A record where it lies in a set: a row's codes may be those of a row before (a call),
+// in the record or in the set's bytes before it.
+struct PlacedRecord {
+    const std::vector<unsigned char>& bytes;  // kind byte and body
+    const std::vector<unsigned char>& set;    // the set's bytes, at least up to start
+    size_t start;                             // where the record starts in the set
+};
+
+// The cycles of one record decoded row by row on its own: a raw or key frame.
+long rowCyclesAlone(const PlacedRecord& record);
 
 // The cycles of a delta chain decoded row by row: chain[0] the raw or key frame, then
 // the delta frames in order; the last one is the frame asked for.
-long rowCyclesOfChain(const std::vector<std::vector<unsigned char>>& chain);
+long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
 
 // The cycles of one record decoded whole: a raw or key frame from nothing, a delta frame
 // over the frame before it.
-long wholeCycles(const std::vector<unsigned char>& record);
+long wholeCycles(const PlacedRecord& record);
 
 // Most modelled cycles for a frame, row by row and whole: 32,000 (2 ms at 16 MHz) less a
 // margin for the model. A raw frame, the slowest, takes about 30,500 row by row.
