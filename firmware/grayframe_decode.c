@@ -346,8 +346,9 @@ NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsi
  * codes, or 0xFFFFFFFF when they do not add up. The loop does not look for the set's
  * end: a row's codes, whole or not, take at most 102 bytes, and the caller finds a row
  * that ran past the end damaged. Registers: X out, Z the codes, r20 bytes left to make,
- * r24 the code, r25 its count, T set when delta is not 0; on far parts RAMPZ (I/O
- * address 0x3B) the third byte of Z. */
+ * r24 the code, r25 its count, T set when delta is not 0 (r16 and r17, which hold Z
+ * while the reference or a match is read, are then saved for the whole row, else by
+ * each match); on far parts RAMPZ (I/O address 0x3B) the third byte of Z. */
 #ifdef FAR_FLASH
 unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
                                 unsigned int set, unsigned char set_high);
@@ -387,9 +388,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".global grayframe_avr_row\n"
         ".type grayframe_avr_row, @function\n"
         "grayframe_avr_row:\n\t"
-        "push r16\n\t"
-        "push r17\n\t"
-        FAR_ONLY("push r14\n\tpush r15\n\tmov r14, r16\n\t")
+        FAR_ONLY("push r14\n\tmov r14, r16\n\t")
         "movw r26, r24\n\t"
         "movw r30, r20\n\t"
         "ldi r20, 51\n\t"
@@ -397,7 +396,9 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "cp r22, __zero_reg__\n\t"
         "cpc r23, __zero_reg__\n\t"
         "breq .Lgf_next\n\t"
-        "set\n"
+        "set\n\t"
+        "push r16\n\t"
+        "push r17\n"
         ".Lgf_next:\n\t"
         LPM " r24, Z+\n\t"
         "cpi r24, 0x40\n\t"
@@ -426,9 +427,11 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "ser r24\n\t"
         "ser r25\n"
         ".Lgf_out:\n\t"
-        FAR_ONLY("pop r15\n\tpop r14\n\t")
+        "brtc 1f\n\t"
         "pop r17\n\t"
-        "pop r16\n\t"
+        "pop r16\n"
+        "1:\n\t"
+        FAR_ONLY("pop r14\n\t")
         "ret\n"
         ".Lgf_more:\n\t"
         "cpi r24, 0x80\n\t"
@@ -500,6 +503,11 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "cp r21, r25\n\t"
         "cpc r0, __zero_reg__\n\t"
         "brlo 9f\n\t"
+        FAR_ONLY("push r15\n\t")
+        "brts 1f\n\t"
+        "push r16\n\t"
+        "push r17\n"
+        "1:\n\t"
         "movw r16, r30\n\t"
         FAR_ONLY("in r15, 0x3B\n\tmov r24, r15\n\t")
         "sbiw r30, 3\n\t"
@@ -507,16 +515,27 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "sub r30, r21\n\t"
         "sbc r31, r0\n\t"
         FAR_ONLY("sbc r24, __zero_reg__\n\t")
-        "brcs 9f\n\t"
+        "brcs 8f\n\t"
         "cp r30, r18\n\t"
         "cpc r31, r19\n\t"
         FAR_ONLY("cpc r24, r14\n\t")
-        "brlo 9f\n\t"
+        "brlo 8f\n\t"
         FAR_ONLY("out 0x3B, r24\n\t")
         COPY_BY_FOUR(LPM)
         FAR_ONLY("out 0x3B, r15\n\t")
         "movw r30, r16\n\t"
+        "brts 1f\n\t"
+        "pop r17\n\t"
+        "pop r16\n"
+        "1:\n\t"
+        FAR_ONLY("pop r15\n\t")
         "rjmp .Lgf_tail\n"
+        "8:\n\t"
+        "brts 1f\n\t"
+        "pop r17\n\t"
+        "pop r16\n"
+        "1:\n\t"
+        FAR_ONLY("pop r15\n\t")
         "9:\n\t"
         "rjmp .Lgf_damaged\n"
         /* copies r25 bytes from X + delta to X */
@@ -734,18 +753,12 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
 /* ROW(d, i, out, ref) is frame_row; on AVR, outside spans mode, a row decoder with its
  * codes in a loop of assembler, which avr-gcc does not make of the C. */
 #if defined(READ_ON)
-/* The next row of chain frame i by grayframe_avr_row: GRAYFRAME_OK, GRAYFRAME_DAMAGED,
- * or 1, nothing done, when the row is held or starts with a rows code, or when it may
- * reach the set's last bytes. */
-INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char *out,
-                            const unsigned char *ref)
+/* The row's codes at code into out by grayframe_avr_row: where they end, or 0 when
+ * they do not add up or run past the set's end. */
+INLINE static cursor avr_row(const grayframe_decoder *d, cursor code, unsigned char *out,
+                             const unsigned char *ref)
 {
-    cursor code = d->next[i], back;
     unsigned long after;
-    if (d->hold[i] || code == d->end || BYTE(code) >= ROWS)
-        return 1;
-    if (follow_call(d, &code, &back) == 1)
-        return GRAYFRAME_DAMAGED;
 #ifdef FAR_FLASH
     RAMPZ = (unsigned char)(code >> 16);
     after = grayframe_avr_row(out, ref - out, (unsigned int)code, (unsigned int)d->set,
@@ -753,25 +766,53 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
 #else
     after = grayframe_avr_row(out, ref - out, code, d->set);
 #endif
-    if (after == 0xFFFFFFFFUL || (cursor)after > d->end || (cursor)after < code)
+    if (after == 0xFFFFFFFFUL || (cursor)after > d->end || (cursor)after <= code)
+        return 0;
+    return (cursor)after;
+}
+
+/* The next row of chain frame i by the assembler loop: GRAYFRAME_OK, GRAYFRAME_DAMAGED,
+ * or, nothing done, 1 when the row is held or starts with a rows code, 2 when it calls
+ * the codes of a row before. */
+INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                            const unsigned char *ref)
+{
+    const cursor next = d->next[i];
+    unsigned char c;
+    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= ROWS)
+        return 1;
+    if (c == ROW_CALL)
+        return 2;
+    return (d->next[i] = avr_row(d, next, out, ref)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
+}
+
+/* The next row of chain frame i, which calls the codes of a row before, by the
+ * assembler loop. */
+NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                               const unsigned char *ref)
+{
+    cursor code = d->next[i], back;
+    if (follow_call(d, &code, &back) != 2 || !avr_row(d, code, out, ref))
         return GRAYFRAME_DAMAGED;
-    d->next[i] = back != d->next[i] ? back : (cursor)after;
+    d->next[i] = back;
     return GRAYFRAME_OK;
 }
+
+/* As ROW_OF, outside spans mode and for a frame that is not raw, faster inline. */
+#define FAST_ROW(d, i, out, ref)                                                       \
+    ((result = avr_codes(d, i, out, ref)) == 1                                         \
+         ? frame_row(d, i, out, ref)                                                   \
+         : result == 2 ? called_row(d, i, out, ref) : result)
 
 static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                     const unsigned char *ref)
 {
     int result;
-    if (d->spans || (!i && d->base_kind == KIND_RAW)
-        || (result = avr_codes(d, i, out, ref)) == 1)
+    if (d->spans || (!i && d->base_kind == KIND_RAW))
         return frame_row(d, i, out, ref);
-    return result;
+    return FAST_ROW(d, i, out, ref);
 }
 #define ROW_OF(d, i, out, ref) fast_row(d, i, out, ref)
-/* As ROW_OF, outside spans mode and for a frame that is not raw, faster inline. */
-#define FAST_ROW(d, i, out, ref)                                                       \
-    ((result = avr_codes(d, i, out, ref)) == 1 ? frame_row(d, i, out, ref) : result)
 #else
 #define FAST_ROW(d, i, out, ref) (result = frame_row(d, i, out, ref))
 #define ROW_OF(d, i, out, ref) frame_row(d, i, out, ref)

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The frame set code: the encoder's sets through the firmware decoder, in every mode.
+#include "packed/frame_code.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 
-#include "packed/frame_code.h"
 #include "support.h"
 
 extern "C" {
@@ -40,7 +41,8 @@ PackedFrame screen() {
     box(frame, 0, 0, 51, 10, 0xF0);
     box(frame, 4, 20, 30, 40, 0x8F);
     for (int y = 22; y < 58; y += 3) frame[y * PACKED_ROW_BYTES + 10] = 0x3C;
-    for (int x = 0; x < 51; ++x) frame[70 * PACKED_ROW_BYTES + x] = static_cast<unsigned char>(x);
+    for (int x = 0; x < 51; ++x)
+        frame[70 * PACKED_ROW_BYTES + x] = static_cast<unsigned char>(x);
     return frame;
 }
 
@@ -52,7 +54,8 @@ char kindOf(const Code& code, unsigned frame) {
 size_t recordBytes(const Code& code, unsigned frame, unsigned count) {
     auto start = [&](unsigned k) {
         const size_t at = 5 + 3 * k;
-        return k == count ? code.size() : size_t(code[at] | code[at + 1] << 8 | code[at + 2] << 16);
+        return k == count ? code.size()
+                          : size_t(code[at] | code[at + 1] << 8 | code[at + 2] << 16);
     };
     return start(frame + 1) - start(frame);
 }
@@ -117,7 +120,7 @@ PackedFrame band(int y) {
 TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     PackedFrame moved = screen();
     box(moved, 30, 40, 3, 2, 0x00);
-    const std::vector<PackedFrame> frames = {screen(), moved,    moved,   noise(1),
+    const std::vector<PackedFrame> frames = {screen(), moved,    moved,    noise(1),
                                              blank(),  screen(), band(10), band(50)};
     const Code code = encodeFrameSet(frames);
     EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x02");
@@ -202,7 +205,8 @@ std::vector<int> decodeAll(const Code& code) {
         grayframe_span span;
         calls = 0;
         if (result == GRAYFRAME_OK) {
-            while ((result = grayframe_spans_next(&d, &span, row.data() + 1)) == GRAYFRAME_MORE) {
+            while ((result = grayframe_spans_next(&d, &span, row.data() + 1)) ==
+                   GRAYFRAME_MORE) {
                 EXPECT_TRUE(span.row < 80 && span.length > 0 &&
                             span.first + span.length <= PACKED_ROW_BYTES);
                 if (++calls > 80 * 26) break;
@@ -241,8 +245,19 @@ TEST(FrameCode, DamagedOrCutSetsEndInAnErrorWithinTheBuffers) {
 // and row by row.
 TEST(FrameCode, AMatchOutsideTheBytesBeforeItIsDamaged) {
     for (const unsigned distance : {9u, 10u, 0xFFFFu}) {
-        Code code = {'G', 'F', 2, 1, 0, 8, 0, 0, 'K', 0x7F, static_cast<unsigned char>(distance),
-                     static_cast<unsigned char>(distance >> 8), 0x4F};
+        Code code = {'G',
+                     'F',
+                     2,
+                     1,
+                     0,
+                     8,
+                     0,
+                     0,
+                     'K',
+                     0x7F,
+                     static_cast<unsigned char>(distance),
+                     static_cast<unsigned char>(distance >> 8),
+                     0x4F};
         code.resize(code.size() + 16, 0x11);
         code.insert(code.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFE});  // rows 1 to 79 as row 0
         SCOPED_TRACE("distance " + std::to_string(distance));
@@ -278,13 +293,17 @@ TEST(FrameCode, DecoderCompilesCleanAsC89AndC99) {
         if (compiler.empty()) continue;
         for (const std::string standard : {"-std=c89", "-std=c99"}) {
             for (const std::string read :
-                 {"-DGRAYFRAME_NO_MACRO", "-DGRAYFRAME_READ_BYTE(a)=(*(const unsigned char *)(a))"}) {
+                 {"-DGRAYFRAME_NO_MACRO",
+                  "-DGRAYFRAME_READ_BYTE(a)=(*(const unsigned char *)(a))"}) {
                 const test::RunResult compile = test::runProgram(
-                    compiler, {standard, "-Wall", "-Wextra", "-Wpedantic", "-Werror", "-Os", read,
-                               "-c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"},
+                    compiler,
+                    {standard, "-Wall", "-Wextra", "-Wpedantic", "-Werror", "-Os", read,
+                     "-c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o",
+                     "d.o"},
                     dir.path);
                 EXPECT_EQ(compile.status, 0)
-                    << compiler << " " << standard << " " << read << ":\n" << compile.err;
+                    << compiler << " " << standard << " " << read << ":\n"
+                    << compile.err;
             }
         }
     }
@@ -295,7 +314,8 @@ TEST(FrameCode, DecoderCompilesCleanAsC89AndC99) {
 TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
     const test::TempDir dir;
     const std::vector<std::vector<std::string>> targets = {
-        {AVR_GCC, "-mmcu=atmega328p"}, {AVR_GCC, "-mmcu=atmega2560"},
+        {AVR_GCC, "-mmcu=atmega328p"},
+        {AVR_GCC, "-mmcu=atmega2560"},
         {ARM_GCC, "-mcpu=cortex-m0", "-mthumb"}};
     int compiled = 0;
     for (const std::vector<std::string>& target : targets) {
@@ -303,11 +323,13 @@ TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
         if (compiler.find("NOTFOUND") != std::string::npos) continue;
         for (const std::string level : {"-Os", "-O2"}) {
             std::vector<std::string> args(target.begin() + 1, target.end());
-            args.insert(args.end(), {level, "-std=c89", "-c",
-                                     std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"});
+            args.insert(args.end(),
+                        {level, "-std=c89", "-c",
+                         std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"});
             ASSERT_EQ(test::runProgram(compiler, args, dir.path).status, 0) << compiler;
             const std::string nm = compiler.substr(0, compiler.size() - 3) + "nm";
-            const test::RunResult undefined = test::runProgram(nm, {"-u", "d.o"}, dir.path);
+            const test::RunResult undefined =
+                test::runProgram(nm, {"-u", "d.o"}, dir.path);
             EXPECT_EQ(undefined.status, 0);
             EXPECT_EQ(undefined.out, "") << compiler << " " << target[1] << " " << level;
             ++compiled;

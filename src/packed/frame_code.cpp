@@ -47,9 +47,8 @@ FrameMatches matchesBefore(const PackedFrame& frame, const MatchHistory& history
 // bytes plus weight times the decoder's cycles; of codes that cost the same, the one
 // that covers more bytes. The codes start at byte `at` of the set; matches are the
 // longest copies of the row's bytes before it.
-Bytes rowCodes(const unsigned char* row, const unsigned char* ref, bool above,
-               double weight, const std::array<Match, PACKED_ROW_BYTES>& matches,
-               size_t at) {
+Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight,
+               const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at) {
     struct Step {
         double cost = 1e30;
         unsigned char code = 0;
@@ -68,15 +67,12 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, bool above,
         int matching = 0;
         while (ref && matching < left && ref[i + matching] == row[i + matching])
             ++matching;
-        auto copied = [&](int n) {
-            return above ? COPY_CODE_CYCLES + COPY_BYTE_CYCLES * n : 0.0;
-        };
+
         for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n)
-            consider(SAME, n, 0, 1, SAME_CODE_CYCLES + copied(n));
+            consider(SAME, n, 0, 1, SAME_CODE_CYCLES);
         for (int n = std::min(matching, PAIR_SAME); n >= 1; --n)
             for (int k = std::min(left - n, PAIR_LITERAL); k >= 1; --k)
-                consider(PAIR, n, k, 1 + k,
-                         PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * k + copied(n));
+                consider(PAIR, n, k, 1 + k, PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * k);
         for (int n = matches[i].length; n >= MATCH_MIN; --n)
             consider(MATCH, 0, n, 3, MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n);
         int equal = 1;
@@ -118,10 +114,12 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, bool above,
 // The codes of rows coded so far, each at the last place in the set it starts.
 using RowsSeen = std::map<Bytes, size_t>;
 
-// The codes of a row, or a call of the same codes before when they are longer: where
-// they start in the set, in seen or in mine (this record's rows so far).
-Bytes callOrCodes(const Bytes& codes, size_t at, const RowsSeen& seen, RowsSeen& mine) {
-    if (codes.size() > 3) {
+// The codes of a row, or a call of the same codes before when that saves more bytes than
+// weight times its cycles: where they start in the set, in seen or in mine (this
+// record's rows so far).
+Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& seen,
+                  RowsSeen& mine) {
+    if (codes.size() > 3 + weight * CALL_CYCLES) {
         size_t from = 0;
         for (const RowsSeen* rows : {&seen, static_cast<const RowsSeen*>(&mine)}) {
             const auto found = rows->find(codes);
@@ -203,8 +201,8 @@ Bytes frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFram
             if (mine.length > matches[i].length) matches[i] = mine;
         }
         const Bytes codes =
-            callOrCodes(rowCodes(row, ref, !old, weight, matches, history.bytes.size()),
-                        history.bytes.size(), seen, mine);
+            callOrCodes(rowCodes(row, ref, weight, matches, history.bytes.size()),
+                        history.bytes.size(), weight, seen, mine);
         out.insert(out.end(), codes.begin(), codes.end());
         wholeRows = 0;
     }
@@ -228,6 +226,8 @@ Bytes aloneRecord(const PackedFrame& frame, MatchHistory& history,
     for (const double weight : SPEED_WEIGHTS) {
         Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before, seen);
         if (key.size() >= raw.size()) break;
+        fprintf(stderr, "w %g bytes %zu rows %ld\n", weight, key.size(),
+                rowCyclesAlone({key, history.bytes, history.bytes.size()}));
         if (rowCyclesAlone({key, history.bytes, history.bytes.size()}) <= CYCLES_BUDGET)
             return key;
     }

@@ -10,24 +10,24 @@ constexpr unsigned char ROW_CALL = 0xBF;
 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
-constexpr long CODES_ROW = 162;   // a row with codes
+constexpr long CODES_ROW = 171;   // a row with codes
 constexpr long HELD_ROW = 84;     // a row held whole as the row above
-constexpr long HOLD_START = 282;  // a row whose rows code starts a hold
+constexpr long HOLD_START = 278;  // a row whose rows code starts a hold
 constexpr long RAW_ROW = 391;     // a raw row
 // Row by row, in a chain:
-constexpr long CHAIN_FRAME = 190;               // each delta frame of the chain, opened
-constexpr long CHAIN_ROW = 195;                 // a row held in the base frame
-constexpr long CHAIN_CODES = 180;               // a row with codes in the base frame
-constexpr long CHAIN_RAW = 405;                 // a raw row of the base frame
-constexpr long HELD_COPY = 300;                 // a held row copied from the state
-constexpr double KEPT_CODE = 2, KEPT_BYTE = 8;  // bytes as the reference from the state
-constexpr long KEEP_ROW = 335;   // the base's row kept, when a delta frame changes it
+constexpr long CHAIN_FRAME = 211;                 // each delta frame of the chain, opened
+constexpr long CHAIN_ROW = 121;                   // a row held in the base frame
+constexpr long CHAIN_CODES = 199;                 // a row with codes in the base frame
+constexpr long CHAIN_RAW = 397;                   // a raw row of the base frame
+constexpr long HELD_COPY = 300;                   // a held row copied from the state
+constexpr double KEPT_CODE = 2, KEPT_BYTE = 8.7;  // bytes as the reference from the state
+constexpr long KEEP_ROW = 349;   // the base's row kept, when a delta frame changes it
 constexpr long KEEP_DELTA = 24;  // and each delta frame of the chain looked at then
-constexpr long DELTA_ROW = 184;  // a delta frame's row with codes
-constexpr long DELTA_HOLD = 40;  // a delta frame's rows code
+constexpr long DELTA_ROW = 173;  // a delta frame's row with codes
+constexpr long DELTA_HOLD = 38;  // a delta frame's rows code
 // Whole:
 constexpr long WHOLE_RAW = 23200;  // a raw frame
-constexpr long WHOLE_CODES = 59;   // a row with codes
+constexpr long WHOLE_CODES = 62;   // a row with codes
 constexpr long WHOLE_COPY = 270;   // a row whole as the row above
 constexpr long WHOLE_SKIP = 22;    // a row whole as the frame before
 constexpr long WHOLE_HOLD = 14;    // a rows code

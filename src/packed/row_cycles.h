@@ -14,13 +14,13 @@
 // pair. Where the reference is the row above, whole frames copy those bytes: that costs
 // COPY_CODE_CYCLES + COPY_BYTE_CYCLES * n more.
 constexpr double LITERAL_CODE_CYCLES = 24, LITERAL_BYTE_CYCLES = 6.8;
-constexpr double MATCH_CODE_CYCLES = 48, MATCH_BYTE_CYCLES = 5.8;
+constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
 constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 constexpr double COPY_CODE_CYCLES = 20, COPY_BYTE_CYCLES = 4.7;
 // A row whose codes are those of a row before costs that row's codes and this more.
-constexpr double CALL_CYCLES = 60;
+constexpr double CALL_CYCLES = 215;
 
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
@@ -41,6 +41,6 @@ long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
 // over the frame before it.
 long wholeCycles(const PlacedRecord& record);
 
-// Most modelled cycles for a frame, row by row and whole: 32,000 (2 ms at 16 MHz) less a
-// margin for the model. A raw frame, the slowest, takes about 30,500 row by row.
+// Most modelled cycles for a frame row by row: 32,000 (2 ms at 16 MHz) less a margin for
+// the model. A raw frame, the slowest, takes about 31,250.
 constexpr long CYCLES_BUDGET = 31000;
