@@ -22,7 +22,10 @@
  *             011nnnnn d (2 bytes) n+4 bytes (4 to 35) as the set's bytes that start d
  *                                  bytes before this code (d >= n+4: they end before
  *                                  it; they may lie in any frame before)
- *             10nnnnnn b           n+1 times byte b
+ *             10nnnnnn b           n+1 times byte b (n+1 at most 51)
+ *             10111111 d (2 bytes) (only where a row starts) this row's codes are
+ *                                  those of a row before, which start d bytes
+ *                                  before this code; the row goes on after it
  *             11rrrlll b1 ... bk   (rrr 0 to 5) rrr+1 bytes as in the reference,
  *                                  then k = lll+1 bytes (1 to 8) as they follow
  *             1111nnnn             (only where a row starts) this row and the next
