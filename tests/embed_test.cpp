@@ -140,8 +140,8 @@ TEST(Embed, ImagesListedInAFileAreTakenAsGiven) {
     }
 }
 
-// A compressed set, compiled with the decoder: every frame, decoded alone, is the raw
-// stream's; a picture repeated costs next to nothing.
+// A compressed set, made without a word, compiled with the decoder: every frame, decoded
+// alone, is the raw stream's; a picture repeated costs next to nothing.
 TEST(Embed, CompressedSetDecodesToTheRawStream) {
     const test::TempDir dir;
     writePictures(dir);
@@ -166,6 +166,7 @@ TEST(Embed, CompressedSetDecodesToTheRawStream) {
     args.insert(args.end(), pictures.begin(), pictures.end());
     const test::RunResult embed = runEmbed(args, dir.path);
     ASSERT_EQ(embed.status, 0) << embed.err;
+    EXPECT_EQ(embed.out + embed.err, "") << "quiet";
     build(C_COMPILER, {"-std=c89", "-I" + std::string(FIRMWARE_DIR)},
           {"main.c", "walk.c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c"}, dir.path);
     const test::RunResult run = test::runProgram(dir / "program", {}, dir.path);

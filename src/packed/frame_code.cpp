@@ -226,8 +226,6 @@ Bytes aloneRecord(const PackedFrame& frame, MatchHistory& history,
     for (const double weight : SPEED_WEIGHTS) {
         Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before, seen);
         if (key.size() >= raw.size()) break;
-        fprintf(stderr, "w %g bytes %zu rows %ld\n", weight, key.size(),
-                rowCyclesAlone({key, history.bytes, history.bytes.size()}));
         if (rowCyclesAlone({key, history.bytes, history.bytes.size()}) <= CYCLES_BUDGET)
             return key;
     }
