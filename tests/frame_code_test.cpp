@@ -108,6 +108,14 @@ void expectRoundTrip(const std::vector<PackedFrame>& frames, const Code& code) {
         expectEveryMode(code, k, frames[k], k ? &frames[k - 1] : nullptr);
 }
 
+// Rows of five kinds in turn, none as the row above, then black: later rows call the
+// codes of the first five.
+PackedFrame stripes() {
+    PackedFrame frame = blank();
+    for (int y = 0; y < 40; ++y) box(frame, 3 * (y % 5), y, 5 + y % 5, 1, 0x5A);
+    return frame;
+}
+
 // A band of noise rows on black, from row y.
 PackedFrame band(int y) {
     PackedFrame frame = blank();
@@ -120,8 +128,8 @@ PackedFrame band(int y) {
 TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     PackedFrame moved = screen();
     box(moved, 30, 40, 3, 2, 0x00);
-    const std::vector<PackedFrame> frames = {screen(), moved,    moved,    noise(1),
-                                             blank(),  screen(), band(10), band(50)};
+    const std::vector<PackedFrame> frames = {screen(), moved,     moved,    noise(1),
+                                             blank(),  stripes(), band(10), band(50)};
     const Code code = encodeFrameSet(frames);
     EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x02");
     EXPECT_EQ(kindOf(code, 0), 'K');
@@ -131,6 +139,7 @@ TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     EXPECT_EQ(recordBytes(code, 3, 8), 4081u) << "a photograph costs raw and its kind";
     EXPECT_LE(recordBytes(code, 4, 8), 8u) << "a blank frame is a run and whole rows";
     EXPECT_LT(recordBytes(code, 0, 8), 400u);
+    EXPECT_LT(recordBytes(code, 5, 8), 150u) << "rows coded before cost a call each";
     EXPECT_LT(recordBytes(code, 7, 8), 80u) << "bytes met before cost a match each";
     expectRoundTrip(frames, code);
 }
@@ -240,24 +249,17 @@ TEST(FrameCode, DamagedOrCutSetsEndInAnErrorWithinTheBuffers) {
     }
 }
 
-// A key frame whose row 0 is a match of 35 bytes then a literal of 16: the match, which
-// overlaps its own code (distance 9) or reaches back before the set, is damaged, whole
-// and row by row.
-TEST(FrameCode, AMatchOutsideTheBytesBeforeItIsDamaged) {
-    for (const unsigned distance : {9u, 10u, 0xFFFFu}) {
-        Code code = {'G',
-                     'F',
-                     2,
-                     1,
-                     0,
-                     8,
-                     0,
-                     0,
-                     'K',
-                     0x7F,
-                     static_cast<unsigned char>(distance),
-                     static_cast<unsigned char>(distance >> 8),
-                     0x4F};
+// A key frame whose row 0 is a match of 35 bytes then a literal of 16, or a call: a
+// match that overlaps its own code (distance 9) or reaches back before the set, and a
+// call of no codes before it, are damaged, whole and row by row.
+TEST(FrameCode, AMatchOrCallOutsideTheBytesBeforeItIsDamaged) {
+    for (const unsigned distance : {9u, 10u, 0xFFFFu, 0x100u}) {
+        const unsigned char low = distance & 0xFF, high = distance >> 8;
+        Code code = {'G', 'F', 2, 1, 0, 8, 0, 0, 'K'};
+        if (distance == 0x100u)
+            code.insert(code.end(), {0xBF, 0, 0});  // a call of itself
+        else
+            code.insert(code.end(), {0x7F, low, high, 0x4F});
         code.resize(code.size() + 16, 0x11);
         code.insert(code.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFE});  // rows 1 to 79 as row 0
         SCOPED_TRACE("distance " + std::to_string(distance));
