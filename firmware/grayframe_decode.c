@@ -791,10 +791,14 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
 NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                                const unsigned char *ref)
 {
-    cursor code = d->next[i], back;
-    if (follow_call(d, &code, &back) != 2 || !avr_row(d, code, out, ref))
+    const cursor code = d->next[i];
+    unsigned int distance;
+    if ((cursor)(d->end - code) < 3)
         return GRAYFRAME_DAMAGED;
-    d->next[i] = back;
+    distance = BYTE(code + 1) | (unsigned int)BYTE(code + 2) << 8;
+    if (!distance || distance > (cursor)(code - d->set) || !avr_row(d, code - distance, out, ref))
+        return GRAYFRAME_DAMAGED;
+    d->next[i] = code + 3;
     return GRAYFRAME_OK;
 }
 

@@ -20,7 +20,7 @@ constexpr double SAME_CODE_CYCLES = 16;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 constexpr double COPY_CODE_CYCLES = 20, COPY_BYTE_CYCLES = 4.7;
 // A row whose codes are those of a row before costs that row's codes and this more.
-constexpr double CALL_CYCLES = 215;
+constexpr double CALL_CYCLES = 140;
 
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
