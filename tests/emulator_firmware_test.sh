@@ -6,7 +6,8 @@
 # qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
 # frames; the bytes must be grayframe -printdata of the same pictures, and a GIF's
 # durations follow the raw set (on AVR read from program memory); damaged sets
-# decoded on AVR stay within their buffers. Exits 77
+# decoded on AVR stay within their buffers; on AVR the compressed set runs again on an
+# ATmega1284P, below 64 KiB and read as near. Exits 77
 # (skipped) when the toolchain or the emulator is not installed. With avr, the example
 # examples/avr-animation is built too and run on an ATmega328P.
 # Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|arm
@@ -49,6 +50,7 @@ for copy in $(seq $copies); do
         pictures="$pictures${pictures:+;}$picture" inputs="$inputs -i $picture"
         last=$picture
     done
+    [ "$copy" = 1 ] && once=$pictures once_inputs=$inputs
 done
 # shellcheck disable=SC2086
 "$prefix/bin/grayframe" -printdata $inputs >"$scratch/frames.raw"
@@ -104,6 +106,26 @@ if [ "$board" = avr ]; then
         fail "the durations do not lie past 64 KiB"
     avr-nm "$tree/compressed_frames.elf" | grep -Eq '^000[1-3][0-9a-f]{4} t frames_code$' ||
         fail "the compressed set does not lie past 64 KiB"
+fi
+# The compressed set of the twelve pictures on an ATmega1284P, below 64 KiB and read as
+# near (GRAYFRAME_NEAR_FLASH): whole frames then take the assembler loop over a frame.
+if [ "$board" = avr ]; then
+    cmake -S "$source/tests/firmware" -B "$scratch/near" \
+        -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
+        -DAVR_MCU=atmega1284p -DNEAR_FLASH=ON -Dgrayframe_DIR="$package" \
+        -DFRAME_IMAGES="$once" -DTIMED_IMAGE="$scratch/timed.gif" \
+        >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure near"; }
+    cmake --build "$scratch/near" --target compressed_frames >"$scratch/build.log" 2>&1 ||
+        { cat "$scratch/build.log"; fail "build near"; }
+    tree=$scratch/near part=atmega1284p
+    run compressed_frames
+    # shellcheck disable=SC2086
+    "$prefix/bin/grayframe" -printdata $once_inputs >"$scratch/once.raw"
+    for mode in rows spans whole; do hex "$scratch/once.raw"; done >"$scratch/expected.hex"
+    hex "$scratch/last.raw" >>"$scratch/expected.hex"
+    cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
+        fail "compressed_frames (near) sent other bytes than grayframe -printdata"
+    tree=$scratch/build part=atmega2560
 fi
 # The example: an ATmega328P that plays a compressed animation row by row.
 if [ "$board" = avr ]; then
