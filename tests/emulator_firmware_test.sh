@@ -95,7 +95,7 @@ run raw_frames
     fail "raw_frames sent other bytes than grayframe -printdata and the durations"
 # Row by row, as spans, whole, and the last frame alone.
 run compressed_frames
-for mode in rows spans whole; do hex "$scratch/frames.raw"; done >"$scratch/expected.hex"
+for _ in rows spans whole; do hex "$scratch/frames.raw"; done >"$scratch/expected.hex"
 hex "$scratch/last.raw" >>"$scratch/expected.hex"
 cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
     fail "compressed_frames sent other bytes than grayframe -printdata"
@@ -121,7 +121,7 @@ if [ "$board" = avr ]; then
     run compressed_frames
     # shellcheck disable=SC2086
     "$prefix/bin/grayframe" -printdata $once_inputs >"$scratch/once.raw"
-    for mode in rows spans whole; do hex "$scratch/once.raw"; done >"$scratch/expected.hex"
+    for _ in rows spans whole; do hex "$scratch/once.raw"; done >"$scratch/expected.hex"
     hex "$scratch/last.raw" >>"$scratch/expected.hex"
     cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
         fail "compressed_frames (near) sent other bytes than grayframe -printdata"
