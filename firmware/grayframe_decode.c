@@ -300,6 +300,17 @@ static void mark(grayframe_decoder *d, unsigned char x, unsigned char n)
     d->spans = (unsigned char)(k + 1);
 }
 
+/* The distance of the match or call code at code, the 2 bytes after it: how far before
+ * the code the bytes it points at start; 0 when that is not within the set. */
+INLINE static cursor distance_of(const grayframe_decoder *d, cursor code)
+{
+    cursor distance;
+    if ((cursor)(d->end - code) < 3)
+        return 0;
+    distance = BYTE(code + 1) | (cursor)BYTE(code + 2) << 8;
+    return distance > (cursor)(code - d->set) ? 0 : distance;
+}
+
 /* When the row's codes at *at are a call of the codes of a row before (their first
  * code ROW_CALL): moves *at to those, *back past the call, and gives 2; 0 when they are
  * not a call (*back is *at), 1 when the call does not point into the set before it. */
@@ -310,10 +321,7 @@ static unsigned char follow_call(const grayframe_decoder *d, cursor *at, cursor 
     *back = code;
     if (BYTE(code) != ROW_CALL)
         return 0;
-    if ((cursor)(d->end - code) < 3)
-        return 1;
-    distance = BYTE(code + 1) | (cursor)BYTE(code + 2) << 8;
-    if (!distance || distance > (cursor)(code - d->set))
+    if (!(distance = distance_of(d, code)))
         return 1;
     *at = code - distance;
     *back = code + 3;
@@ -326,12 +334,8 @@ static unsigned char follow_call(const grayframe_decoder *d, cursor *at, cursor 
 NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsigned char *out,
                                     unsigned char n)
 {
-    const cursor code = *at - 1;
-    cursor distance;
-    if ((cursor)(d->end - code) < 3)
-        return 1;
-    distance = BYTE(code + 1) | (cursor)BYTE(code + 2) << 8;
-    if (distance < n || distance > (cursor)(code - d->set))
+    const cursor code = *at - 1, distance = distance_of(d, code);
+    if (distance < n)
         return 1;
     copy_set(out, code - distance, n);
     *at = code + 3;
@@ -791,12 +795,8 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
 NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                                const unsigned char *ref)
 {
-    const cursor code = d->next[i];
-    unsigned int distance;
-    if ((cursor)(d->end - code) < 3)
-        return GRAYFRAME_DAMAGED;
-    distance = BYTE(code + 1) | (unsigned int)BYTE(code + 2) << 8;
-    if (!distance || distance > (cursor)(code - d->set) || !avr_row(d, code - distance, out, ref))
+    const cursor code = d->next[i], distance = distance_of(d, code);
+    if (!distance || !avr_row(d, code - distance, out, ref))
         return GRAYFRAME_DAMAGED;
     d->next[i] = code + 3;
     return GRAYFRAME_OK;
@@ -853,7 +853,15 @@ static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *p
 {
     const unsigned char *ref = d->column ? prev : d->above;
     int result;
-    if (d->base_kind == KIND_RAW ? frame_row(d, 0, out, ref) : FAST_ROW(d, 0, out, ref))
+    if (d->base_kind == KIND_RAW) {
+        if ((cursor)(d->end - d->next[0]) < ROW)
+            return GRAYFRAME_DAMAGED;
+        d->next[0] = copy_set(out, d->next[0], ROW);
+    } else if (d->hold[0]) {
+        --d->hold[0];
+        if (ref != out)
+            copy_ram(out, ref, ROW);
+    } else if (FAST_ROW(d, 0, out, ref))
         return GRAYFRAME_DAMAGED;
     d->column = 1;
     if (d->row == d->soonest && apply_deltas(d, out))
@@ -929,21 +937,7 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
         return GRAYFRAME_ORDER;
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
-    if (d->base_kind == KIND_RAW) {
-        if ((cursor)(d->end - at) < ROW)
-            return end(d, GRAYFRAME_DAMAGED);
-        d->next[0] = copy_set(row, at, ROW);
-    } else if (d->hold[0]) {
-        --d->hold[0];
-        if (!d->column)
-            copy_ram(row, d->above, ROW);
-    } else if (FAST_ROW(d, 0, row, d->column ? row : d->above))
-        return end(d, GRAYFRAME_DAMAGED);
-    d->column = 1;
-    if (d->row == d->soonest && apply_deltas(d, row))
-        return end(d, GRAYFRAME_DAMAGED);
-    ++d->row;
-    return GRAYFRAME_MORE;
+    return step(d, row, row) ? end(d, GRAYFRAME_DAMAGED) : GRAYFRAME_MORE;
 }
 
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)

@@ -107,10 +107,6 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
     return codes;
 }
 
-// The record of frame of kind KIND_KEY (its rows against the row above) or KIND_DELTA
-// (against the same row of old), appended to the history as the set's next bytes and
-// taken back out. Each row's codes are weighed as rowCodes does; rows that are whole as
-// their reference share a rows code.
 // The codes of rows coded so far, each at the last place in the set it starts.
 using RowsSeen = std::map<Bytes, size_t>;
 
@@ -133,46 +129,23 @@ Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& 
     return codes;
 }
 
-// Notes the rows of a record at start in the set whose codes a later row may call.
-void rememberRows(RowsSeen& seen, const Bytes& record, size_t start) {
-    if (record.empty() || record[0] == KIND_RAW) return;
-    for (size_t at = 1; at < record.size();) {
-        if (record[at] >= WHOLE) {
-            ++at;
-            continue;
-        }
-        if (record[at] == ROW_CALL) {
-            at += 3;
-            continue;
-        }
-        const size_t first = at;
-        for (int x = 0; x < PACKED_ROW_BYTES && at < record.size();) {
-            const unsigned char c = record[at++];
-            int n = (c & 0x3F) + 1;
-            if (c >= LITERAL && c < MATCH) {
-                n = (c & 0x1F) + 1;
-                at += n;
-            } else if (c >= MATCH && c < RUN) {
-                n = (c & 0x1F) + MATCH_MIN;
-                at += 2;
-            } else if (c >= RUN && c < PAIR) {
-                ++at;
-            } else if (c >= PAIR) {
-                at += (c & 7) + 1;
-                n = ((c >> 3) & 7) + 1 + (c & 7) + 1;
-            }
-            x += n;
-        }
-        seen[Bytes(record.begin() + first, record.begin() + at)] = start + first;
-    }
-}
+// A frame's record, and where its rows' codes start in the set (calls not included),
+// for later rows to call.
+struct Record {
+    Bytes bytes;
+    RowsSeen rows;
+};
 
-Bytes frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
-                  double weight, MatchHistory& history, const FrameMatches& before,
-                  const RowsSeen& seen) {
+// The record of frame of kind KIND_KEY (its rows against the row above) or KIND_DELTA
+// (against the same row of old), appended to the history as the set's next bytes and
+// taken back out. Each row's codes are weighed as rowCodes does; rows that are whole as
+// their reference share a rows code.
+Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
+                   double weight, MatchHistory& history, const FrameMatches& before,
+                   const RowsSeen& seen) {
     const size_t start = history.bytes.size();
-    RowsSeen mine;
-    Bytes out{kind};
+    Record record{{kind}, {}};
+    Bytes& out = record.bytes;
 
     size_t written = 0;  // of out, in the history
     int wholeRows = 0;   // in the rows code at out.back()
@@ -195,19 +168,19 @@ Bytes frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFram
         written = out.size();
         std::array<Match, PACKED_ROW_BYTES> matches = before[y];
         for (int i = 0; i < PACKED_ROW_BYTES; ++i) {
-            const Match mine =
+            const Match inRecord =
                 longestMatch(history, row + i, std::min(MATCH_MAX, PACKED_ROW_BYTES - i),
                              start, start);
-            if (mine.length > matches[i].length) matches[i] = mine;
+            if (inRecord.length > matches[i].length) matches[i] = inRecord;
         }
         const Bytes codes =
             callOrCodes(rowCodes(row, ref, weight, matches, history.bytes.size()),
-                        history.bytes.size(), weight, seen, mine);
+                        history.bytes.size(), weight, seen, record.rows);
         out.insert(out.end(), codes.begin(), codes.end());
         wholeRows = 0;
     }
     truncateHistory(history, start);
-    return out;
+    return record;
 }
 
 // Weights of the decoder's cycles against bytes: the first breaks ties between codings
@@ -219,14 +192,15 @@ constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
 
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
 // the budget row by row, or raw when that is smaller or no key frame does.
-Bytes aloneRecord(const PackedFrame& frame, MatchHistory& history,
-                  const FrameMatches& before, const RowsSeen& seen) {
-    Bytes raw{KIND_RAW};
-    raw.insert(raw.end(), frame.begin(), frame.end());
+Record aloneRecord(const PackedFrame& frame, MatchHistory& history,
+                   const FrameMatches& before, const RowsSeen& seen) {
+    Record raw{{KIND_RAW}, {}};
+    raw.bytes.insert(raw.bytes.end(), frame.begin(), frame.end());
     for (const double weight : SPEED_WEIGHTS) {
-        Bytes key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before, seen);
-        if (key.size() >= raw.size()) break;
-        if (rowCyclesAlone({key, history.bytes, history.bytes.size()}) <= CYCLES_BUDGET)
+        Record key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before, seen);
+        if (key.bytes.size() >= raw.bytes.size()) break;
+        if (rowCyclesAlone({key.bytes, history.bytes, history.bytes.size()}) <=
+            CYCLES_BUDGET)
             return key;
     }
     return raw;
@@ -240,45 +214,47 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
     Bytes out{'G', 'F', FRAME_CODE_VERSION, static_cast<unsigned char>(count & 0xFF),
               static_cast<unsigned char>(count >> 8)};
     out.resize(out.size() + 3 * count);
-    std::vector<Bytes>
-        chain;  // the records of the chain so far, its raw or key frame first
-    std::vector<size_t> starts;  // where they start
+    const size_t firstRecord = out.size();
+    // The records of the chain so far, its raw or key frame first, and where they start.
+    std::vector<Bytes> chain;
+    std::vector<size_t> starts;
     MatchHistory history;
     RowsSeen seen;
     appendHistory(history, out.data(), out.data() + out.size());
     for (size_t k = 0; k < count; ++k) {
-        const FrameMatches before = matchesBefore(frames[k], history, 5 + 3 * count);
-        Bytes record = aloneRecord(frames[k], history, before, seen);
+        const FrameMatches before = matchesBefore(frames[k], history, firstRecord);
+        Record record = aloneRecord(frames[k], history, before, seen);
         const size_t start = out.size();
         if (k > 0 && chain.size() < FRAME_CODE_CHAIN_MAX) {
             // Against the frame before when that is smaller, and either decodes within
             // the budget row by row with its chain or is at most half the size.
-            chain.push_back(frameRecord(KIND_DELTA, frames[k], &frames[k - 1], TIE_WEIGHT,
-                                        history, before, seen));
+            Record delta = frameRecord(KIND_DELTA, frames[k], &frames[k - 1], TIE_WEIGHT,
+                                       history, before, seen);
+            chain.push_back(delta.bytes);
             starts.push_back(start);
             std::vector<PlacedRecord> placed;
             for (size_t i = 0; i < chain.size(); ++i)
                 placed.push_back({chain[i], history.bytes, starts[i]});
-            const Bytes& delta = chain.back();
-            if (delta.size() < record.size() &&
-                (2 * delta.size() <= record.size() ||
-                 rowCyclesOfChain(placed) <= CYCLES_BUDGET))
-                record = delta;
+            const size_t size = delta.bytes.size(), alone = record.bytes.size();
+            if (size < alone &&
+                (2 * size <= alone || rowCyclesOfChain(placed) <= CYCLES_BUDGET))
+                record = std::move(delta);
             chain.pop_back();
             starts.pop_back();
         }
-        if (record[0] != KIND_DELTA) {
+        const Bytes& bytes = record.bytes;
+        if (bytes[0] != KIND_DELTA) {
             chain.clear();
             starts.clear();
         }
-        chain.push_back(record);
+        chain.push_back(bytes);
         starts.push_back(start);
         if (start > 0xFFFFFF) throw std::length_error("frame set too large for the code");
         for (int b = 0; b < 3; ++b)
             out[5 + 3 * k + b] = static_cast<unsigned char>(start >> (8 * b));
-        out.insert(out.end(), record.begin(), record.end());
-        appendHistory(history, record.data(), record.data() + record.size());
-        rememberRows(seen, record, start);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        appendHistory(history, bytes.data(), bytes.data() + bytes.size());
+        for (const auto& row : record.rows) seen[row.first] = row.second;
     }
     return out;
 }

@@ -16,21 +16,15 @@ constexpr long HOLD_START = 278;  // a row whose rows code starts a hold
 constexpr long RAW_ROW = 391;     // a raw row
 // Row by row, in a chain:
 constexpr long CHAIN_FRAME = 211;                 // each delta frame of the chain, opened
-constexpr long CHAIN_ROW = 121;                   // a row held in the base frame
-constexpr long CHAIN_CODES = 199;                 // a row with codes in the base frame
-constexpr long CHAIN_RAW = 397;                   // a raw row of the base frame
+constexpr long CHAIN_ROW = 156;                   // a row held in the base frame
+constexpr long CHAIN_CODES = 234;                 // a row with codes in the base frame
+constexpr long CHAIN_RAW = 442;                   // a raw row of the base frame
 constexpr long HELD_COPY = 300;                   // a held row copied from the state
 constexpr double KEPT_CODE = 2, KEPT_BYTE = 8.7;  // bytes as the reference from the state
 constexpr long KEEP_ROW = 349;   // the base's row kept, when a delta frame changes it
 constexpr long KEEP_DELTA = 24;  // and each delta frame of the chain looked at then
 constexpr long DELTA_ROW = 173;  // a delta frame's row with codes
 constexpr long DELTA_HOLD = 38;  // a delta frame's rows code
-// Whole:
-constexpr long WHOLE_RAW = 23200;  // a raw frame
-constexpr long WHOLE_CODES = 62;   // a row with codes
-constexpr long WHOLE_COPY = 270;   // a row whole as the row above
-constexpr long WHOLE_SKIP = 22;    // a row whole as the frame before
-constexpr long WHOLE_HOLD = 14;    // a rows code
 
 struct Row {
     bool raw = false, held = false, holdStarts = false;
@@ -155,24 +149,6 @@ long rowCyclesOfChain(const std::vector<PlacedRecord>& chain) {
         }
         if (changed) cycles += KEEP_ROW + KEEP_DELTA * (chain.size() - 1.0);
         kept = changed;
-    }
-    return roundUp(cycles);
-}
-
-long wholeCycles(const PlacedRecord& record) {
-    if (!record.bytes.empty() && record.bytes[0] == 'R') return WHOLE_RAW;
-    const bool key = !record.bytes.empty() && record.bytes[0] == 'K';
-    double cycles = FRAME;
-    int y = 0;
-    for (const Row& row : rowsOf(record)) {
-        if (row.held)
-            cycles += (key ? WHOLE_COPY : WHOLE_SKIP) + (row.holdStarts ? WHOLE_HOLD : 0);
-        else
-            cycles += WHOLE_CODES + row.codes +
-                      (key && y > 0 ? COPY_CODE_CYCLES * row.sameCodes +
-                                          COPY_BYTE_CYCLES * row.sameBytes
-                                    : 0);
-        ++y;
     }
     return roundUp(cycles);
 }

@@ -4,21 +4,19 @@
 #include <cstddef>
 #include <vector>
 
-// What the compressed code costs the firmware decoder on an ATmega328P (avr-gcc -Os, the
-// set in program memory), in CPU cycles, row by row and whole: a model fitted to frames
+// What the compressed code costs the firmware decoder row by row on an ATmega328P
+// (avr-gcc -Os, the set in program memory), in CPU cycles: a model fitted to frames
 // measured under simavr (bench/firmware.sh), rounded up. The encoder codes frames to
-// decode within CYCLES_BUDGET in both ways with it.
+// decode within CYCLES_BUDGET with it.
 
 // The cycles of one code that makes n bytes, beside the row's own: a literal, a match, a
 // run, bytes as the reference (which cost nothing in place), and the literal part of a
-// pair. Where the reference is the row above, whole frames copy those bytes: that costs
-// COPY_CODE_CYCLES + COPY_BYTE_CYCLES * n more.
+// pair.
 constexpr double LITERAL_CODE_CYCLES = 24, LITERAL_BYTE_CYCLES = 6.8;
 constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
 constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
-constexpr double COPY_CODE_CYCLES = 20, COPY_BYTE_CYCLES = 4.7;
 // A row whose codes are those of a row before costs that row's codes and this more.
 constexpr double CALL_CYCLES = 140;
 
@@ -37,10 +35,6 @@ long rowCyclesAlone(const PlacedRecord& record);
 // the delta frames in order; the last one is the frame asked for.
 long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
 
-// The cycles of one record decoded whole: a raw or key frame from nothing, a delta frame
-// over the frame before it.
-long wholeCycles(const PlacedRecord& record);
-
 // Most modelled cycles for a frame row by row: 32,000 (2 ms at 16 MHz) less a margin for
-// the model. A raw frame, the slowest, takes about 31,250.
+// the model. A raw frame, the slowest, takes about 30,700.
 constexpr long CYCLES_BUDGET = 31000;
