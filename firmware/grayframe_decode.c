@@ -8,6 +8,10 @@
 #define LITERAL 0x40
 #define MATCH 0x60
 #define RUN 0x80
+#define CHANGED_BEFORE 0xBB
+#define CHANGED_CALL 0xBC
+#define ROWS_BEFORE 0xBD
+#define ROWS_CALL 0xBE
 #define ROW_CALL 0xBF
 #define PAIR 0xC0
 #define ROWS 0xF0
@@ -251,6 +255,8 @@ static int begin(grayframe_decoder *d, unsigned frame, unsigned char single)
     cursor at;
     d->chain = 0;
     d->row = 0;
+    d->left = 0;
+    d->over = 0;
     d->spans = 0;
     d->column = 1;
     d->soonest = GRAYFRAME_ROWS;
@@ -311,21 +317,59 @@ INLINE static cursor distance_of(const grayframe_decoder *d, cursor code)
     return distance > (cursor)(code - d->set) ? 0 : distance;
 }
 
+/* Before a row of a key frame in chain slot 0, outside a rows call and a rows code:
+ * when its codes are a rows call, the rows it makes are taken from the codes it points
+ * at (d->left of them, then back to d->back). GRAYFRAME_OK, or GRAYFRAME_DAMAGED when
+ * the call does not add up. */
+NOINLINE static int rows_call_in(grayframe_decoder *d)
+{
+    const cursor code = d->next[0];
+    cursor distance;
+    unsigned char n;
+    unsigned char c;
+    if (code == d->end || ((c = BYTE(code)) != ROWS_CALL && c != ROWS_BEFORE))
+        return GRAYFRAME_OK;
+    if ((cursor)(d->end - code) < 4)
+        return GRAYFRAME_DAMAGED;
+    n = BYTE(code + 1);
+    distance = BYTE(code + 2) | (cursor)BYTE(code + 3) << 8;
+    if (!n || n >= GRAYFRAME_ROWS - d->row || !distance || distance > (cursor)(code - d->set))
+        return GRAYFRAME_DAMAGED;
+    d->left = (unsigned char)(n + 1);
+    d->before = c == ROWS_BEFORE;
+    d->back = code + 4;
+    d->next[0] = code - distance;
+    return GRAYFRAME_OK;
+}
+
+/* After a row of the chain's raw or key frame: back after the rows call when its last
+ * row was made. */
+INLINE static void rows_call_out(grayframe_decoder *d)
+{
+    if (d->left && !--d->left) {
+        d->next[0] = d->back;
+        d->hold[0] = 0;
+    }
+}
+
 /* When the row's codes at *at are a call of the codes of a row before (their first
- * code ROW_CALL): moves *at to those, *back past the call, and gives 2; 0 when they are
- * not a call (*back is *at), 1 when the call does not point into the set before it. */
+ * code ROW_CALL, CHANGED_CALL or CHANGED_BEFORE): moves *at to those, *back past the
+ * call, and gives 2, 3 when codes that change the row follow the call, 4 when they do
+ * and the row the call makes is the frame before's; 0 when they are not a call (*back
+ * is *at), 1 when the call does not point into the set before it. */
 static unsigned char follow_call(const grayframe_decoder *d, cursor *at, cursor *back)
 {
     const cursor code = *at;
+    const unsigned char c = BYTE(code);
     cursor distance;
     *back = code;
-    if (BYTE(code) != ROW_CALL)
+    if (c != ROW_CALL && c != CHANGED_CALL && c != CHANGED_BEFORE)
         return 0;
     if (!(distance = distance_of(d, code)))
         return 1;
     *at = code - distance;
     *back = code + 3;
-    return 2;
+    return c == ROW_CALL ? 2 : c == CHANGED_CALL ? 3 : 4;
 }
 
 /* A match code of n bytes, *at just past its first byte: copies the n bytes it points
@@ -561,22 +605,28 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
  * frame has itself for reference. It gives the address just past the frame's codes, or
  * 0xFFFFFFFF when they do not add up or a row starts at or past end. Registers: Y out,
  * r10:r11 the codes, r12:r13 delta, r14:r15 the set, r16:r17 end, r9 rows left, r8
- * rows held still (or 1 while a called row is decoded), r6:r7 this row's delta. */
+ * rows held still (or 1 while a called row is decoded), r6:r7 this row's delta, r4 rows
+ * still to make by a rows call and r2:r3 where the codes go on after it, r5 before:
+ * nonzero when out holds the frame before, whose rows a rows call marked as the frame
+ * before's are then left as they are. */
 unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
-                                 unsigned int set, unsigned int end);
+                                 unsigned int set, unsigned int end, unsigned char before);
 __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         ".global grayframe_avr_rows\n"
         ".type grayframe_avr_rows, @function\n"
         "grayframe_avr_rows:\n\t"
+        "push r2\n\tpush r3\n\tpush r4\n\tpush r5\n\t"
         "push r6\n\tpush r7\n\tpush r8\n\tpush r9\n\tpush r10\n\tpush r11\n\t"
         "push r12\n\tpush r13\n\tpush r14\n\tpush r15\n\tpush r28\n\tpush r29\n\t"
         "movw r28, r24\n\t"
         "movw r12, r22\n\t"
         "movw r10, r20\n\t"
+        "mov r5, r14\n\t"
         "movw r14, r18\n\t"
         "clr r6\n\t"
         "clr r7\n\t"
         "clr r8\n\t"
+        "clr r4\n\t"
         "ldi r24, 80\n\t"
         "mov r9, r24\n"
         ".Lgfs_row:\n\t"
@@ -611,8 +661,14 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "rjmp .Lgfs_done\n"
         ".Lgfs_codes:\n\t"
         "movw r20, r10\n\t"
+        "cpi r24, 0xBB\n\t"
+        "brlo 1f\n\t"
+        "cpi r24, 0xC0\n\t"
+        "brsh 1f\n\t"
         "cpi r24, 0xBF\n\t"
-        "brne 1f\n\t"
+        "breq 5f\n\t"
+        "rjmp .Lgfs_special\n"
+        "5:\n\t"
         /* a call: the row's codes are those that start d bytes before it */
         "adiw r30, 1\n\t"
         "lpm r20, Z+\n\t"
@@ -640,12 +696,19 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "2:\n\t"
         "clr r8\n"
         ".Lgfs_done:\n\t"
+        "tst r4\n\t"
+        "breq 1f\n\t"
+        "dec r4\n\t"
+        "brne 1f\n\t"
+        "movw r10, r2\n\t"
+        "clr r8\n"
+        "1:\n\t"
         "adiw r28, 51\n\t"
         "movw r6, r12\n\t"
         "dec r9\n\t"
-        "breq 1f\n\t"
+        "breq .Lgfs_end\n\t"
         "rjmp .Lgfs_row\n"
-        "1:\n\t"
+        ".Lgfs_end:\n\t"
         "movw r22, r10\n\t"
         "clr r24\n\t"
         "clr r25\n\t"
@@ -658,7 +721,107 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         ".Lgfs_out:\n\t"
         "pop r29\n\tpop r28\n\tpop r15\n\tpop r14\n\tpop r13\n\tpop r12\n\t"
         "pop r11\n\tpop r10\n\tpop r9\n\tpop r8\n\tpop r7\n\tpop r6\n\t"
-        "ret\n\t"
+        "pop r5\n\tpop r4\n\tpop r3\n\tpop r2\n\t"
+        "ret\n"
+        /* 0xBB to 0xBE: a call whose row the codes after it change (over the frame
+         * before, with r5 set and outside a rows call, only the change when the call
+         * makes the frame before's row), or a rows call */
+        ".Lgfs_special:\n\t"
+        "cpi r24, 0xBD\n\t"
+        "breq .Lgfs_rows_before\n\t"
+        "cpi r24, 0xBE\n\t"
+        "breq .Lgfs_rows_call\n\t"
+        "adiw r30, 1\n\t"
+        "lpm r20, Z+\n\t"
+        "lpm r21, Z+\n\t"
+        "movw r10, r30\n\t"
+        "cpi r24, 0xBB\n\t"
+        "brne 1f\n\t"
+        "tst r4\n\t"
+        "brne 1f\n\t"
+        "tst r5\n\t"
+        "brne 2f\n"
+        "1:\n\t"
+        "sbiw r30, 3\n\t"
+        "sub r30, r20\n\t"
+        "sbc r31, r21\n\t"
+        "brcs .Lgfs_damaged\n\t"
+        "cp r30, r14\n\t"
+        "cpc r31, r15\n\t"
+        "brlo .Lgfs_damaged\n\t"
+        "movw r20, r30\n\t"
+        "movw r24, r28\n\t"
+        "movw r22, r6\n\t"
+        "movw r18, r14\n\t"
+        "rcall grayframe_avr_row\n\t"
+        "cpi r25, 0xFF\n\t"
+        "breq .Lgfs_damaged\n"
+        "2:\n\t"
+        "movw r20, r10\n\t"
+        "movw r24, r28\n\t"
+        "clr r22\n\t"
+        "clr r23\n\t"
+        "movw r18, r14\n\t"
+        "rcall grayframe_avr_row\n\t"
+        "cpi r25, 0xFF\n\t"
+        "breq .Lgfs_damaged\n\t"
+        "movw r10, r22\n\t"
+        "rjmp .Lgfs_done\n"
+        ".Lgfs_bad:\n\t"
+        "rjmp .Lgfs_damaged\n"
+        /* a rows call, in a key frame and not in another: r4 rows (n + 1) from the
+         * codes that start d bytes before it, then on from r2:r3, just past it; with
+         * r5 set, rows marked as the frame before are left as they are (T set) */
+        ".Lgfs_rows_before:\n\t"
+        "tst r5\n\t"
+        "breq .Lgfs_rows_call\n\t"
+        "set\n\t"
+        "rjmp 1f\n"
+        ".Lgfs_rows_call:\n\t"
+        "clt\n"
+        "1:\n\t"
+        "tst r4\n\t"
+        "brne .Lgfs_bad\n\t"
+        "mov r24, r12\n\t"
+        "or r24, r13\n\t"
+        "breq .Lgfs_bad\n\t"
+        "adiw r30, 1\n\t"
+        "lpm r24, Z+\n\t"
+        "lpm r20, Z+\n\t"
+        "lpm r21, Z+\n\t"
+        "cp r16, r30\n\t"
+        "cpc r17, r31\n\t"
+        "brlo .Lgfs_bad\n\t"
+        "movw r2, r30\n\t"
+        "tst r24\n\t"
+        "breq .Lgfs_bad\n\t"
+        "cp r24, r9\n\t"
+        "brsh .Lgfs_bad\n\t"
+        "inc r24\n\t"
+        "mov r4, r24\n\t"
+        "sbiw r30, 4\n\t"
+        "sub r30, r20\n\t"
+        "sbc r31, r21\n\t"
+        "brcs .Lgfs_bad\n\t"
+        "cp r30, r14\n\t"
+        "cpc r31, r15\n\t"
+        "brlo .Lgfs_bad\n\t"
+        "brts 1f\n\t"
+        "movw r10, r30\n\t"
+        "rjmp .Lgfs_row\n"
+        "1:\n\t"
+        "movw r10, r2\n"
+        "2:\n\t"
+        "adiw r28, 51\n\t"
+        "dec r9\n\t"
+        "dec r4\n\t"
+        "brne 2b\n\t"
+        "movw r6, r12\n\t"
+        "tst r9\n\t"
+        "brne 3f\n\t"
+        "rjmp .Lgfs_end\n"
+        "3:\n\t"
+        "rjmp .Lgfs_row\n\t"
         ".size grayframe_avr_rows, .-grayframe_avr_rows\n\t"
         ".text\n");
 #endif
@@ -702,10 +865,21 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
         d->next[i] = copy_set(out, at, ROW);
         return GRAYFRAME_OK;
     }
+    if (!i && d->base_kind == KIND_KEY && !d->left && !d->hold[0]) {
+        if (rows_call_in(d))
+            return GRAYFRAME_DAMAGED;
+        at = d->next[0];
+    }
     if ((c = row_start(d, i, out, ref)) != 1)
         return c ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
     if ((called = follow_call(d, &at, &back)) == 1)
         return GRAYFRAME_DAMAGED;
+    if (called == 4 && d->over == 1 && !d->left) {
+        /* out holds the row the call makes: only the change */
+        at = back;
+        ref = out;
+        called = 0;
+    }
     for (;;) {
         if (at == stop)
             return GRAYFRAME_DAMAGED;
@@ -747,8 +921,17 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
         }
         x = (unsigned char)(x + n);
     next:
-        if (x == ROW)
-            break;
+        if (x == ROW) {
+            if (called < 3)
+                break;
+            /* the codes that change the row the call made */
+            if (called == 4 && d->over == 2 && !d->spans && !d->left)
+                d->spans = 1;
+            at = back;
+            ref = out;
+            x = 0;
+            called = 0;
+        }
     }
     d->next[i] = called ? back : at;
     return GRAYFRAME_OK;
@@ -776,29 +959,37 @@ INLINE static cursor avr_row(const grayframe_decoder *d, cursor code, unsigned c
 }
 
 /* The next row of chain frame i by the assembler loop: GRAYFRAME_OK, GRAYFRAME_DAMAGED,
- * or, nothing done, 1 when the row is held or starts with a rows code, 2 when it calls
- * the codes of a row before. */
+ * or, nothing done, 1 when the row is held or starts with a rows code or a rows call,
+ * 2 when it calls the codes of a row before (and may change the row they make). */
 INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char *out,
                             const unsigned char *ref)
 {
     const cursor next = d->next[i];
     unsigned char c;
-    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= ROWS)
+    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= ROWS
+        || (unsigned char)(c - ROWS_BEFORE) < 2)
         return 1;
-    if (c == ROW_CALL)
+    if (c == ROW_CALL || c == CHANGED_CALL || c == CHANGED_BEFORE)
         return 2;
     return (d->next[i] = avr_row(d, next, out, ref)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
-/* The next row of chain frame i, which calls the codes of a row before, by the
- * assembler loop. */
+/* The next row of chain frame i, which calls the codes of a row before (then, but for
+ * ROW_CALL, changes the row they made by the codes after the call), by the assembler
+ * loop. */
 NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                                const unsigned char *ref)
 {
     const cursor code = d->next[i], distance = distance_of(d, code);
-    if (!distance || !avr_row(d, code - distance, out, ref))
+    const unsigned char c = BYTE(code);
+    if (!distance
+        || (!(c == CHANGED_BEFORE && d->over == 1 && !d->left)
+            && !avr_row(d, code - distance, out, ref)))
         return GRAYFRAME_DAMAGED;
-    d->next[i] = code + 3;
+    if (c == ROW_CALL)
+        d->next[i] = code + 3;
+    else if (!(d->next[i] = avr_row(d, code + 3, out, out)))
+        return GRAYFRAME_DAMAGED;
     return GRAYFRAME_OK;
 }
 
@@ -863,6 +1054,7 @@ static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *p
             copy_ram(out, ref, ROW);
     } else if (FAST_ROW(d, 0, out, ref))
         return GRAYFRAME_DAMAGED;
+    rows_call_out(d);
     d->column = 1;
     if (d->row == d->soonest && apply_deltas(d, out))
         return GRAYFRAME_DAMAGED;
@@ -877,6 +1069,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
     int result = begin(d, frame, (unsigned char)(holds_previous != 0));
     if (result)
         return result;
+    d->over = (unsigned char)(holds_previous != 0);
     if (d->chain == 1 && d->base_kind == KIND_RAW) {
         if ((cursor)(d->end - d->next[0]) < GRAYFRAME_FRAME_BYTES)
             return end(d, GRAYFRAME_DAMAGED);
@@ -886,14 +1079,27 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
     }
 #if defined(READ_ON) && !defined(FAR_FLASH)
     if (d->chain == 1) {
-        const unsigned long after = grayframe_avr_rows(
-            out, d->base_kind == KIND_DELTA ? 0 : -ROW, d->next[0], d->set, d->end);
+        const unsigned long after =
+            grayframe_avr_rows(out, d->base_kind == KIND_DELTA ? 0 : -ROW, d->next[0], d->set,
+                               d->end, (unsigned char)(holds_previous != 0));
         return end(d, after == 0xFFFFFFFFUL || (cursor)after > d->end ? GRAYFRAME_DAMAGED
                                                                        : GRAYFRAME_OK);
     }
 #endif
     if (d->chain == 1) {
         for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW) {
+            if (holds_previous && d->base_kind == KIND_KEY && !d->left && !d->hold[0]) {
+                /* rows as the frame before are left as they are */
+                if (rows_call_in(d))
+                    return end(d, GRAYFRAME_DAMAGED);
+                if (d->left && d->before) {
+                    d->row = (unsigned char)(d->row + d->left - 1);
+                    row += (d->left - 1) * ROW;
+                    d->left = 0;
+                    d->next[0] = d->back;
+                    continue;
+                }
+            }
             if (d->hold[0]) {
                 /* a row whole as the row above, or as the frame before (as it is) */
                 --d->hold[0];
@@ -902,6 +1108,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
             } else if (FAST_ROW(d, 0, row,
                                 d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
                 return end(d, GRAYFRAME_DAMAGED);
+            rows_call_out(d);
         }
         return end(d, GRAYFRAME_OK);
     }
@@ -926,10 +1133,13 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
             if ((cursor)(d->end - at) < ROW)
                 return end(d, GRAYFRAME_DAMAGED);
             d->next[0] = copy_set(row, at, ROW);
-        } else if (d->hold[0])
-            --d->hold[0];
-        else if (FAST_ROW(d, 0, row, row))
-            return end(d, GRAYFRAME_DAMAGED);
+        } else {
+            if (d->hold[0])
+                --d->hold[0];
+            else if (FAST_ROW(d, 0, row, row))
+                return end(d, GRAYFRAME_DAMAGED);
+            rows_call_out(d);
+        }
         ++d->row;
         return GRAYFRAME_MORE;
     }
@@ -942,8 +1152,10 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)
 {
+    const int result = begin(d, frame, 1);
     d->given = 0;
-    return begin(d, frame, 1);
+    d->over = 2;
+    return result;
 }
 
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row)
@@ -966,11 +1178,13 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
         d->spans = d->base_kind == KIND_DELTA;
         if (ROW_OF(d, 0, row, row))
             return end(d, GRAYFRAME_DAMAGED);
-        ++d->row;
         if (!d->spans) {
+            /* a key frame: the whole row, unless a rows call marks it as before */
             d->above[0] = 0;
             d->above[1] = ROW;
-            d->spans = 3;
+            d->spans = d->left && d->before ? 1 : 3;
         }
+        rows_call_out(d);
+        ++d->row;
     }
 }

@@ -6,7 +6,7 @@
  * `grayframe-embed --compress` writes a set of such frames as one byte array in the
  * code below; this decoder gives any frame back, byte for byte.
  *
- * The code (version 2), all numbers little-endian:
+ * The code (version 3), all numbers little-endian:
  *
  *   set:    'G' 'F' 0x02 | count (2 bytes) | index: count x offset (3 bytes) | frames
  *           offset = where the frame's record starts, from the set's first byte
@@ -23,6 +23,25 @@
  *                                  bytes before this code (d >= n+4: they end before
  *                                  it; they may lie in any frame before)
  *             10nnnnnn b           n+1 times byte b (n+1 at most 51)
+ *             10111011 d (2 bytes) as 10111111, and the row its codes make is
+ *                                  then changed by the codes that follow it, their
+ *                                  reference the row as it was made; the row made
+ *                                  first is the frame before's (outside a rows call
+ *                                  and over the frame before, it is not made again;
+ *                                  as spans, only the change is given)
+ *             10111100 d (2 bytes) as 10111011, the row made first not the frame
+ *                                  before's
+ *             10111101 n d (2 bytes)
+ *                                  as 10111110, and these rows are the frame before's
+ *                                  as well (decoded over the frame before, they are
+ *                                  left as they are; as spans, they give none)
+ *             10111110 n d (2 bytes)
+ *                                  (only where a row starts, in a key frame) this
+ *                                  row and the next n (1 to 79, within the frame)
+ *                                  are made by the codes of rows before, which start
+ *                                  d bytes before this code, row after row as they
+ *                                  made their own (they hold no such code); the
+ *                                  frame's rows go on after it
  *             10111111 d (2 bytes) (only where a row starts) this row's codes are
  *                                  those of a row before, which start d bytes
  *                                  before this code; the row goes on after it
@@ -48,7 +67,8 @@
  *     is between the calls of one frame); needs nothing of the frame before in RAM;
  *   - grayframe_spans_begin / grayframe_spans_next: for a display that keeps the
  *     frame before in its own memory, only what changed: (row, first byte, length,
- *     bytes); a frame that is not a delta frame comes as 80 whole rows.
+ *     bytes); a frame that is not a delta frame comes as whole rows, all but those its
+ *     codes mark as the frame before's.
  *
  * Reading the set. The decoder reads the set's bytes at addresses: the set's address
  * given at open plus an offset. How it reads them is fixed when grayframe_decode.c is
@@ -77,7 +97,7 @@
 extern "C" {
 #endif
 
-#define GRAYFRAME_CODE_VERSION 2
+#define GRAYFRAME_CODE_VERSION 3
 #define GRAYFRAME_ROW_BYTES 51
 #define GRAYFRAME_ROWS 80
 #define GRAYFRAME_FRAME_BYTES 4080
@@ -114,6 +134,10 @@ typedef struct grayframe_decoder {
                               * frame's row before, 0 when above does */
     unsigned char spans;     /* spans mode: 1 + the bytes of above in use, else 0 */
     unsigned char given;     /* spans mode: where the next span is in above */
+    unsigned char left;      /* rows still to make by a rows call, 0 outside one */
+    unsigned char before;    /* 1 when they are marked as the frame before's */
+    unsigned char over;      /* 1 for a whole frame over the frame before, 2 for spans */
+    grayframe_address back;  /* where the codes go on after the rows call */
     /* the chain, its raw or key frame (0) first and the frame asked for last: where
      * each frame's next row starts, and rows still to take whole from the reference */
     grayframe_address next[GRAYFRAME_CHAIN_MAX];

@@ -131,7 +131,7 @@ TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     const std::vector<PackedFrame> frames = {screen(), moved,     moved,    noise(1),
                                              blank(),  stripes(), band(10), band(50)};
     const Code code = encodeFrameSet(frames);
-    EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x02");
+    EXPECT_EQ(std::string(code.begin(), code.begin() + 3), "GF\x03");
     EXPECT_EQ(kindOf(code, 0), 'K');
     EXPECT_EQ(kindOf(code, 1), 'D');
     EXPECT_LE(recordBytes(code, 2, 8), 6u) << "a repeated frame costs a few bytes";
@@ -166,7 +166,8 @@ TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {
 TEST(FrameCode, ARowChangedAtEveryOtherByteComesAsItsSpans) {
     const PackedFrame before = noise(4);
     PackedFrame after = before;
-    Code code = {'G', 'F', 2, 2, 0, 11, 0, 0, 0xFC, 0x0F, 0, 'R'};  // frame 1 at 4092
+    Code code = {'G', 'F', GRAYFRAME_CODE_VERSION, 2, 0, 11, 0, 0, 0xFC, 0x0F,
+                 0,   'R'};  // frame 1 at 4092
     code.insert(code.end(), before.begin(), before.end());
     code.push_back('D');
     for (int x = 0; x < PACKED_ROW_BYTES; x += 2) {
@@ -255,7 +256,7 @@ TEST(FrameCode, DamagedOrCutSetsEndInAnErrorWithinTheBuffers) {
 TEST(FrameCode, AMatchOrCallOutsideTheBytesBeforeItIsDamaged) {
     for (const unsigned distance : {9u, 10u, 0xFFFFu, 0x100u}) {
         const unsigned char low = distance & 0xFF, high = distance >> 8;
-        Code code = {'G', 'F', 2, 1, 0, 8, 0, 0, 'K'};
+        Code code = {'G', 'F', GRAYFRAME_CODE_VERSION, 1, 0, 8, 0, 0, 'K'};
         if (distance == 0x100u)
             code.insert(code.end(), {0xBF, 0, 0});  // a call of itself
         else

@@ -17,7 +17,8 @@ constexpr int LITERAL_LIMIT = 32;               // bytes in a literal code
 constexpr int PAIR_SAME = 6, PAIR_LITERAL = 8;  // most bytes of each part of a pair
 constexpr int ROWS_LIMIT = 16;                  // rows in a rows code
 constexpr unsigned char SAME = 0x00, LITERAL = 0x40, MATCH = 0x60, RUN = 0x80,
-                        ROW_CALL = 0xBF, PAIR = 0xC0, WHOLE = 0xF0;
+                        CHANGED_BEFORE = 0xBB, CHANGED_CALL = 0xBC, ROWS_BEFORE = 0xBD,
+                        ROWS_CALL = 0xBE, ROW_CALL = 0xBF, PAIR = 0xC0, WHOLE = 0xF0;
 constexpr unsigned char KIND_RAW = 'R', KIND_KEY = 'K', KIND_DELTA = 'D';
 
 using Bytes = std::vector<unsigned char>;
@@ -129,12 +130,121 @@ Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& 
     return codes;
 }
 
-// A frame's record, and where its rows' codes start in the set (calls not included),
-// for later rows to call.
+// How a row of a key frame's record is made, for later key frames to call it.
+enum class RowKind : unsigned char {
+    Own,        // by codes of its own
+    Call,       // by a call of a row's codes before
+    HoldStart,  // by a rows code that starts at it
+    Held,       // by a rows code that started above it
+    Called,     // by a rows call: no later rows call may start or run through it
+    Changed,    // by a call and codes that change the row it makes
+};
+
+// The rows of a key frame's record: how each is made, where its codes start in the set
+// (for Own, Call and HoldStart rows), and where codes of a row's own start that make it
+// as it is in this frame (0: none).
+struct KeyRows {
+    const PackedFrame* frame = nullptr;
+    std::array<size_t, ROWS> start{};
+    std::array<RowKind, ROWS> kind{};
+    std::array<size_t, ROWS> origin{};
+};
+
+using Row = std::array<unsigned char, PACKED_ROW_BYTES>;
+
+// The row that the codes of a row's own at `at` in set make against ref (nullptr: none);
+// false when they need a reference and there is none, or do not make a row.
+bool decodeRow(const Bytes& set, size_t at, const unsigned char* ref, Row& row) {
+    for (int x = 0; x < PACKED_ROW_BYTES;) {
+        if (at >= set.size()) return false;
+        const size_t code = at;
+        const unsigned char c = set[at++];
+        int same = 0, n = 0;
+        if (c < LITERAL)
+            same = c + 1;
+        else if (c < RUN)
+            n = (c & 0x1F) + (c < MATCH ? 1 : MATCH_MIN);
+        else if (c < RUN + PACKED_ROW_BYTES)
+            n = (c & 0x3F) + 1;
+        else if (c >= PAIR && c < WHOLE) {
+            same = ((c >> 3) & 7) + 1;
+            n = (c & 7) + 1;
+        } else
+            return false;
+        if (x + same + n > PACKED_ROW_BYTES || (same && !ref)) return false;
+        if (same) std::copy(ref + x, ref + x + same, row.begin() + x);
+        x += same;
+        if (!n) continue;
+        size_t from = at, bytes = n;
+        if (c >= RUN && c < PAIR) {
+            bytes = 1;
+        } else if (c >= MATCH && c < RUN) {
+            if (at + 2 > set.size()) return false;
+            from = code - (set[at] | set[at + 1] << 8);
+            at += 2;
+            bytes = 0;
+        }
+        if (from + n > set.size()) return false;
+        for (int k = 0; k < n; ++k)
+            row[x + k] = c >= RUN && c < PAIR ? set[from] : set[from + k];
+        at += bytes == 1 ? 1 : bytes ? n : 0;
+        x += n;
+    }
+    return true;
+}
+
+// A frame's record; where its rows' codes start in the set (calls not included), for
+// later rows to call; and for a key frame, how each row is made.
 struct Record {
     Bytes bytes;
     RowsSeen rows;
+    KeyRows key;
 };
+
+bool sameRow(const PackedFrame& a, const PackedFrame& b, int y) {
+    return std::equal(a.begin() + y * PACKED_ROW_BYTES,
+                      a.begin() + (y + 1) * PACKED_ROW_BYTES,
+                      b.begin() + y * PACKED_ROW_BYTES);
+}
+
+// Rows of an earlier key frame that a rows call (or a call) could take from row y of
+// frame on: as many rows as are the same in both and made there in a way the call can
+// follow, row y - 1 the same too (row y's codes may lean on it), and all of them the
+// same as in the frame before or none.
+struct Callable {
+    int rows = 0;
+    const KeyRows* from = nullptr;
+    bool before = false;  // the rows are the frame before's
+};
+
+// Earlier key frames looked at for rows to call, newest first, and for rows to call and
+// change.
+constexpr size_t KEYS_LOOKED_AT = 32, CHANGED_LOOKED_AT = 4;
+
+Callable callableRows(const PackedFrame& frame, const PackedFrame* previous, int y,
+                      const std::vector<KeyRows>& keys, size_t at) {
+    auto asBefore = [&](int row) { return previous && sameRow(frame, *previous, row); };
+    Callable best;
+    best.before = asBefore(y);
+    for (size_t k = keys.size(), looked = 0; k-- > 0 && looked < KEYS_LOOKED_AT;
+         ++looked) {
+        const KeyRows& key = keys[k];
+        const RowKind first = key.kind[y];
+        if (first == RowKind::Held || first == RowKind::Called ||
+            at - key.start[y] > MATCH_DISTANCE_MAX ||
+            (y > 0 && !sameRow(frame, *key.frame, y - 1)))
+            continue;
+        int n = 0;
+        while (y + n < ROWS && key.kind[y + n] != RowKind::Called &&
+               sameRow(frame, *key.frame, y + n) && asBefore(y + n) == best.before)
+            ++n;
+        if (n > best.rows) {
+            best.rows = n;
+            best.from = &key;
+        }
+    }
+    return best;
+}
 
 // The record of frame of kind KIND_KEY (its rows against the row above) or KIND_DELTA
 // (against the same row of old), appended to the history as the set's next bytes and
@@ -142,10 +252,12 @@ struct Record {
 // their reference share a rows code.
 Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
                    double weight, MatchHistory& history, const FrameMatches& before,
-                   const RowsSeen& seen) {
+                   const RowsSeen& seen, const std::vector<KeyRows>& keys,
+                   const PackedFrame* previous) {
     const size_t start = history.bytes.size();
-    Record record{{kind}, {}};
+    Record record{{kind}, {}, {}};
     Bytes& out = record.bytes;
+    record.key.frame = &frame;
 
     size_t written = 0;  // of out, in the history
     int wholeRows = 0;   // in the rows code at out.back()
@@ -154,13 +266,39 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         const unsigned char* ref = old     ? old->data() + y * PACKED_ROW_BYTES
                                    : y > 0 ? row - PACKED_ROW_BYTES
                                            : nullptr;
-        if (ref && std::equal(row, row + PACKED_ROW_BYTES, ref)) {
+        const size_t at = start + out.size();
+        record.key.start[y] = at;
+        const Callable callable =
+            kind == KIND_KEY ? callableRows(frame, previous, y, keys, at) : Callable{};
+        int held = 0;  // rows from y on as the row above
+        while (ref && y + held < ROWS &&
+               std::equal(row + held * PACKED_ROW_BYTES,
+                          row + (held + 1) * PACKED_ROW_BYTES,
+                          ref + held * PACKED_ROW_BYTES))
+            ++held;
+        if (callable.rows >= 2 && callable.rows > held) {
+            const size_t distance = at - callable.from->start[y];
+            out.insert(out.end(), {callable.before ? ROWS_BEFORE : ROWS_CALL,
+                                   static_cast<unsigned char>(callable.rows - 1),
+                                   static_cast<unsigned char>(distance & 0xFF),
+                                   static_cast<unsigned char>(distance >> 8)});
+            for (int k = 0; k < callable.rows; ++k) {
+                record.key.kind[y + k] = RowKind::Called;
+                record.key.origin[y + k] = callable.from->origin[y + k];
+            }
+            y += callable.rows - 1;
+            wholeRows = 0;
+            continue;
+        }
+        if (held) {
             if (wholeRows > 0 && wholeRows < ROWS_LIMIT) {
                 ++out.back();
                 ++wholeRows;
+                record.key.kind[y] = RowKind::Held;
             } else {
                 out.push_back(WHOLE);
                 wholeRows = 1;
+                record.key.kind[y] = RowKind::HoldStart;
             }
             continue;
         }
@@ -173,9 +311,58 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
                              start, start);
             if (inRecord.length > matches[i].length) matches[i] = inRecord;
         }
-        const Bytes codes =
-            callOrCodes(rowCodes(row, ref, weight, matches, history.bytes.size()),
-                        history.bytes.size(), weight, seen, record.rows);
+        const Bytes& set = history.bytes;
+        Bytes codes = rowCodes(row, ref, weight, matches, at);
+        double cost = codes.size() + weight * rowCodesCycles(codes, 0);
+        size_t origin = at;
+        auto call = [&](unsigned char code, size_t from) {
+            const size_t distance = at - from;
+            return Bytes{code, static_cast<unsigned char>(distance & 0xFF),
+                         static_cast<unsigned char>(distance >> 8)};
+        };
+        if (callable.rows == 1 && callable.from->kind[y] == RowKind::Own) {
+            const size_t from = callable.from->start[y];
+            const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
+            if (calling < cost) {
+                codes = call(ROW_CALL, from);
+                cost = calling;
+                origin = from;
+            }
+        }
+        if (kind == KIND_KEY) {
+            // The row an earlier key frame's codes make here, changed by codes after the
+            // call; the frame before's row when it is that.
+            for (size_t k = keys.size(), looked = 0;
+                 k-- > 0 && looked < CHANGED_LOOKED_AT; ++looked) {
+                const size_t from = keys[k].origin[y];
+                Row made;
+                if (!from || at - from > MATCH_DISTANCE_MAX ||
+                    !decodeRow(set, from, ref, made))
+                    continue;
+                const Bytes change = rowCodes(row, made.data(), weight, matches, at + 3);
+                const double changing =
+                    3 + change.size() +
+                    weight * (CALL_CYCLES + CHANGE_CYCLES + rowCodesCycles(set, from) +
+                              rowCodesCycles(change, 0));
+                if (changing < cost) {
+                    const bool asBefore =
+                        previous && std::equal(made.begin(), made.end(),
+                                               previous->begin() + y * PACKED_ROW_BYTES);
+                    codes = call(asBefore ? CHANGED_BEFORE : CHANGED_CALL, from);
+                    codes.insert(codes.end(), change.begin(), change.end());
+                    cost = changing;
+                    origin = 0;
+                }
+            }
+        }
+        if (origin == at) {
+            codes = callOrCodes(codes, at, weight, seen, record.rows);
+            if (codes[0] == ROW_CALL) origin = at - (codes[1] | codes[2] << 8);
+        }
+        record.key.kind[y] = origin == at ? RowKind::Own
+                             : origin     ? RowKind::Call
+                                          : RowKind::Changed;
+        record.key.origin[y] = origin;
         out.insert(out.end(), codes.begin(), codes.end());
         wholeRows = 0;
     }
@@ -192,18 +379,29 @@ constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
 
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
 // the budget row by row, or raw when that is smaller or no key frame does.
-Record aloneRecord(const PackedFrame& frame, MatchHistory& history,
-                   const FrameMatches& before, const RowsSeen& seen) {
-    Record raw{{KIND_RAW}, {}};
+Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
+                   MatchHistory& history, const FrameMatches& before,
+                   const RowsSeen& seen, const std::vector<KeyRows>& keys) {
+    Record raw{{KIND_RAW}, {}, {}};
     raw.bytes.insert(raw.bytes.end(), frame.begin(), frame.end());
-    for (const double weight : SPEED_WEIGHTS) {
-        Record key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before, seen);
-        if (key.bytes.size() >= raw.bytes.size()) break;
-        if (rowCyclesAlone({key.bytes, history.bytes, history.bytes.size()}) <=
-            CYCLES_BUDGET)
-            return key;
+    // Rows calls take the rows' codes as they are, which may be too slow: the smaller of
+    // the frame with them and the frame coded afresh.
+    const std::vector<KeyRows> none;
+    Record best = raw;
+    for (const std::vector<KeyRows>* callable : {&keys, &none}) {
+        for (const double weight : SPEED_WEIGHTS) {
+            Record key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before,
+                                     seen, *callable, previous);
+            if (key.bytes.size() >= best.bytes.size()) break;
+            if (rowCyclesAlone({key.bytes, history.bytes, history.bytes.size()}) <=
+                CYCLES_BUDGET) {
+                best = std::move(key);
+                break;
+            }
+        }
+        if (keys.empty()) break;
     }
-    return raw;
+    return best;
 }
 
 }  // namespace
@@ -220,24 +418,25 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
     std::vector<size_t> starts;
     MatchHistory history;
     RowsSeen seen;
+    std::vector<KeyRows> keys;  // of the key frames so far
     appendHistory(history, out.data(), out.data() + out.size());
     for (size_t k = 0; k < count; ++k) {
         const FrameMatches before = matchesBefore(frames[k], history, firstRecord);
-        Record record = aloneRecord(frames[k], history, before, seen);
+        Record record = aloneRecord(frames[k], k ? &frames[k - 1] : nullptr, history,
+                                    before, seen, keys);
         const size_t start = out.size();
         if (k > 0 && chain.size() < FRAME_CODE_CHAIN_MAX) {
-            // Against the frame before when that is smaller, and either decodes within
-            // the budget row by row with its chain or is at most half the size.
+            // Against the frame before when that is smaller and decodes within the budget
+            // row by row with its chain.
             Record delta = frameRecord(KIND_DELTA, frames[k], &frames[k - 1], TIE_WEIGHT,
-                                       history, before, seen);
+                                       history, before, seen, keys, nullptr);
             chain.push_back(delta.bytes);
             starts.push_back(start);
             std::vector<PlacedRecord> placed;
             for (size_t i = 0; i < chain.size(); ++i)
                 placed.push_back({chain[i], history.bytes, starts[i]});
             const size_t size = delta.bytes.size(), alone = record.bytes.size();
-            if (size < alone &&
-                (2 * size <= alone || rowCyclesOfChain(placed) <= CYCLES_BUDGET))
+            if (size < alone && rowCyclesOfChain(placed) <= CYCLES_BUDGET)
                 record = std::move(delta);
             chain.pop_back();
             starts.pop_back();
@@ -255,6 +454,7 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
         out.insert(out.end(), bytes.begin(), bytes.end());
         appendHistory(history, bytes.data(), bytes.data() + bytes.size());
         for (const auto& row : record.rows) seen[row.first] = row.second;
+        if (bytes[0] == KIND_KEY) keys.push_back(record.key);
     }
     return out;
 }

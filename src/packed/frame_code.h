@@ -11,7 +11,7 @@
 // frame decodes without the ones before it.
 
 // The version byte that encodeFrameSet writes.
-constexpr unsigned char FRAME_CODE_VERSION = 2;
+constexpr unsigned char FRAME_CODE_VERSION = 3;
 // Most frames in one chain: a raw or key frame and the delta frames that follow it.
 constexpr int FRAME_CODE_CHAIN_MAX = 8;
 

@@ -6,7 +6,8 @@
 namespace {
 
 constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
-constexpr unsigned char ROW_CALL = 0xBF;
+constexpr unsigned char CHANGED_BEFORE = 0xBB, CHANGED_CALL = 0xBC, ROWS_BEFORE = 0xBD,
+                        ROWS_CALL = 0xBE, ROW_CALL = 0xBF;
 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
@@ -81,14 +82,25 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             return at - placed.start < record.size() ? record[at - placed.start] : 0;
         return at < placed.set.size() ? placed.set[at] : 0;
     };
-    size_t at = placed.start + 1;
+    size_t at = placed.start + 1, back = 0;
     const size_t end = placed.start + record.size();
-    int hold = 0;
+    int hold = 0, called = 0;  // rows left in a rows code, and in a rows call
     for (Row& row : rows) {
+        if (called && !--called) {
+            at = back;
+            hold = 0;
+        }
         if (hold) {
             --hold;
             row.held = true;
             continue;
+        }
+        if (!called && at + 3 < end &&
+            (byte(at) == ROWS_CALL || byte(at) == ROWS_BEFORE)) {
+            called = byte(at + 1) + 1;
+            back = at + 4;
+            at -= byte(at + 2) | byte(at + 3) << 8;
+            row.codes += ROWS_CALL_CYCLES;
         }
         const unsigned char first = byte(at);
         if (at < end && first >= 0xF0) {
@@ -97,11 +109,17 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             row.held = row.holdStarts = true;
             continue;
         }
-        if (at + 2 < end && first == ROW_CALL) {
+        if (at + 2 < end &&
+            (first == ROW_CALL || first == CHANGED_CALL || first == CHANGED_BEFORE)) {
             size_t from = at - (byte(at + 1) | byte(at + 2) << 8);
             rowCodes(row, from, at, byte);
             row.codes += CALL_CYCLES;
             at += 3;
+            if (first != ROW_CALL) {
+                Row change;
+                rowCodes(change, at, end, byte);
+                row.codes += CHANGE_CYCLES + change.codes;
+            }
             continue;
         }
         rowCodes(row, at, end, byte);
@@ -112,6 +130,12 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
 long roundUp(double cycles) { return static_cast<long>(cycles) + 1; }
 
 }  // namespace
+
+double rowCodesCycles(const std::vector<unsigned char>& set, size_t at) {
+    Row row;
+    rowCodes(row, at, set.size(), [&](size_t k) { return set[k]; });
+    return CODES_ROW + row.codes;
+}
 
 long rowCyclesAlone(const PlacedRecord& record) {
     double cycles = FRAME;

@@ -17,8 +17,10 @@ constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
 constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
-// A row whose codes are those of a row before costs that row's codes and this more.
-constexpr double CALL_CYCLES = 140;
+// A row whose codes are those of a row before costs that row's codes and this more, and
+// when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
+// costs its rows' codes and this more once.
+constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 200, ROWS_CALL_CYCLES = 300;
 
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
@@ -27,6 +29,10 @@ struct PlacedRecord {
     const std::vector<unsigned char>& set;    // the set's bytes, at least up to start
     size_t start;                             // where the record starts in the set
 };
+
+// The cycles of the codes of one row that start at `at` in set (a row's own, not a call
+// or a rows code), row by row.
+double rowCodesCycles(const std::vector<unsigned char>& set, size_t at);
 
 // The cycles of one record decoded row by row on its own: a raw or key frame.
 long rowCyclesAlone(const PlacedRecord& record);
