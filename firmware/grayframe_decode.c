@@ -959,18 +959,20 @@ INLINE static cursor avr_row(const grayframe_decoder *d, cursor code, unsigned c
 }
 
 /* The next row of chain frame i by the assembler loop: GRAYFRAME_OK, GRAYFRAME_DAMAGED,
- * or, nothing done, 1 when the row is held or starts with a rows code or a rows call,
- * 2 when it calls the codes of a row before (and may change the row they make). */
+ * or, nothing done, 1 when the row is held or starts with a rows code, 2 when it calls
+ * the codes of a row before (and may change the row they make), 3 when it starts a
+ * rows call. */
 INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char *out,
                             const unsigned char *ref)
 {
     const cursor next = d->next[i];
     unsigned char c;
-    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= ROWS
-        || (unsigned char)(c - ROWS_BEFORE) < 2)
+    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= ROWS)
         return 1;
     if (c == ROW_CALL || c == CHANGED_CALL || c == CHANGED_BEFORE)
         return 2;
+    if (c == ROWS_CALL || c == ROWS_BEFORE)
+        return 3;
     return (d->next[i] = avr_row(d, next, out, ref)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
@@ -994,10 +996,25 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
 }
 
 /* As ROW_OF, outside spans mode and for a frame that is not raw, faster inline. */
+/* The first row of a rows call of chain frame i (a key frame in slot 0, outside a rows
+ * call), by the assembler loop. */
+NOINLINE static int rows_call_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+                                  const unsigned char *ref)
+{
+    int result;
+    if (i || d->base_kind != KIND_KEY || d->left || rows_call_in(d))
+        return GRAYFRAME_DAMAGED;
+    result = avr_codes(d, 0, out, ref);
+    return result == 1 ? frame_row(d, 0, out, ref)
+         : result == 2 ? called_row(d, 0, out, ref)
+         : result == 3 ? GRAYFRAME_DAMAGED : result;
+}
+
 #define FAST_ROW(d, i, out, ref)                                                       \
-    ((result = avr_codes(d, i, out, ref)) == 1                                         \
-         ? frame_row(d, i, out, ref)                                                   \
-         : result == 2 ? called_row(d, i, out, ref) : result)
+    ((result = avr_codes(d, i, out, ref)) == 1   ? frame_row(d, i, out, ref)            \
+     : result == 2                               ? called_row(d, i, out, ref)           \
+     : result == 3                               ? rows_call_row(d, i, out, ref)        \
+                                                 : result)
 
 static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                     const unsigned char *ref)

@@ -160,6 +160,37 @@ TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {
     expectRoundTrip(frames, code);
 }
 
+// A box moving over a background too slow to decode with a chain of delta frames: each
+// frame takes the rows it shares with earlier frames from their codes, changes them
+// where the box is, and is sent as the rows the box moved in.
+TEST(FrameCode, AMovingBoxOverABusyBackgroundCallsEarlierRows) {
+    PackedFrame background;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < PACKED_ROW_BYTES; ++x)
+            background[y * PACKED_ROW_BYTES + x] =
+                static_cast<unsigned char>((x / 4 + y / 4) % 3 * 0x11);
+    std::vector<PackedFrame> frames;
+    for (int k = 0; k < 8; ++k) {
+        PackedFrame frame = background;
+        box(frame, 5 + 4 * k, 10 + 6 * k, 6, 12, 0xF0);
+        frames.push_back(frame);
+    }
+    const Code code = encodeFrameSet(frames);
+    for (unsigned k = 1; k < frames.size(); ++k) {
+        EXPECT_LT(recordBytes(code, k, 8) * 3, recordBytes(code, 0, 8)) << "frame " << k;
+        grayframe_decoder d;
+        ASSERT_EQ(grayframe_open(&d, code.data(), code.size()), GRAYFRAME_OK);
+        ASSERT_EQ(grayframe_spans_begin(&d, k), GRAYFRAME_OK);
+        grayframe_span span;
+        std::vector<unsigned char> row(PACKED_ROW_BYTES);
+        size_t sent = 0;
+        while (grayframe_spans_next(&d, &span, row.data()) == GRAYFRAME_MORE)
+            sent += span.length;
+        EXPECT_LE(sent, 24u * PACKED_ROW_BYTES) << "frame " << k;
+    }
+    expectRoundTrip(frames, code);
+}
+
 // A row changed at every other byte has the most spans a row can have (26), the last
 // ending at the row's end: a raw frame, then a delta frame that codes row 0 as one
 // literal byte and 25 pairs of one byte as before and one literal byte.

@@ -20,7 +20,7 @@ constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 // A row whose codes are those of a row before costs that row's codes and this more, and
 // when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
 // costs its rows' codes and this more once.
-constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 200, ROWS_CALL_CYCLES = 300;
+constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 40, ROWS_CALL_CYCLES = 220;
 
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
