@@ -984,6 +984,8 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
 {
     const cursor code = d->next[i], distance = distance_of(d, code);
     const unsigned char c = BYTE(code);
+    if (c == CHANGED_BEFORE && d->over == 2 && !d->left)
+        return frame_row(d, i, out, ref); /* spans: only the change */
     if (!distance
         || (!(c == CHANGED_BEFORE && d->over == 1 && !d->left)
             && !avr_row(d, code - distance, out, ref)))
