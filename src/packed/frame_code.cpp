@@ -148,6 +148,7 @@ struct KeyRows {
     std::array<size_t, ROWS> start{};
     std::array<RowKind, ROWS> kind{};
     std::array<size_t, ROWS> origin{};
+    std::array<double, ROWS> cycles{};  // each row's, row by row
 };
 
 using Row = std::array<unsigned char, PACKED_ROW_BYTES>;
@@ -246,6 +247,33 @@ Callable callableRows(const PackedFrame& frame, const PackedFrame* previous, int
     return best;
 }
 
+// Weights of the decoder's cycles against bytes: the first breaks ties between codings
+// of a row with the same bytes; the others, in turn, when a key frame would take longer
+// than the budget to decode row by row.
+constexpr double TIE_WEIGHT = 1e-6;
+constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
+                                    0.08,       0.16,   0.32,  0.64, 1.28};
+
+// Whether a rows call of rows y to y + n - 1 costs less, bytes plus weight times
+// cycles, than those rows coded afresh against the rows above (estimated row by row).
+bool rowsCallPays(const PackedFrame& frame, int y, const Callable& callable,
+                  double weight, const FrameMatches& before, size_t at) {
+    if (weight <= TIE_WEIGHT) return true;
+    double calling = 4 + weight * ROWS_CALL_CYCLES, afresh = 0;
+    for (int k = y; k < y + callable.rows; ++k) {
+        calling += weight * callable.from->cycles[k];
+        const unsigned char* row = frame.data() + k * PACKED_ROW_BYTES;
+        const unsigned char* above = k ? row - PACKED_ROW_BYTES : nullptr;
+        if (above && std::equal(row, row + PACKED_ROW_BYTES, above)) {
+            afresh += 1.0 / ROWS_LIMIT + weight * HELD_ROW_CYCLES;
+            continue;
+        }
+        const Bytes codes = rowCodes(row, above, weight, before[k], at);
+        afresh += codes.size() + weight * rowCodesCycles(codes, 0);
+    }
+    return calling <= afresh;
+}
+
 // The record of frame of kind KIND_KEY (its rows against the row above) or KIND_DELTA
 // (against the same row of old), appended to the history as the set's next bytes and
 // taken back out. Each row's codes are weighed as rowCodes does; rows that are whole as
@@ -276,7 +304,8 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
                           row + (held + 1) * PACKED_ROW_BYTES,
                           ref + held * PACKED_ROW_BYTES))
             ++held;
-        if (callable.rows >= 2 && callable.rows > held) {
+        if (callable.rows >= 2 && callable.rows > held &&
+            rowsCallPays(frame, y, callable, weight, before, at)) {
             const size_t distance = at - callable.from->start[y];
             out.insert(out.end(), {callable.before ? ROWS_BEFORE : ROWS_CALL,
                                    static_cast<unsigned char>(callable.rows - 1),
@@ -370,13 +399,6 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
     return record;
 }
 
-// Weights of the decoder's cycles against bytes: the first breaks ties between codings
-// of a row with the same bytes; the others, in turn, when a key frame would take longer
-// than the budget to decode row by row.
-constexpr double TIE_WEIGHT = 1e-6;
-constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
-                                    0.08,       0.16,   0.32,  0.64, 1.28};
-
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
 // the budget row by row, or raw when that is smaller or no key frame does.
 Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
@@ -454,7 +476,12 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
         out.insert(out.end(), bytes.begin(), bytes.end());
         appendHistory(history, bytes.data(), bytes.data() + bytes.size());
         for (const auto& row : record.rows) seen[row.first] = row.second;
-        if (bytes[0] == KIND_KEY) keys.push_back(record.key);
+        if (bytes[0] == KIND_KEY) {
+            const std::vector<double> cycles =
+                rowCyclesEach({bytes, history.bytes, start});
+            std::copy(cycles.begin(), cycles.end(), record.key.cycles.begin());
+            keys.push_back(record.key);
+        }
     }
     return out;
 }

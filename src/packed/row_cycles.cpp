@@ -12,7 +12,6 @@ constexpr unsigned char CHANGED_BEFORE = 0xBB, CHANGED_CALL = 0xBC, ROWS_BEFORE 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
 constexpr long CODES_ROW = 171;   // a row with codes
-constexpr long HELD_ROW = 84;     // a row held whole as the row above
 constexpr long HOLD_START = 278;  // a row whose rows code starts a hold
 constexpr long RAW_ROW = 391;     // a raw row
 // Row by row, in a chain:
@@ -137,13 +136,19 @@ double rowCodesCycles(const std::vector<unsigned char>& set, size_t at) {
     return CODES_ROW + row.codes;
 }
 
+std::vector<double> rowCyclesEach(const PlacedRecord& record) {
+    std::vector<double> each;
+    for (const Row& row : rowsOf(record))
+        each.push_back(row.raw          ? RAW_ROW
+                       : row.holdStarts ? HOLD_START
+                       : row.held       ? HELD_ROW_CYCLES
+                                        : CODES_ROW + row.codes);
+    return each;
+}
+
 long rowCyclesAlone(const PlacedRecord& record) {
     double cycles = FRAME;
-    for (const Row& row : rowsOf(record))
-        cycles += row.raw          ? RAW_ROW
-                  : row.holdStarts ? HOLD_START
-                  : row.held       ? HELD_ROW
-                                   : CODES_ROW + row.codes;
+    for (const double row : rowCyclesEach(record)) cycles += row;
     return roundUp(cycles);
 }
 

@@ -16,11 +16,13 @@ constexpr double LITERAL_CODE_CYCLES = 24, LITERAL_BYTE_CYCLES = 6.8;
 constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
 constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
+// A row whole as the row above, in a rows code.
+constexpr double HELD_ROW_CYCLES = 84;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 // A row whose codes are those of a row before costs that row's codes and this more, and
 // when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
 // costs its rows' codes and this more once.
-constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 40, ROWS_CALL_CYCLES = 220;
+constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 40, ROWS_CALL_CYCLES = 300;
 
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
@@ -34,7 +36,9 @@ struct PlacedRecord {
 // or a rows code), row by row.
 double rowCodesCycles(const std::vector<unsigned char>& set, size_t at);
 
-// The cycles of one record decoded row by row on its own: a raw or key frame.
+// The cycles of each row of one record decoded row by row on its own (a raw or key
+// frame), and of the whole record.
+std::vector<double> rowCyclesEach(const PlacedRecord& record);
 long rowCyclesAlone(const PlacedRecord& record);
 
 // The cycles of a delta chain decoded row by row: chain[0] the raw or key frame, then
