@@ -8,7 +8,7 @@
  *
  * The code (version 3), all numbers little-endian:
  *
- *   set:    'G' 'F' 0x02 | count (2 bytes) | index: count x offset (3 bytes) | frames
+ *   set:    'G' 'F' 0x03 | count (2 bytes) | index: count x offset (3 bytes) | frames
  *           offset = where the frame's record starts, from the set's first byte
  *   frame:  kind (1 byte) | body
  *           kind 'R'  raw: the 4080 bytes as they are
@@ -60,8 +60,9 @@
  * devices; no malloc, no recursion, no division, no library calls; C89). Open it on a
  * set, then take a frame in any of three ways:
  *   - grayframe_decode_frame: the whole frame into a 4080-byte buffer; when the
- *     buffer holds the frame before and the frame is a delta frame, only the delta
- *     is applied (else the chain is decoded in full, which costs more);
+ *     buffer holds the frame before, a delta frame is applied to it and a key frame
+ *     skips the rows it marks as the frame before's (else a delta frame's chain is
+ *     decoded in full, which costs more);
  *   - grayframe_rows_begin / grayframe_rows_next: row by row into a 51-byte buffer,
  *     row 0 first, each row complete when it is handed back (leave the buffer as it
  *     is between the calls of one frame); needs nothing of the frame before in RAM;
