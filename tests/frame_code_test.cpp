@@ -304,6 +304,47 @@ TEST(FrameCode, AMatchOrCallOutsideTheBytesBeforeItIsDamaged) {
     }
 }
 
+// Rows calls that run past the frame's rows, into another rows call or before the set,
+// a changed call before the set, and a rows call in a delta frame: damaged, in every
+// mode.
+TEST(FrameCode, ARowsCallOutsideItsRowsIsDamaged) {
+    const std::vector<Code> frames = {
+        {0xB2, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFD, 0xBE, 1, 7, 0},  // rows 79 and 80
+        {0xB2, 0x11, 0xBE, 1, 2, 0},      // rows 0 and 1: row 1 is this rows call
+        {0xB2, 0x11, 0xBE, 1, 12, 0},     // before the set
+        {0xB2, 0x11, 0xBC, 12, 0, 0x32},  // a changed call before the set
+        {0xBE, 1, 6, 0}};                 // in a delta frame, of frame 0's rows
+    for (size_t k = 0; k < frames.size(); ++k) {
+        SCOPED_TRACE("case " + std::to_string(k));
+        const unsigned frame = k == frames.size() - 1;
+        // frame 0 at 11 (or at 8 alone): row 0 a run, then rows 1 to 79 as row 0
+        Code code = {'G', 'F', GRAYFRAME_CODE_VERSION,
+                     static_cast<unsigned char>(1 + frame), 0};
+        const unsigned char first = 8 + 3 * frame;
+        code.insert(code.end(), {first, 0, 0});
+        if (frame) code.insert(code.end(), {static_cast<unsigned char>(first + 8), 0, 0});
+        if (frame)
+            code.insert(code.end(), {'K', 0xB2, 0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE});
+        code.push_back(frame ? 'D' : 'K');
+        code.insert(code.end(), frames[k].begin(), frames[k].end());
+        code.resize(code.size() + 60, 0xFF);  // rows codes to the end of the frame
+        grayframe_decoder d;
+        ASSERT_EQ(grayframe_open(&d, code.data(), code.size()), GRAYFRAME_OK);
+        PackedFrame out{};
+        EXPECT_EQ(grayframe_decode_frame(&d, frame, out.data(), 0), GRAYFRAME_DAMAGED);
+        EXPECT_EQ(grayframe_decode_frame(&d, frame, out.data(), 1), GRAYFRAME_DAMAGED);
+        int result = grayframe_rows_begin(&d, frame);
+        while (result == GRAYFRAME_OK || result == GRAYFRAME_MORE)
+            result = grayframe_rows_next(&d, out.data());
+        EXPECT_EQ(result, GRAYFRAME_DAMAGED) << "rows";
+        grayframe_span span;
+        result = grayframe_spans_begin(&d, frame);
+        while (result == GRAYFRAME_OK || result == GRAYFRAME_MORE)
+            result = grayframe_spans_next(&d, &span, out.data());
+        EXPECT_EQ(result, GRAYFRAME_DAMAGED) << "spans";
+    }
+}
+
 TEST(FrameCode, RefusesWhatIsNotASetAndCallsOutOfOrder) {
     const Code code = encodeFrameSet({screen()});
     grayframe_decoder d;
