@@ -146,7 +146,7 @@ test-tsan: test-deps
 FUZZ_DIR ?= build-fuzz
 FUZZ_ABS = $(abspath $(FUZZ_DIR))
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := parser_fuzz frame_fuzz input_fuzz decoder_fuzz
+FUZZ_TARGETS := parser_fuzz frame_fuzz input_fuzz decoder_fuzz frame_set_fuzz
 FUZZ_PACKAGES := $(BUILD_PACKAGES) clang-14 libclang-rt-14-dev
 # A fixed seed keeps CI's runs repeatable; FUZZ_SEED=0 lets libFuzzer pick one.
 FUZZ_SEED ?= 1

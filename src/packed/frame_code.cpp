@@ -108,49 +108,6 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
     return codes;
 }
 
-// The codes of rows coded so far, each at the last place in the set it starts.
-using RowsSeen = std::map<Bytes, size_t>;
-
-// The codes of a row, or a call of the same codes before when that saves more bytes than
-// weight times its cycles: where they start in the set, in seen or in mine (this
-// record's rows so far).
-Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& seen,
-                  RowsSeen& mine) {
-    if (codes.size() > 3 + weight * CALL_CYCLES) {
-        size_t from = 0;
-        for (const RowsSeen* rows : {&seen, static_cast<const RowsSeen*>(&mine)}) {
-            const auto found = rows->find(codes);
-            if (found != rows->end()) from = std::max(from, found->second);
-        }
-        if (from && at - from <= MATCH_DISTANCE_MAX)
-            return {ROW_CALL, static_cast<unsigned char>((at - from) & 0xFF),
-                    static_cast<unsigned char>((at - from) >> 8)};
-    }
-    mine[codes] = at;
-    return codes;
-}
-
-// How a row of a key frame's record is made, for later key frames to call it.
-enum class RowKind : unsigned char {
-    Own,        // by codes of its own
-    Call,       // by a call of a row's codes before
-    HoldStart,  // by a rows code that starts at it
-    Held,       // by a rows code that started above it
-    Called,     // by a rows call: no later rows call may start or run through it
-    Changed,    // by a call and codes that change the row it makes
-};
-
-// The rows of a key frame's record: how each is made, where its codes start in the set
-// (for Own, Call and HoldStart rows), and where codes of a row's own start that make it
-// as it is in this frame (0: none).
-struct KeyRows {
-    const PackedFrame* frame = nullptr;
-    std::array<size_t, ROWS> start{};
-    std::array<RowKind, ROWS> kind{};
-    std::array<size_t, ROWS> origin{};
-    std::array<double, ROWS> cycles{};  // each row's, row by row
-};
-
 using Row = std::array<unsigned char, PACKED_ROW_BYTES>;
 
 // The row that the codes of a row's own at `at` in set make against ref (nullptr: none);
@@ -193,6 +150,53 @@ bool decodeRow(const Bytes& set, size_t at, const unsigned char* ref, Row& row) 
     }
     return true;
 }
+
+// The codes of rows coded so far, each at the last place in the set it starts.
+using RowsSeen = std::map<Bytes, size_t>;
+
+// The codes of a row, or a call of the same codes before when that saves more bytes than
+// weight times its cycles and they make the row there too (a match in them reads bytes
+// at its own distance): where they start in set, in seen or in mine (this record's rows
+// so far). row is made against ref.
+Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& seen,
+                  RowsSeen& mine, const Bytes& set, const unsigned char* row,
+                  const unsigned char* ref) {
+    if (codes.size() > 3 + weight * CALL_CYCLES) {
+        size_t from = 0;
+        for (const RowsSeen* rows : {&seen, static_cast<const RowsSeen*>(&mine)}) {
+            const auto found = rows->find(codes);
+            if (found != rows->end()) from = std::max(from, found->second);
+        }
+        Row made;
+        if (from && at - from <= MATCH_DISTANCE_MAX && decodeRow(set, from, ref, made) &&
+            std::equal(made.begin(), made.end(), row))
+            return {ROW_CALL, static_cast<unsigned char>((at - from) & 0xFF),
+                    static_cast<unsigned char>((at - from) >> 8)};
+    }
+    mine[codes] = at;
+    return codes;
+}
+
+// How a row of a key frame's record is made, for later key frames to call it.
+enum class RowKind : unsigned char {
+    Own,        // by codes of its own
+    Call,       // by a call of a row's codes before
+    HoldStart,  // by a rows code that starts at it
+    Held,       // by a rows code that started above it
+    Called,     // by a rows call: no later rows call may start or run through it
+    Changed,    // by a call and codes that change the row it makes
+};
+
+// The rows of a key frame's record: how each is made, where its codes start in the set
+// (for Own, Call and HoldStart rows), and where codes of a row's own start that make it
+// as it is in this frame (0: none).
+struct KeyRows {
+    const PackedFrame* frame = nullptr;
+    std::array<size_t, ROWS> start{};
+    std::array<RowKind, ROWS> kind{};
+    std::array<size_t, ROWS> origin{};
+    std::array<double, ROWS> cycles{};  // each row's, row by row
+};
 
 // A frame's record; where its rows' codes start in the set (calls not included), for
 // later rows to call; and for a key frame, how each row is made.
@@ -385,7 +389,7 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
             }
         }
         if (origin == at) {
-            codes = callOrCodes(codes, at, weight, seen, record.rows);
+            codes = callOrCodes(codes, at, weight, seen, record.rows, set, row, ref);
             if (codes[0] == ROW_CALL) origin = at - (codes[1] | codes[2] << 8);
         }
         record.key.kind[y] = origin == at ? RowKind::Own
