@@ -979,8 +979,14 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
 {
     const cursor code = d->next[i], distance = distance_of(d, code);
     const unsigned char c = BYTE(code);
-    if (c == CHANGED_BEFORE && d->over == 2 && !d->left)
-        return frame_row(d, i, out, ref); /* spans: only the change */
+    if (c == CHANGED_BEFORE && d->over == 2 && !d->left) {
+        /* spans: the row the call makes, then only the change, marked */
+        if (!distance || !avr_row(d, code - distance, out, ref))
+            return GRAYFRAME_DAMAGED;
+        d->next[i] = code + 3;
+        d->spans = 1;
+        return frame_row(d, i, out, out);
+    }
     if (!distance
         || (!(c == CHANGED_BEFORE && d->over == 1 && !d->left)
             && !avr_row(d, code - distance, out, ref)))
