@@ -860,7 +860,8 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
         d->next[i] = copy_set(out, at, ROW);
         return GRAYFRAME_OK;
     }
-    if (!i && d->base_kind == KIND_KEY && !d->left && !d->hold[0]) {
+    if (!i && d->base_kind == KIND_KEY && !d->left && !d->hold[0] && at != stop
+        && (unsigned char)(BYTE(at) - ROWS_BEFORE) < 2) {
         if (rows_call_in(d))
             return GRAYFRAME_DAMAGED;
         at = d->next[0];

@@ -12,7 +12,7 @@ constexpr unsigned char CHANGED_BEFORE = 0xBB, CHANGED_CALL = 0xBC, ROWS_BEFORE 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
 constexpr long CODES_ROW = 171;   // a row with codes
-constexpr long HOLD_START = 278;  // a row whose rows code starts a hold
+constexpr long HOLD_START = 310;  // a row whose rows code starts a hold
 constexpr long RAW_ROW = 391;     // a raw row
 // Row by row, in a chain:
 constexpr long CHAIN_FRAME = 211;                 // each delta frame of the chain, opened

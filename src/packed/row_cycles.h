@@ -17,7 +17,7 @@ constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
 constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
 // A row whole as the row above, in a rows code.
-constexpr double HELD_ROW_CYCLES = 84;
+constexpr double HELD_ROW_CYCLES = 88;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 // A row whose codes are those of a row before costs that row's codes and this more, and
 // when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
