@@ -980,23 +980,19 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
 {
     const cursor code = d->next[i], distance = distance_of(d, code);
     const unsigned char c = BYTE(code);
-    if (c == CHANGED_BEFORE && d->over == 2 && !d->left) {
-        /* spans: the row the call makes, then only the change, marked */
-        if (!distance || !avr_row(d, code - distance, out, ref))
-            return GRAYFRAME_DAMAGED;
-        d->next[i] = code + 3;
+    /* over the frame before (1) or as spans (2), the frame before's row */
+    const unsigned char before = c == CHANGED_BEFORE && !d->left ? d->over : 0;
+    if (!distance || (before != 1 && !avr_row(d, code - distance, out, ref)))
+        return GRAYFRAME_DAMAGED;
+    d->next[i] = code + 3;
+    if (c == ROW_CALL)
+        return GRAYFRAME_OK;
+    if (before == 2) {
+        /* spans: only the change, marked */
         d->spans = 1;
         return frame_row(d, i, out, out);
     }
-    if (!distance
-        || (!(c == CHANGED_BEFORE && d->over == 1 && !d->left)
-            && !avr_row(d, code - distance, out, ref)))
-        return GRAYFRAME_DAMAGED;
-    if (c == ROW_CALL)
-        d->next[i] = code + 3;
-    else if (!(d->next[i] = avr_row(d, code + 3, out, out)))
-        return GRAYFRAME_DAMAGED;
-    return GRAYFRAME_OK;
+    return (d->next[i] = avr_row(d, code + 3, out, out)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
 /* As ROW_OF, outside spans mode and for a frame that is not raw, faster inline. */

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "packed/match_history.h"
+#include "packed/row_code.h"
 #include "packed/row_cycles.h"
 
 namespace {
@@ -16,9 +17,6 @@ constexpr int COUNT_LIMIT = 64;                 // bytes in a same or run code
 constexpr int LITERAL_LIMIT = 32;               // bytes in a literal code
 constexpr int PAIR_SAME = 6, PAIR_LITERAL = 8;  // most bytes of each part of a pair
 constexpr int ROWS_LIMIT = 16;                  // rows in a rows code
-constexpr unsigned char SAME = 0x00, LITERAL = 0x40, MATCH = 0x60, RUN = 0x80,
-                        CHANGED_BEFORE = 0xBB, CHANGED_CALL = 0xBC, ROWS_BEFORE = 0xBD,
-                        ROWS_CALL = 0xBE, ROW_CALL = 0xBF, PAIR = 0xC0, WHOLE = 0xF0;
 constexpr unsigned char KIND_RAW = 'R', KIND_KEY = 'K', KIND_DELTA = 'D';
 
 using Bytes = std::vector<unsigned char>;
@@ -42,6 +40,12 @@ FrameMatches matchesBefore(const PackedFrame& frame, const MatchHistory& history
                 longestMatch(history, frame.data() + y * PACKED_ROW_BYTES + i,
                              std::min(MATCH_MAX, PACKED_ROW_BYTES - i), lowest, 0);
     return matches;
+}
+
+// A code of its first byte and a distance back of 2 bytes (a match or a call).
+Bytes distanceCode(unsigned char first, size_t distance) {
+    return {first, static_cast<unsigned char>(distance & 0xFF),
+            static_cast<unsigned char>(distance >> 8)};
 }
 
 // The codes that make row from ref (nullptr: none, every byte written) with the fewest
@@ -93,11 +97,10 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
             codes.push_back(static_cast<unsigned char>(PAIR | (step.same - 1) << 3 |
                                                        (step.length - 1)));
         else if (step.code == MATCH) {
-            const size_t distance = at + codes.size() - matches[start].source;
-            codes.insert(codes.end(),
-                         {static_cast<unsigned char>(MATCH | (step.length - MATCH_MIN)),
-                          static_cast<unsigned char>(distance & 0xFF),
-                          static_cast<unsigned char>(distance >> 8)});
+            const Bytes match = distanceCode(
+                static_cast<unsigned char>(MATCH | (step.length - MATCH_MIN)),
+                at + codes.size() - matches[start].source);
+            codes.insert(codes.end(), match.begin(), match.end());
         } else
             codes.push_back(static_cast<unsigned char>(step.code | (step.length - 1)));
         if (step.code == RUN) codes.push_back(row[start]);
@@ -170,8 +173,7 @@ Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& 
         Row made;
         if (from && at - from <= MATCH_DISTANCE_MAX && decodeRow(set, from, ref, made) &&
             std::equal(made.begin(), made.end(), row))
-            return {ROW_CALL, static_cast<unsigned char>((at - from) & 0xFF),
-                    static_cast<unsigned char>((at - from) >> 8)};
+            return distanceCode(ROW_CALL, at - from);
     }
     mine[codes] = at;
     return codes;
@@ -310,11 +312,10 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
             ++held;
         if (callable.rows >= 2 && callable.rows > held &&
             rowsCallPays(frame, y, callable, weight, before, at)) {
-            const size_t distance = at - callable.from->start[y];
-            out.insert(out.end(), {callable.before ? ROWS_BEFORE : ROWS_CALL,
-                                   static_cast<unsigned char>(callable.rows - 1),
-                                   static_cast<unsigned char>(distance & 0xFF),
-                                   static_cast<unsigned char>(distance >> 8)});
+            Bytes call = distanceCode(callable.before ? ROWS_BEFORE : ROWS_CALL,
+                                      at - callable.from->start[y]);
+            call.insert(call.begin() + 1, static_cast<unsigned char>(callable.rows - 1));
+            out.insert(out.end(), call.begin(), call.end());
             for (int k = 0; k < callable.rows; ++k) {
                 record.key.kind[y + k] = RowKind::Called;
                 record.key.origin[y + k] = callable.from->origin[y + k];
@@ -348,16 +349,11 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         Bytes codes = rowCodes(row, ref, weight, matches, at);
         double cost = codes.size() + weight * rowCodesCycles(codes, 0);
         size_t origin = at;
-        auto call = [&](unsigned char code, size_t from) {
-            const size_t distance = at - from;
-            return Bytes{code, static_cast<unsigned char>(distance & 0xFF),
-                         static_cast<unsigned char>(distance >> 8)};
-        };
         if (callable.rows == 1 && callable.from->kind[y] == RowKind::Own) {
             const size_t from = callable.from->start[y];
             const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
             if (calling < cost) {
-                codes = call(ROW_CALL, from);
+                codes = distanceCode(ROW_CALL, at - from);
                 cost = calling;
                 origin = from;
             }
@@ -381,7 +377,8 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
                     const bool asBefore =
                         previous && std::equal(made.begin(), made.end(),
                                                previous->begin() + y * PACKED_ROW_BYTES);
-                    codes = call(asBefore ? CHANGED_BEFORE : CHANGED_CALL, from);
+                    codes =
+                        distanceCode(asBefore ? CHANGED_BEFORE : CHANGED_CALL, at - from);
                     codes.insert(codes.end(), change.begin(), change.end());
                     cost = changing;
                     origin = 0;

@@ -4,10 +4,11 @@
 #include <cstddef>
 #include <vector>
 
+#include "packed/row_code.h"
+
 // The bytes of a frame set written so far, indexed by their 4-byte prefixes, so that the
 // encoder finds earlier copies of a row's bytes to point back at (matches).
 
-constexpr int MATCH_MIN = 4, MATCH_MAX = 35;  // bytes in a match code
 constexpr size_t MATCH_DISTANCE_MAX = 0xFFFF;
 
 struct MatchHistory {

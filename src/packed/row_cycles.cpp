@@ -2,12 +2,11 @@
 #include "packed/row_cycles.h"
 
 #include "packed/packed.h"
+#include "packed/row_code.h"
 
 namespace {
 
 constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
-constexpr unsigned char CHANGED_BEFORE = 0xBB, CHANGED_CALL = 0xBC, ROWS_BEFORE = 0xBD,
-                        ROWS_CALL = 0xBE, ROW_CALL = 0xBF;
 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
@@ -36,33 +35,20 @@ struct Row {
 // The codes of one row from at (a call followed back): their cost, *at past them.
 template <typename Byte>
 void rowCodes(Row& row, size_t& at, size_t end, Byte byte) {
-    for (int x = 0; x < PACKED_ROW_BYTES && at < end;) {
-        const unsigned char c = byte(at++);
-        int n = (c & 0x3F) + 1;
-        if (c < 0x40) {
-            row.codes += SAME_CODE_CYCLES;
+    RowCode code;
+    for (int x = 0; x < PACKED_ROW_BYTES && at < end && readRowCode(at, byte, code);
+         at = code.next) {
+        const unsigned char c = code.first;
+        if (code.same) {
             ++row.sameCodes;
-            row.sameBytes += n;
-        } else if (c < 0x60) {
-            n = (c & 0x1F) + 1;
-            row.codes += LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n;
-            at += n;
-        } else if (c < 0x80) {
-            n = (c & 0x1F) + 4;
-            row.codes += MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n;
-            at += 2;
-        } else if (c < 0xC0) {
-            row.codes += RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n;
-            ++at;
-        } else {
-            const int same = ((c >> 3) & 7) + 1, literal = (c & 7) + 1;
-            ++row.sameCodes;
-            row.sameBytes += same;
-            row.codes += PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * literal;
-            at += literal;
-            n = same + literal;
+            row.sameBytes += code.same;
         }
-        x += n;
+        row.codes += c < LITERAL ? SAME_CODE_CYCLES
+                     : c < MATCH ? LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * code.length
+                     : c < RUN   ? MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * code.length
+                     : c < PAIR  ? RUN_CODE_CYCLES + RUN_BYTE_CYCLES * code.length
+                                 : PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * code.length;
+        x += code.same + code.length;
     }
 }
 
@@ -102,7 +88,7 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             row.codes += ROWS_CALL_CYCLES;
         }
         const unsigned char first = byte(at);
-        if (at < end && first >= 0xF0) {
+        if (at < end && first >= WHOLE) {
             hold = first & 0x0F;
             ++at;
             row.held = row.holdStarts = true;
