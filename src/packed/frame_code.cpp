@@ -116,40 +116,20 @@ using Row = std::array<unsigned char, PACKED_ROW_BYTES>;
 // The row that the codes of a row's own at `at` in set make against ref (nullptr: none);
 // false when they need a reference and there is none, or do not make a row.
 bool decodeRow(const Bytes& set, size_t at, const unsigned char* ref, Row& row) {
-    for (int x = 0; x < PACKED_ROW_BYTES;) {
-        if (at >= set.size()) return false;
-        const size_t code = at;
-        const unsigned char c = set[at++];
-        int same = 0, n = 0;
-        if (c < LITERAL)
-            same = c + 1;
-        else if (c < RUN)
-            n = (c & 0x1F) + (c < MATCH ? 1 : MATCH_MIN);
-        else if (c < RUN + PACKED_ROW_BYTES)
-            n = (c & 0x3F) + 1;
-        else if (c >= PAIR && c < WHOLE) {
-            same = ((c >> 3) & 7) + 1;
-            n = (c & 7) + 1;
-        } else
+    auto byte = [&](size_t k) -> unsigned char { return k < set.size() ? set[k] : 0; };
+    RowCode code;
+    for (int x = 0; x < PACKED_ROW_BYTES; at = code.next) {
+        if (!readRowCode(at, byte, code) || code.next > set.size() ||
+            x + code.same + code.length > PACKED_ROW_BYTES || (code.same && !ref))
             return false;
-        if (x + same + n > PACKED_ROW_BYTES || (same && !ref)) return false;
-        if (same) std::copy(ref + x, ref + x + same, row.begin() + x);
-        x += same;
-        if (!n) continue;
-        size_t from = at, bytes = n;
-        if (c >= RUN && c < PAIR) {
-            bytes = 1;
-        } else if (c >= MATCH && c < RUN) {
-            if (at + 2 > set.size()) return false;
-            from = code - (set[at] | set[at + 1] << 8);
-            at += 2;
-            bytes = 0;
-        }
-        if (from + n > set.size()) return false;
-        for (int k = 0; k < n; ++k)
-            row[x + k] = c >= RUN && c < PAIR ? set[from] : set[from + k];
-        at += bytes == 1 ? 1 : bytes ? n : 0;
-        x += n;
+        const bool run = code.first >= RUN && code.first < PAIR;
+        if (!run && (code.data > set.size() || code.data + code.length > set.size()))
+            return false;
+        if (code.same) std::copy(ref + x, ref + x + code.same, row.begin() + x);
+        x += code.same;
+        for (int k = 0; k < code.length; ++k)
+            row[x + k] = set[run ? code.data : code.data + k];
+        x += code.length;
     }
     return true;
 }
