@@ -394,9 +394,10 @@ NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsi
  * codes, or 0xFFFFFFFF when they do not add up. The loop does not look for the set's
  * end: a row's codes, whole or not, take at most 102 bytes, and the caller finds a row
  * that ran past the end damaged. Registers: X out, Z the codes, r20 bytes left to make,
- * r24 the code, r25 its count, T set when delta is not 0 (r16 and r17, which hold Z
- * while the reference or a match is read, are then saved for the whole row, else by
- * each match); on far parts RAMPZ (I/O address 0x3B) the third byte of Z. */
+ * r24 the code, r25 its count, T set when delta is not 0 (Y, which points into the
+ * reference while it is copied and holds Z while a match is read, is then saved for the
+ * whole row, else by each match); on far parts RAMPZ (I/O address 0x3B) the third byte
+ * of Z. */
 #ifdef FAR_FLASH
 unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
                                 unsigned int set, unsigned char set_high);
@@ -410,7 +411,8 @@ unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code
 #endif
 /* Copy r25 > 0 bytes from where Z is to X, LPM or LD, two or four a loop; Z and X
  * move on. */
-#define COPY_ONE(load) load " r0, Z+\n\tst X+, r0\n\t"
+#define COPY_ONE(load) COPY_FROM(load, "Z+")
+#define COPY_FROM(load, from) load " r0, " from "\n\tst X+, r0\n\t"
 #define COPY_BY_TWO(load)                                                              \
     "lsr r25\n\t"                                                                      \
     "brcc 1f\n\t" COPY_ONE(load) "\n"                                                  \
@@ -432,6 +434,29 @@ unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code
     "dec r25\n\t"                                                                      \
     "brne 3b\n"                                                                        \
     "4:\n\t"
+/* Copy r25 > 0 bytes from X + delta to X; Y (saved for the row) is left past them. */
+#define COPY_REF                                                                       \
+    "movw r28, r26\n\t"                                                                \
+    "add r28, r22\n\t"                                                                 \
+    "adc r29, r23\n\t" COPY_BY_EIGHT("ld", "Y+")
+#define COPY_BY_EIGHT(load, from)                                                      \
+    "lsr r25\n\t"                                                                      \
+    "brcc 1f\n\t" COPY_FROM(load, from) "\n"                                           \
+    "1:\n\t"                                                                           \
+    "lsr r25\n\t"                                                                      \
+    "brcc 2f\n\t" COPY_FROM(load, from) COPY_FROM(load, from) "\n"                    \
+    "2:\n\t"                                                                           \
+    "lsr r25\n\t"                                                                      \
+    "brcc 3f\n\t" COPY_FROM(load, from) COPY_FROM(load, from) COPY_FROM(load, from)     \
+    COPY_FROM(load, from) "\n"                                                          \
+    "3:\n\t"                                                                           \
+    "breq 5f\n"                                                                        \
+    "4:\n\t" COPY_FROM(load, from) COPY_FROM(load, from) COPY_FROM(load, from)          \
+    COPY_FROM(load, from) COPY_FROM(load, from) COPY_FROM(load, from)                   \
+    COPY_FROM(load, from) COPY_FROM(load, from)                                         \
+    "dec r25\n\t"                                                                      \
+    "brne 4b\n"                                                                        \
+    "5:\n\t"
 __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".global grayframe_avr_row\n"
         ".type grayframe_avr_row, @function\n"
@@ -445,8 +470,8 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "cpc r23, __zero_reg__\n\t"
         "breq .Lgf_next\n\t"
         "set\n\t"
-        "push r16\n\t"
-        "push r17\n"
+        "push r28\n\t"
+        "push r29\n"
         ".Lgf_next:\n\t"
         LPM " r24, Z+\n\t"
         "cpi r24, 0x40\n\t"
@@ -466,9 +491,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "clr r25\n\t"
         NEAR_FAR("clr r24\n\t", "in r24, 0x3B\n\t")
         "rjmp .Lgf_out\n"
-        ".Lgf_same_copy:\n\t"
-        "rcall .Lgf_copy_ref\n\t"
-        "rjmp .Lgf_tail\n"
+
         ".Lgf_damaged:\n\t"
         "ser r22\n\t"
         "ser r23\n\t"
@@ -476,11 +499,13 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "ser r25\n"
         ".Lgf_out:\n\t"
         "brtc 1f\n\t"
-        "pop r17\n\t"
-        "pop r16\n"
+        "pop r29\n\t"
+        "pop r28\n"
         "1:\n\t"
         FAR_ONLY("pop r14\n\t")
         "ret\n"
+        ".Lgf_same_copy:\n\t"
+        "rjmp .Lgf_same_far\n"
         ".Lgf_more:\n\t"
         "cpi r24, 0x80\n\t"
         "brlo .Lgf_literal_or_match\n\t"
@@ -516,17 +541,16 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "inc r25\n\t"
         "sub r20, r25\n\t"
         "brcs .Lgf_damaged\n\t"
-        "brts 1f\n\t"
+        "brts .Lgf_pair_copy\n\t"
         "add r26, r25\n\t"
-        "adc r27, __zero_reg__\n\t"
-        "rjmp 2f\n"
-        "1:\n\t"
-        "rcall .Lgf_copy_ref\n"
-        "2:\n\t"
+        "adc r27, __zero_reg__\n"
+        ".Lgf_pair_literal:\n\t"
         "mov r25, r24\n\t"
         "andi r25, 7\n\t"
         "inc r25\n\t"
         "rjmp .Lgf_literal\n"
+        ".Lgf_pair_copy:\n\t"
+        "rjmp .Lgf_pair_far\n"
         ".Lgf_literal_or_match:\n\t"
         "cpi r24, 0x60\n\t"
         "brsh .Lgf_match\n\t"
@@ -553,10 +577,10 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "brlo 9f\n\t"
         FAR_ONLY("push r15\n\t")
         "brts 1f\n\t"
-        "push r16\n\t"
-        "push r17\n"
+        "push r28\n\t"
+        "push r29\n"
         "1:\n\t"
-        "movw r16, r30\n\t"
+        "movw r28, r30\n\t"
         FAR_ONLY("in r15, 0x3B\n\tmov r24, r15\n\t")
         "sbiw r30, 3\n\t"
         FAR_ONLY("sbc r24, __zero_reg__\n\t")
@@ -571,30 +595,28 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         FAR_ONLY("out 0x3B, r24\n\t")
         COPY_BY_FOUR(LPM)
         FAR_ONLY("out 0x3B, r15\n\t")
-        "movw r30, r16\n\t"
+        "movw r30, r28\n\t"
         "brts 1f\n\t"
-        "pop r17\n\t"
-        "pop r16\n"
+        "pop r29\n\t"
+        "pop r28\n"
         "1:\n\t"
         FAR_ONLY("pop r15\n\t")
         "rjmp .Lgf_tail\n"
         "8:\n\t"
         "brts 1f\n\t"
-        "pop r17\n\t"
-        "pop r16\n"
+        "pop r29\n\t"
+        "pop r28\n"
         "1:\n\t"
         FAR_ONLY("pop r15\n\t")
         "9:\n\t"
         "rjmp .Lgf_damaged\n"
-        /* copies r25 bytes from X + delta to X */
-        ".Lgf_copy_ref:\n\t"
-        "movw r16, r30\n\t"
-        "movw r30, r26\n\t"
-        "add r30, r22\n\t"
-        "adc r31, r23\n\t"
-        COPY_BY_FOUR("ld")
-        "movw r30, r16\n\t"
-        "ret\n\t"
+        /* bytes as the reference, from X + delta */
+        ".Lgf_same_far:\n\t"
+        COPY_REF
+        "rjmp .Lgf_tail\n"
+        ".Lgf_pair_far:\n\t"
+        COPY_REF
+        "rjmp .Lgf_pair_literal\n\t"
         ".size grayframe_avr_row, .-grayframe_avr_row\n\t"
         ".text\n");
 
@@ -651,13 +673,15 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "dec r8\n\t"
         "cp r6, __zero_reg__\n\t"
         "cpc r7, __zero_reg__\n\t"
-        "breq .Lgfs_done\n\t"
+        "brne 1f\n\t"
+        "rjmp .Lgfs_done\n"
+        "1:\n\t"
         "movw r26, r28\n\t"
         "movw r30, r28\n\t"
         "add r30, r6\n\t"
         "adc r31, r7\n\t"
         "ldi r25, 51\n\t"
-        COPY_BY_FOUR("ld")
+        COPY_BY_EIGHT("ld", "Z+")
         "rjmp .Lgfs_done\n"
         ".Lgfs_codes:\n\t"
         "movw r20, r10\n\t"
