@@ -409,54 +409,27 @@ unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code
 #define FAR_ONLY(text)
 #define NEAR_FAR(near, far) near
 #endif
-/* Copy r25 > 0 bytes from where Z is to X, LPM or LD, two or four a loop; Z and X
- * move on. */
-#define COPY_ONE(load) COPY_FROM(load, "Z+")
-#define COPY_FROM(load, from) load " r0, " from "\n\tst X+, r0\n\t"
-#define COPY_BY_TWO(load)                                                              \
-    "lsr r25\n\t"                                                                      \
-    "brcc 1f\n\t" COPY_ONE(load) "\n"                                                  \
-    "1:\n\t"                                                                           \
-    "breq 4f\n"                                                                        \
-    "3:\n\t" COPY_ONE(load) COPY_ONE(load)                                              \
-    "dec r25\n\t"                                                                      \
-    "brne 3b\n"                                                                        \
-    "4:\n\t"
-#define COPY_BY_FOUR(load)                                                             \
-    "lsr r25\n\t"                                                                      \
-    "brcc 1f\n\t" COPY_ONE(load) "\n"                                                  \
-    "1:\n\t"                                                                           \
-    "lsr r25\n\t"                                                                      \
-    "brcc 2f\n\t" COPY_ONE(load) COPY_ONE(load) "\n"                                  \
-    "2:\n\t"                                                                           \
-    "breq 4f\n"                                                                        \
-    "3:\n\t" COPY_ONE(load) COPY_ONE(load) COPY_ONE(load) COPY_ONE(load)              \
-    "dec r25\n\t"                                                                      \
-    "brne 3b\n"                                                                        \
-    "4:\n\t"
+/* Byte loops over r25 > 0 bytes, one step a byte: ONE(n) is n steps. Copying: COPY(load,
+ * from) loads r0 with LPM or LD from where Z or Y is and stores it to X, both moving on;
+ * filling: FILL stores r21 to X. UP_TO_SEVEN takes r25 < 8 bytes; BY_TWO, BY_FOUR and
+ * BY_EIGHT take any count, that many steps a loop. */
+#define COPY(load, from) load " r0, " from "\n\tst X+, r0\n\t"
+#define COPY_ONE(load) COPY(load, "Z+")
+#define FILL "st X+, r21\n\t"
+#define TWICE(step) step step
+#define FOUR_TIMES(step) TWICE(step) TWICE(step)
+#define BIT_STEPS(label, steps) "lsr r25\n\tbrcc " #label "f\n\t" steps "\n" #label ":\n\t"
+#define LOOP(steps) "breq 5f\n4:\n\t" steps "dec r25\n\tbrne 4b\n5:\n\t"
+#define UP_TO_SEVEN(step)                                                              \
+    BIT_STEPS(1, step) BIT_STEPS(2, TWICE(step)) BIT_STEPS(3, FOUR_TIMES(step))
+#define BY_TWO(step) BIT_STEPS(1, step) LOOP(TWICE(step))
+#define BY_FOUR(step) BIT_STEPS(1, step) BIT_STEPS(2, TWICE(step)) LOOP(FOUR_TIMES(step))
+#define BY_EIGHT(step) UP_TO_SEVEN(step) LOOP(FOUR_TIMES(step) FOUR_TIMES(step))
 /* Copy r25 > 0 bytes from X + delta to X; Y (saved for the row) is left past them. */
 #define COPY_REF                                                                       \
     "movw r28, r26\n\t"                                                                \
     "add r28, r22\n\t"                                                                 \
-    "adc r29, r23\n\t" COPY_BY_EIGHT("ld", "Y+")
-#define COPY_BY_EIGHT(load, from)                                                      \
-    "lsr r25\n\t"                                                                      \
-    "brcc 1f\n\t" COPY_FROM(load, from) "\n"                                           \
-    "1:\n\t"                                                                           \
-    "lsr r25\n\t"                                                                      \
-    "brcc 2f\n\t" COPY_FROM(load, from) COPY_FROM(load, from) "\n"                    \
-    "2:\n\t"                                                                           \
-    "lsr r25\n\t"                                                                      \
-    "brcc 3f\n\t" COPY_FROM(load, from) COPY_FROM(load, from) COPY_FROM(load, from)     \
-    COPY_FROM(load, from) "\n"                                                          \
-    "3:\n\t"                                                                           \
-    "breq 5f\n"                                                                        \
-    "4:\n\t" COPY_FROM(load, from) COPY_FROM(load, from) COPY_FROM(load, from)          \
-    COPY_FROM(load, from) COPY_FROM(load, from) COPY_FROM(load, from)                   \
-    COPY_FROM(load, from) COPY_FROM(load, from)                                         \
-    "dec r25\n\t"                                                                      \
-    "brne 4b\n"                                                                        \
-    "5:\n\t"
+    "adc r29, r23\n\t" BY_EIGHT(COPY("ld", "Y+"))
 __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".global grayframe_avr_row\n"
         ".type grayframe_avr_row, @function\n"
@@ -561,7 +534,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_literal:\n\t"
         "sub r20, r25\n\t"
         "brcs .Lgf_damaged\n\t"
-        COPY_BY_TWO(LPM)
+        BY_TWO(COPY_ONE(LPM))
         "rjmp .Lgf_tail\n"
         /* 011nnnnn d d: n+4 bytes as the set's, distance d back from the code */
         ".Lgf_match:\n\t"
@@ -593,7 +566,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         FAR_ONLY("cpc r24, r14\n\t")
         "brlo 8f\n\t"
         FAR_ONLY("out 0x3B, r24\n\t")
-        COPY_BY_FOUR(LPM)
+        BY_FOUR(COPY_ONE(LPM))
         FAR_ONLY("out 0x3B, r15\n\t")
         "movw r30, r28\n\t"
         "brts 1f\n\t"
@@ -681,17 +654,23 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "add r30, r6\n\t"
         "adc r31, r7\n\t"
         "ldi r25, 51\n\t"
-        COPY_BY_EIGHT("ld", "Z+")
+        BY_EIGHT(COPY("ld", "Z+"))
         "rjmp .Lgfs_done\n"
         ".Lgfs_codes:\n\t"
         "movw r20, r10\n\t"
         "cpi r24, 0xBB\n\t"
-        "brlo 1f\n\t"
+        "brlo .Lgfs_plain\n\t"
         "cpi r24, 0xC0\n\t"
-        "brsh 1f\n\t"
+        "brsh .Lgfs_plain\n\t"
         "cpi r24, 0xBF\n\t"
         "breq .Lgfs_call\n\t"
         "rjmp .Lgfs_special\n"
+        /* a row of codes: below the first row of a key frame, by the loop below */
+        ".Lgfs_plain:\n\t"
+        "cp r6, __zero_reg__\n\t"
+        "cpc r7, __zero_reg__\n\t"
+        "breq 1f\n\t"
+        "rjmp .Lgfk_row\n"
         /* a call: the row's codes are those that start d bytes before it (r8 1 for
          * a changed call, whose change follows) */
         ".Lgfs_call:\n\t"
@@ -721,6 +700,8 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "3:\n\t"
         "movw r10, r22\n"
         ".Lgfs_done:\n\t"
+        "adiw r28, 51\n"
+        ".Lgfs_below:\n\t"
         "tst r4\n\t"
         "breq 1f\n\t"
         "dec r4\n\t"
@@ -728,7 +709,6 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "movw r10, r2\n\t"
         "clr r8\n"
         "1:\n\t"
-        "adiw r28, 51\n\t"
         "movw r6, r12\n\t"
         "dec r9\n\t"
         "breq .Lgfs_end\n\t"
@@ -840,7 +820,135 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "brne 3f\n\t"
         "rjmp .Lgfs_end\n"
         "3:\n\t"
-        "rjmp .Lgfs_row\n\t"
+        "rjmp .Lgfs_row\n"
+        /* a row of codes of a key frame below its first row, as grayframe_avr_row does
+         * it, with the row above for reference: X out, Z the codes, r20 bytes left to
+         * make, Y where the bytes as the reference or of a match come from; then Y
+         * and r10 as the loop keeps them */
+        ".Lgfk_row:\n\t"
+        "movw r26, r28\n\t"
+        "ldi r20, 51\n"
+        ".Lgfk_next:\n\t"
+        "lpm r24, Z+\n"
+        ".Lgfk_code:\n\t"
+        "cpi r24, 0x40\n\t"
+        "brsh .Lgfk_more\n\t"
+        "mov r25, r24\n\t"
+        "inc r25\n\t"
+        "sub r20, r25\n\t"
+        "brcs 9f\n\t"
+        "movw r28, r26\n\t"
+        "sbiw r28, 51\n\t"
+        BY_EIGHT(COPY("ld", "Y+"))
+        ".Lgfk_tail:\n\t"
+        "cpse r20, __zero_reg__\n\t"
+        "rjmp .Lgfk_next\n\t"
+        "rjmp .Lgfk_made\n"
+
+        "9:\n\t"
+        "rjmp .Lgfs_damaged\n"
+        ".Lgfk_more:\n\t"
+        "cpi r24, 0xC0\n\t"
+        "brsh .Lgfk_pair\n\t"
+        "rjmp .Lgfk_below\n"
+        "9:\n\t"
+        "rjmp .Lgfs_damaged\n"
+        ".Lgfk_pair:\n\t"
+        "cpi r24, 0xF0\n\t"
+        "brsh 9b\n\t"
+        "mov r25, r24\n\t"
+        "lsr r25\n\t"
+        "lsr r25\n\t"
+        "lsr r25\n\t"
+        "andi r25, 7\n\t"
+        "inc r25\n\t"
+        "sub r20, r25\n\t"
+        "brcs 9b\n\t"
+        "movw r28, r26\n\t"
+        "sbiw r28, 51\n\t"
+        UP_TO_SEVEN(COPY("ld", "Y+"))
+        "mov r25, r24\n\t"
+        "andi r25, 7\n\t"
+        "inc r25\n"
+        ".Lgfk_literal:\n\t"
+        "sub r20, r25\n\t"
+        "brcs 9f\n\t"
+        BY_EIGHT(COPY("lpm", "Z+"))
+        "rjmp .Lgfk_tail\n"
+        "9:\n\t"
+        "rjmp .Lgfs_damaged\n"
+        ".Lgfk_below:\n\t"
+        "cpi r24, 0x80\n\t"
+        "brlo .Lgfk_literal_or_match\n\t"
+        "mov r25, r24\n\t"
+        "andi r25, 0x3F\n\t"
+        "inc r25\n\t"
+        "sub r20, r25\n\t"
+        "brcs 9f\n\t"
+        "lpm r21, Z+\n\t"
+        BY_EIGHT(FILL)
+        "rjmp .Lgfk_tail\n"
+        ".Lgfk_literal_or_match:\n\t"
+        "cpi r24, 0x60\n\t"
+        "brsh .Lgfk_match\n\t"
+        "mov r25, r24\n\t"
+        "andi r25, 0x1F\n\t"
+        "inc r25\n\t"
+        "rjmp .Lgfk_literal\n"
+        "9:\n\t"
+        "rjmp .Lgfs_damaged\n"
+        ".Lgfk_match:\n\t"
+        "mov r25, r24\n\t"
+        "andi r25, 0x1F\n\t"
+        "subi r25, -4\n\t"
+        "sub r20, r25\n\t"
+        "brcs 9b\n\t"
+        "lpm r21, Z+\n\t"
+        "lpm r0, Z+\n\t"
+        "cp r21, r25\n\t"
+        "cpc r0, __zero_reg__\n\t"
+        "brlo 9b\n\t"
+        "movw r18, r30\n\t"
+        "sbiw r30, 3\n\t"
+        "sub r30, r21\n\t"
+        "sbc r31, r0\n\t"
+        "brcs 9b\n\t"
+        "cp r30, r14\n\t"
+        "cpc r31, r15\n\t"
+        "brlo 9b\n\t"
+        BY_EIGHT(COPY("lpm", "Z+"))
+        "movw r30, r18\n\t"
+        "rjmp .Lgfk_tail\n"
+        /* the row is made: on with the next here when it is a row of codes too */
+        ".Lgfk_made:\n\t"
+        "movw r28, r26\n\t"
+        "movw r10, r30\n\t"
+        "tst r4\n\t"
+        "brne .Lgfk_loop\n\t"
+        "dec r9\n\t"
+        "breq .Lgfk_end\n\t"
+        "cp r10, r16\n\t"
+        "cpc r11, r17\n\t"
+        "brsh .Lgfk_cut\n\t"
+        "ldi r20, 51\n\t"
+        "lpm r24, Z+\n\t"
+        "cpi r24, 0xBB\n\t"
+        "brsh 1f\n\t"
+        "rjmp .Lgfk_code\n"
+        "1:\n\t"
+        "cpi r24, 0xC0\n\t"
+        "brlo 2f\n\t"
+        "cpi r24, 0xF0\n\t"
+        "brsh 2f\n\t"
+        "rjmp .Lgfk_code\n"
+        "2:\n\t"
+        "rjmp .Lgfs_row\n"
+        ".Lgfk_loop:\n\t"
+        "rjmp .Lgfs_below\n"
+        ".Lgfk_end:\n\t"
+        "rjmp .Lgfs_end\n"
+        ".Lgfk_cut:\n\t"
+        "rjmp .Lgfs_damaged\n"
         ".size grayframe_avr_rows, .-grayframe_avr_rows\n\t"
         ".text\n");
 #endif
