@@ -396,8 +396,9 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
             Record key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before,
                                      seen, *callable, previous);
             if (key.bytes.size() >= best.bytes.size()) break;
-            if (rowCyclesAlone({key.bytes, history.bytes, history.bytes.size()}) <=
-                CYCLES_BUDGET) {
+            const PlacedRecord placed{key.bytes, history.bytes, history.bytes.size()};
+            if (rowCyclesAlone(placed) <= CYCLES_BUDGET &&
+                wholeCyclesAlone(placed) <= WHOLE_CYCLES_BUDGET) {
                 best = std::move(key);
                 break;
             }

@@ -18,6 +18,7 @@ constexpr long CHAIN_FRAME = 211;                 // each delta frame of the cha
 constexpr long CHAIN_ROW = 156;                   // a row held in the base frame
 constexpr long CHAIN_CODES = 234;                 // a row with codes in the base frame
 constexpr long CHAIN_RAW = 442;                   // a raw row of the base frame
+constexpr long CHAIN_HOLD_START = 230;            // and more, for one whose rows code starts a hold
 constexpr long HELD_COPY = 300;                   // a held row copied from the state
 constexpr double KEPT_CODE = 2, KEPT_BYTE = 8.7;  // bytes as the reference from the state
 constexpr long KEEP_ROW = 349;   // the base's row kept, when a delta frame changes it
@@ -30,11 +31,25 @@ struct Row {
     double codes = 0;   // the codes' own cost, bytes as the reference not included
     int sameCodes = 0;  // codes with bytes as the reference
     int sameBytes = 0;
+    double whole = 0;  // the codes' cost decoded whole from nothing
 };
+
+// The cost of one code decoded whole, at byte x of its row.
+double wholeCode(const RowCode& code, int x, const WholeCodeCycles& cost) {
+    const unsigned char c = code.first;
+    return c < LITERAL ? cost.same + cost.sameByte * code.same
+         : c < MATCH   ? cost.literal + cost.literalByte * code.length
+         : c < RUN     ? cost.match + cost.matchByte * code.length
+         : c < PAIR    ? cost.run + cost.runByte * code.length
+                       : cost.pair + cost.sameByte * code.same +
+                          cost.literalByte * code.length +
+                          (PACKED_ROW_BYTES - x < 14 ? WHOLE_PAIR_NEAR_END : 0);
+}
 
 // The codes of one row from at (a call followed back): their cost, *at past them.
 template <typename Byte>
-void rowCodes(Row& row, size_t& at, size_t end, Byte byte) {
+void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
+              const WholeCodeCycles& whole = WHOLE_CODE) {
     RowCode code;
     for (int x = 0; x < PACKED_ROW_BYTES && at < end && readRowCode(at, byte, code);
          at = code.next) {
@@ -48,6 +63,7 @@ void rowCodes(Row& row, size_t& at, size_t end, Byte byte) {
                      : c < RUN   ? MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * code.length
                      : c < PAIR  ? RUN_CODE_CYCLES + RUN_BYTE_CYCLES * code.length
                                  : PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * code.length;
+        row.whole += wholeCode(code, x, whole);
         x += code.same + code.length;
     }
 }
@@ -70,11 +86,14 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
     size_t at = placed.start + 1, back = 0;
     const size_t end = placed.start + record.size();
     int hold = 0, called = 0;  // rows left in a rows code, and in a rows call
+    bool again = true;         // the row before was not a row of codes of its own
     for (Row& row : rows) {
         if (called && !--called) {
             at = back;
             hold = 0;
         }
+        const bool after = again;
+        again = true;
         if (hold) {
             --hold;
             row.held = true;
@@ -86,6 +105,7 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             back = at + 4;
             at -= byte(at + 2) | byte(at + 3) << 8;
             row.codes += ROWS_CALL_CYCLES;
+            row.whole += WHOLE_ROWS_CALL;
         }
         const unsigned char first = byte(at);
         if (at < end && first >= WHOLE) {
@@ -97,17 +117,22 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
         if (at + 2 < end &&
             (first == ROW_CALL || first == CHANGED_CALL || first == CHANGED_BEFORE)) {
             size_t from = at - (byte(at + 1) | byte(at + 2) << 8);
-            rowCodes(row, from, at, byte);
+            rowCodes(row, from, at, byte, WHOLE_CALLED_CODE);
             row.codes += CALL_CYCLES;
+            row.whole += WHOLE_CALL;
             at += 3;
             if (first != ROW_CALL) {
                 Row change;
                 rowCodes(change, at, end, byte);
                 row.codes += CHANGE_CYCLES + change.codes;
+                // the change is made in place, its bytes as the reference left as they are
+                row.whole += WHOLE_CHANGE + change.codes;
             }
             continue;
         }
         rowCodes(row, at, end, byte);
+        if (after || called) row.whole += WHOLE_ROW_AGAIN;
+        again = called != 0;
     }
     return rows;
 }
@@ -132,6 +157,15 @@ std::vector<double> rowCyclesEach(const PlacedRecord& record) {
     return each;
 }
 
+long wholeCyclesAlone(const PlacedRecord& record) {
+    if (!record.bytes.empty() && record.bytes[0] == 'R') return roundUp(WHOLE_RAW_FRAME);
+    double cycles = WHOLE_FRAME;
+    for (const Row& row : rowsOf(record))
+        cycles += row.held ? WHOLE_HELD_ROW + (row.holdStarts ? WHOLE_HOLD_START : 0)
+                           : WHOLE_ROW + row.whole;
+    return roundUp(cycles);
+}
+
 long rowCyclesAlone(const PlacedRecord& record) {
     double cycles = FRAME;
     for (const double row : rowCyclesEach(record)) cycles += row;
@@ -149,7 +183,8 @@ long rowCyclesOfChain(const std::vector<PlacedRecord>& chain) {
         if (base.raw)
             cycles += CHAIN_RAW;
         else if (base.held)
-            cycles += CHAIN_ROW + (kept ? HELD_COPY : 0);
+            cycles += CHAIN_ROW + (base.holdStarts ? CHAIN_HOLD_START : 0) +
+                      (kept ? HELD_COPY : 0);
         else
             cycles +=
                 CHAIN_CODES + base.codes +

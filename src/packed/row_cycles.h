@@ -24,6 +24,24 @@ constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 // costs its rows' codes and this more once.
 constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 40, ROWS_CALL_CYCLES = 300;
 
+// Decoded whole (into a 4,080-byte buffer, from nothing) on an ATmega1284P, the 328P's core
+// with RAM for a frame, the rows of a key frame below its first in the decoder's own loop
+// of assembler: the cycles of one code there (the bytes as the reference copied from the
+// row above), of one whose row a call made or changed (the decoder's row loop), and of
+// the rest.
+struct WholeCodeCycles {
+    double same, sameByte, literal, literalByte, match, matchByte, run, runByte, pair;
+};
+constexpr WholeCodeCycles WHOLE_CODE = {22, 4.4, 37, 5.4, 53, 5.4, 36, 2.4, 39};
+constexpr WholeCodeCycles WHOLE_CALLED_CODE = {30, 4.4, 28, 6.5, 58, 5.8, 28, 3.5, 55};
+// A pair code with fewer than 14 bytes of its row left costs this more.
+constexpr double WHOLE_PAIR_NEAR_END = 11;
+constexpr double WHOLE_ROW = 21, WHOLE_HELD_ROW = 244, WHOLE_HOLD_START = 21;
+// A row of codes after a row that was not one, or in a rows call, costs this more.
+constexpr double WHOLE_ROW_AGAIN = 26;
+constexpr double WHOLE_CALL = 70, WHOLE_CHANGE = 21, WHOLE_ROWS_CALL = 91;
+constexpr double WHOLE_FRAME = 50, WHOLE_RAW_FRAME = 23200;
+
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
 struct PlacedRecord {
@@ -41,6 +59,9 @@ double rowCodesCycles(const std::vector<unsigned char>& set, size_t at);
 std::vector<double> rowCyclesEach(const PlacedRecord& record);
 long rowCyclesAlone(const PlacedRecord& record);
 
+// The cycles of a raw or key frame decoded whole from nothing.
+long wholeCyclesAlone(const PlacedRecord& record);
+
 // The cycles of a delta chain decoded row by row: chain[0] the raw or key frame, then
 // the delta frames in order; the last one is the frame asked for.
 long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
@@ -48,3 +69,7 @@ long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
 // Most modelled cycles for a frame row by row: 32,000 (2 ms at 16 MHz) less a margin for
 // the model. A raw frame, the slowest, takes about 30,700.
 constexpr long CYCLES_BUDGET = 31000;
+// Most modelled cycles for a raw or key frame decoded whole from nothing: 32,000 less a
+// margin for the model, which errs at most 40 cycles fast on the 333 frames it was
+// measured on.
+constexpr long WHOLE_CYCLES_BUDGET = 31800;
