@@ -79,7 +79,7 @@ summary() {
     echo "|---|---:|---:|---:|---:|---:|"
     for entry in ui:fitin text:fitin icons:fitin sprites:fitin photo:fitout \
         anim-bounce:stretch anim-clock:stretch anim-ticker:stretch \
-        anim-progress:stretch anim-walk:stretch ball:stretch; do
+        anim-progress:stretch anim-walk:stretch anim-blink:stretch ball:stretch; do
         group=${entry%:*} mode=${entry#*:}
         rows=$(cycles "$group" "$mode" atmega328p)
         whole=$(cycles "$group" "$mode" atmega1284p -DWHOLE_FRAMES -DGRAYFRAME_NEAR_FLASH)

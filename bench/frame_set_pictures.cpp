@@ -3,7 +3,9 @@
 // grayframe turns into frames, one file per frame, named GROUP-NN.png:
 //   ui, text, icons, sprites: stills of each kind, drawn at 102 x 80 or larger;
 //   photo: photo-like pictures (the batch's generator);
-//   anim-bounce, anim-clock, anim-ticker, anim-progress: animations, one file a frame.
+//   anim-bounce, anim-clock, anim-ticker, anim-progress, anim-walk, anim-blink:
+//   animations, one file a frame (anim-blink a screen of 102 x 80 held still, a cursor
+//   blinking and a pixel moving on it: frames coded against the frame before).
 // Usage: frame_set_pictures DIR
 #include <cstdio>
 #include <opencv2/imgcodecs.hpp>
@@ -176,5 +178,13 @@ int main(int argc, char** argv) {
         save("anim-progress", i, p);
     }
     for (int i = 0; i < 8; ++i) save("anim-walk", i, sprite(i, 20 + i * 8));
+    cv::Mat screen;
+    cv::resize(settingsScreen(1), screen, {102, 80}, 0, 0, cv::INTER_AREA);
+    for (int i = 0; i < 10; ++i) {
+        cv::Mat p = screen.clone();
+        if (i % 2) cv::rectangle(p, {82, 55, 2, 6}, cv::Scalar(255, 255, 255), cv::FILLED);
+        p.at<cv::Vec3b>(70, 10 + 3 * i) = cv::Vec3b(255, 255, 255);
+        save("anim-blink", i, p);
+    }
     return 0;
 }
