@@ -49,11 +49,14 @@ Bytes distanceCode(unsigned char first, size_t distance) {
 }
 
 // The codes that make row from ref (nullptr: none, every byte written) with the fewest
-// bytes plus weight times the decoder's cycles; of codes that cost the same, the one
-// that covers more bytes. The codes start at byte `at` of the set; matches are the
-// longest copies of the row's bytes before it.
+// bytes plus weight times the decoder's cycles row by row and wholeWeight times its
+// cycles whole; of codes that cost the same, the one that covers more bytes. The codes
+// start at byte `at` of the set; matches are the longest copies of the row's bytes before
+// it.
 Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight,
-               const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at) {
+               const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at,
+               double wholeWeight = 0) {
+    const WholeCodeCycles& whole = WHOLE_CODE;
     struct Step {
         double cost = 1e30;
         unsigned char code = 0;
@@ -65,8 +68,9 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
         const int left = PACKED_ROW_BYTES - i;
         Step& step = best[i];
         auto consider = [&](unsigned char code, int same, int length, int bytes,
-                            double cycles) {
-            const double cost = bytes + weight * cycles + best[i + same + length].cost;
+                            double cycles, double wholeCycles) {
+            const double cost = bytes + weight * cycles + wholeWeight * wholeCycles +
+                                best[i + same + length].cost;
             if (cost < step.cost) step = {cost, code, same, length};
         };
         int matching = 0;
@@ -74,18 +78,22 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
             ++matching;
 
         for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n)
-            consider(SAME, n, 0, 1, SAME_CODE_CYCLES);
+            consider(SAME, n, 0, 1, SAME_CODE_CYCLES, whole.same + whole.sameByte * n);
         for (int n = std::min(matching, PAIR_SAME); n >= 1; --n)
             for (int k = std::min(left - n, PAIR_LITERAL); k >= 1; --k)
-                consider(PAIR, n, k, 1 + k, PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * k);
+                consider(PAIR, n, k, 1 + k, PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * k,
+                         whole.pair + whole.sameByte * n + whole.literalByte * k);
         for (int n = matches[i].length; n >= MATCH_MIN; --n)
-            consider(MATCH, 0, n, 3, MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n);
+            consider(MATCH, 0, n, 3, MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n,
+                     whole.match + whole.matchByte * n);
         int equal = 1;
         while (equal < std::min(left, COUNT_LIMIT) && row[i + equal] == row[i]) ++equal;
         for (int n = equal; n >= 1; --n)
-            consider(RUN, 0, n, 2, RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n);
+            consider(RUN, 0, n, 2, RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n,
+                     whole.run + whole.runByte * n);
         for (int n = std::min(left, LITERAL_LIMIT); n >= 1; --n)
-            consider(LITERAL, 0, n, 1 + n, LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n);
+            consider(LITERAL, 0, n, 1 + n, LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n,
+                     whole.literal + whole.literalByte * n);
     }
     Bytes codes;
     for (int i = 0; i < PACKED_ROW_BYTES;) {
@@ -267,7 +275,7 @@ bool rowsCallPays(const PackedFrame& frame, int y, const Callable& callable,
 Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
                    double weight, MatchHistory& history, const FrameMatches& before,
                    const RowsSeen& seen, const std::vector<KeyRows>& keys,
-                   const PackedFrame* previous) {
+                   const PackedFrame* previous, double wholeWeight = 0) {
     const size_t start = history.bytes.size();
     Record record{{kind}, {}, {}};
     Bytes& out = record.bytes;
@@ -326,7 +334,7 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
             if (inRecord.length > matches[i].length) matches[i] = inRecord;
         }
         const Bytes& set = history.bytes;
-        Bytes codes = rowCodes(row, ref, weight, matches, at);
+        Bytes codes = rowCodes(row, ref, weight, matches, at, wholeWeight);
         double cost = codes.size() + weight * rowCodesCycles(codes, 0);
         size_t origin = at;
         if (callable.rows == 1 && callable.from->kind[y] == RowKind::Own) {
@@ -381,7 +389,8 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
 }
 
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
-// the budget row by row, or raw when that is smaller or no key frame does.
+// the budgets row by row and whole over the frame before (from nothing for the first), or
+// raw when that is smaller or no key frame does.
 Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
                    MatchHistory& history, const FrameMatches& before,
                    const RowsSeen& seen, const std::vector<KeyRows>& keys) {
@@ -392,16 +401,21 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
     const std::vector<KeyRows> none;
     Record best = raw;
     for (const std::vector<KeyRows>* callable : {&keys, &none}) {
+        // Once a key frame fast enough row by row is too slow whole, the weights count
+        // whole cycles as well.
+        bool wholeToo = false;
         for (const double weight : SPEED_WEIGHTS) {
             Record key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before,
-                                     seen, *callable, previous);
+                                     seen, *callable, previous, wholeToo ? weight : 0);
             if (key.bytes.size() >= best.bytes.size()) break;
             const PlacedRecord placed{key.bytes, history.bytes, history.bytes.size()};
-            if (rowCyclesAlone(placed) <= CYCLES_BUDGET &&
-                wholeCyclesAlone(placed) <= WHOLE_CYCLES_BUDGET) {
+            const bool rows = rowCyclesAlone(placed) <= CYCLES_BUDGET,
+                       whole = wholeCycles(placed, previous != nullptr) <= WHOLE_CYCLES_BUDGET;
+            if (rows && whole) {
                 best = std::move(key);
                 break;
             }
+            wholeToo = wholeToo || (rows && !whole);
         }
         if (keys.empty()) break;
     }

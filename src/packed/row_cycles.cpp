@@ -32,6 +32,10 @@ struct Row {
     int sameCodes = 0;  // codes with bytes as the reference
     int sameBytes = 0;
     double whole = 0;  // the codes' cost decoded whole from nothing
+    // Over the frame before: the row is left as it is (a rows call of the frame before's
+    // rows), or this much of its cost is not spent (a changed call of its row).
+    bool skipped = false;
+    double notOver = 0;
 };
 
 // The cost of one code decoded whole, at byte x of its row.
@@ -86,6 +90,7 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
     size_t at = placed.start + 1, back = 0;
     const size_t end = placed.start + record.size();
     int hold = 0, called = 0;  // rows left in a rows code, and in a rows call
+    bool before = false;       // the rows call is of the frame before's rows
     bool again = true;         // the row before was not a row of codes of its own
     for (Row& row : rows) {
         if (called && !--called) {
@@ -102,11 +107,13 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
         if (!called && at + 3 < end &&
             (byte(at) == ROWS_CALL || byte(at) == ROWS_BEFORE)) {
             called = byte(at + 1) + 1;
+            before = byte(at) == ROWS_BEFORE;
             back = at + 4;
             at -= byte(at + 2) | byte(at + 3) << 8;
             row.codes += ROWS_CALL_CYCLES;
             row.whole += WHOLE_ROWS_CALL;
         }
+        row.skipped = called && before;
         const unsigned char first = byte(at);
         if (at < end && first >= WHOLE) {
             hold = first & 0x0F;
@@ -117,9 +124,11 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
         if (at + 2 < end &&
             (first == ROW_CALL || first == CHANGED_CALL || first == CHANGED_BEFORE)) {
             size_t from = at - (byte(at + 1) | byte(at + 2) << 8);
+            const double made = row.whole;
             rowCodes(row, from, at, byte, WHOLE_CALLED_CODE);
             row.codes += CALL_CYCLES;
             row.whole += WHOLE_CALL;
+            if (first == CHANGED_BEFORE && !called) row.notOver = row.whole - made;
             at += 3;
             if (first != ROW_CALL) {
                 Row change;
@@ -157,12 +166,13 @@ std::vector<double> rowCyclesEach(const PlacedRecord& record) {
     return each;
 }
 
-long wholeCyclesAlone(const PlacedRecord& record) {
+long wholeCycles(const PlacedRecord& record, bool over) {
     if (!record.bytes.empty() && record.bytes[0] == 'R') return roundUp(WHOLE_RAW_FRAME);
     double cycles = WHOLE_FRAME;
     for (const Row& row : rowsOf(record))
-        cycles += row.held ? WHOLE_HELD_ROW + (row.holdStarts ? WHOLE_HOLD_START : 0)
-                           : WHOLE_ROW + row.whole;
+        cycles += over && row.skipped ? WHOLE_SKIPPED_ROW
+                  : row.held ? WHOLE_HELD_ROW + (row.holdStarts ? WHOLE_HOLD_START : 0)
+                             : WHOLE_ROW + row.whole - (over ? row.notOver : 0);
     return roundUp(cycles);
 }
 

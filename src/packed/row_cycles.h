@@ -40,6 +40,8 @@ constexpr double WHOLE_ROW = 21, WHOLE_HELD_ROW = 244, WHOLE_HOLD_START = 21;
 // A row of codes after a row that was not one, or in a rows call, costs this more.
 constexpr double WHOLE_ROW_AGAIN = 26;
 constexpr double WHOLE_CALL = 70, WHOLE_CHANGE = 21, WHOLE_ROWS_CALL = 91;
+// A row of the frame before's, left as it is.
+constexpr double WHOLE_SKIPPED_ROW = 10;
 constexpr double WHOLE_FRAME = 50, WHOLE_RAW_FRAME = 23200;
 
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
@@ -59,8 +61,9 @@ double rowCodesCycles(const std::vector<unsigned char>& set, size_t at);
 std::vector<double> rowCyclesEach(const PlacedRecord& record);
 long rowCyclesAlone(const PlacedRecord& record);
 
-// The cycles of a raw or key frame decoded whole from nothing.
-long wholeCyclesAlone(const PlacedRecord& record);
+// The cycles of a raw or key frame decoded whole from nothing, or over the frame before
+// (rows its codes mark as the frame before's are then left as they are).
+long wholeCycles(const PlacedRecord& record, bool over);
 
 // The cycles of a delta chain decoded row by row: chain[0] the raw or key frame, then
 // the delta frames in order; the last one is the frame asked for.
@@ -69,7 +72,7 @@ long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
 // Most modelled cycles for a frame row by row: 32,000 (2 ms at 16 MHz) less a margin for
 // the model. A raw frame, the slowest, takes about 30,700.
 constexpr long CYCLES_BUDGET = 31000;
-// Most modelled cycles for a raw or key frame decoded whole from nothing: 32,000 less a
-// margin for the model, which errs at most 40 cycles fast on the 333 frames it was
-// measured on.
+// Most modelled cycles for a raw or key frame decoded whole over the frame before (the
+// first frame from nothing): 32,000 less a margin for the model, which errs at most 40
+// cycles fast on the 333 frames from nothing it was measured on.
 constexpr long WHOLE_CYCLES_BUDGET = 31800;
