@@ -425,6 +425,16 @@ unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code
 #define BY_TWO(step) BIT_STEPS(1, step) LOOP(TWICE(step))
 #define BY_FOUR(step) BIT_STEPS(1, step) BIT_STEPS(2, TWICE(step)) LOOP(FOUR_TIMES(step))
 #define BY_EIGHT(step) UP_TO_SEVEN(step) LOOP(FOUR_TIMES(step) FOUR_TIMES(step))
+/* A pair code 11rrrlll in r24: r25 = rrr + 1, taken from r20 (C set when more). */
+#define PAIR_SAME                                                                      \
+    "mov r25, r24\n\tlsr r25\n\tlsr r25\n\tlsr r25\n\tandi r25, 7\n\tinc r25\n\t"       \
+    "sub r20, r25\n\t"
+/* Steps as many as the three bits of r24 given say, lowest first (0 to 7 steps). */
+#define CODE_BIT_STEPS(label, bit, steps)                                              \
+    "sbrs r24, " #bit "\n\trjmp " #label "f\n\t" steps "\n" #label ":\n\t"
+#define BY_CODE_BITS(low, middle, high, step)                                          \
+    CODE_BIT_STEPS(1, low, step) CODE_BIT_STEPS(2, middle, TWICE(step))                 \
+    CODE_BIT_STEPS(3, high, FOUR_TIMES(step))
 /* Copy r25 > 0 bytes from X + delta to X; Y (saved for the row) is left past them. */
 #define COPY_REF                                                                       \
     "movw r28, r26\n\t"                                                                \
@@ -506,13 +516,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_pair:\n\t"
         "cpi r24, 0xF0\n\t"
         "brsh .Lgf_damaged\n\t"
-        "mov r25, r24\n\t"
-        "lsr r25\n\t"
-        "lsr r25\n\t"
-        "lsr r25\n\t"
-        "andi r25, 7\n\t"
-        "inc r25\n\t"
-        "sub r20, r25\n\t"
+        PAIR_SAME
         "brcs .Lgf_damaged\n\t"
         "brts .Lgf_pair_copy\n\t"
         "add r26, r25\n\t"
@@ -866,37 +870,13 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "movw r28, r26\n\t"
         "sbiw r28, 51\n\t"
         "mov r25, r26\n\t"
-        COPY("ld", "Y+")
-        "sbrs r24, 3\n\t"
-        "rjmp 1f\n\t" COPY("ld", "Y+") "\n"
-        "1:\n\t"
-        "sbrs r24, 4\n\t"
-        "rjmp 2f\n\t" TWICE(COPY("ld", "Y+")) "\n"
-        "2:\n\t"
-        "sbrs r24, 5\n\t"
-        "rjmp 3f\n\t" FOUR_TIMES(COPY("ld", "Y+")) "\n"
-        "3:\n\t"
-        COPY("lpm", "Z+")
-        "sbrs r24, 0\n\t"
-        "rjmp 1f\n\t" COPY("lpm", "Z+") "\n"
-        "1:\n\t"
-        "sbrs r24, 1\n\t"
-        "rjmp 2f\n\t" TWICE(COPY("lpm", "Z+")) "\n"
-        "2:\n\t"
-        "sbrs r24, 2\n\t"
-        "rjmp 3f\n\t" FOUR_TIMES(COPY("lpm", "Z+")) "\n"
-        "3:\n\t"
+        COPY("ld", "Y+") BY_CODE_BITS(3, 4, 5, COPY("ld", "Y+"))
+        COPY("lpm", "Z+") BY_CODE_BITS(0, 1, 2, COPY("lpm", "Z+"))
         "sub r25, r26\n\t"
         "add r20, r25\n\t"
         "rjmp .Lgfk_tail\n"
         ".Lgfk_pair_counted:\n\t"
-        "mov r25, r24\n\t"
-        "lsr r25\n\t"
-        "lsr r25\n\t"
-        "lsr r25\n\t"
-        "andi r25, 7\n\t"
-        "inc r25\n\t"
-        "sub r20, r25\n\t"
+        PAIR_SAME
         "brcs 9b\n\t"
         "movw r28, r26\n\t"
         "sbiw r28, 51\n\t"
