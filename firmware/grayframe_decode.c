@@ -391,7 +391,7 @@ NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsi
  * into out, 51 bytes, bytes as the reference taken from out + delta (left as they are
  * when delta is 0), the codes at code (with RAMPZ on far parts), the set from set
  * (set_high its third byte on far parts). It gives the address just past the row's
- * codes, or 0xFFFFFFFF when they do not add up. The loop does not look for the set's
+ * codes, or, when they do not add up, 0 (0xFFFFFFFF on far parts). The loop does not look for the set's
  * end: a row's codes, whole or not, take at most 102 bytes, and the caller finds a row
  * that ran past the end damaged. Registers: X out, Z the codes, r20 bytes left to make,
  * r24 the code, r25 its count, T set when delta is not 0 (Y, which points into the
@@ -404,8 +404,8 @@ unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code
 #define FAR_ONLY(text) text
 #define NEAR_FAR(near, far) far
 #else
-unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
-                                unsigned int set);
+unsigned int grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
+                               unsigned int set);
 #define FAR_ONLY(text)
 #define NEAR_FAR(near, far) near
 #endif
@@ -470,16 +470,11 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_tail:\n\t"
         "cpse r20, __zero_reg__\n\t"
         "rjmp .Lgf_next\n\t"
-        "movw r22, r30\n\t"
-        "clr r25\n\t"
-        NEAR_FAR("clr r24\n\t", "in r24, 0x3B\n\t")
+        NEAR_FAR("movw r24, r30\n\t", "movw r22, r30\n\tclr r25\n\tin r24, 0x3B\n\t")
         "rjmp .Lgf_out\n"
 
         ".Lgf_damaged:\n\t"
-        "ser r22\n\t"
-        "ser r23\n\t"
-        "ser r24\n\t"
-        "ser r25\n"
+        NEAR_FAR("clr r24\n\tclr r25\n", "ser r22\n\tser r23\n\tser r24\n\tser r25\n")
         ".Lgf_out:\n\t"
         "brtc 1f\n\t"
         "pop r29\n\t"
@@ -699,13 +694,13 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "movw r22, r6\n\t"
         "movw r18, r14\n\t"
         "rcall grayframe_avr_row\n\t"
-        "cpi r25, 0xFF\n\t"
+        "sbiw r24, 0\n\t"
         "breq .Lgfs_damaged\n\t"
         "tst r8\n\t"
         "breq 3f\n\t"
         "rjmp .Lgfs_called\n"
         "3:\n\t"
-        "movw r10, r22\n"
+        "movw r10, r24\n"
         ".Lgfs_done:\n\t"
         "adiw r28, 51\n"
         ".Lgfs_below:\n\t"
@@ -769,9 +764,9 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "clr r23\n\t"
         "movw r18, r14\n\t"
         "rcall grayframe_avr_row\n\t"
-        "cpi r25, 0xFF\n\t"
+        "sbiw r24, 0\n\t"
         "breq .Lgfs_damaged\n\t"
-        "movw r10, r22\n\t"
+        "movw r10, r24\n\t"
         "rjmp .Lgfs_done\n"
         ".Lgfs_bad:\n\t"
         "rjmp .Lgfs_damaged\n"
@@ -1087,15 +1082,17 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
 INLINE static cursor avr_row(const grayframe_decoder *d, cursor code, unsigned char *out,
                              const unsigned char *ref)
 {
-    unsigned long after;
 #ifdef FAR_FLASH
+    unsigned long after;
     RAMPZ = (unsigned char)(code >> 16);
     after = grayframe_avr_row(out, ref - out, (unsigned int)code, (unsigned int)d->set,
                               (unsigned char)(d->set >> 16));
+    if (after == 0xFFFFFFFFUL)
+        return 0;
 #else
-    after = grayframe_avr_row(out, ref - out, code, d->set);
+    const cursor after = grayframe_avr_row(out, ref - out, code, d->set);
 #endif
-    if (after == 0xFFFFFFFFUL || (cursor)after > d->end || (cursor)after <= code)
+    if ((cursor)after > d->end || (cursor)after <= code)
         return 0;
     return (cursor)after;
 }
@@ -1291,6 +1288,21 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     int result;
     const cursor at = d->next[0];
+#if defined(READ_ON)
+    unsigned char c;
+    /* a key frame's row held, or of codes, straight to the assembler loop */
+    if (d->chain == 1 && d->base_kind == KIND_KEY && d->row != GRAYFRAME_ROWS &&
+        (d->hold[0] ||
+         (at != d->end && ((c = BYTE(at)) < CHANGED_BEFORE || (c >= PAIR && c < ROWS))))) {
+        if (d->hold[0])
+            --d->hold[0];
+        else if (!(d->next[0] = avr_row(d, at, row, row)))
+            return end(d, GRAYFRAME_DAMAGED);
+        rows_call_out(d);
+        ++d->row;
+        return GRAYFRAME_MORE;
+    }
+#endif
     if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
         if (d->base_kind == KIND_RAW) {
             if ((cursor)(d->end - at) < ROW)

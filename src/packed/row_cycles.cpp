@@ -10,9 +10,12 @@ constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
-constexpr long CODES_ROW = 171;   // a row with codes
-constexpr long HOLD_START = 310;  // a row whose rows code starts a hold
-constexpr long RAW_ROW = 391;     // a raw row
+constexpr long CODES_ROW = 143;   // a row with codes
+constexpr long HOLD_START = 318;  // a row whose rows code starts a hold
+constexpr long RAW_ROW = 393;     // a raw row
+// A row that calls the codes of a row before, or starts a rows call, costs this more
+// (the decoder's quick path takes only rows of codes and held rows).
+constexpr long CALLED_ROW = 36;
 // Row by row, in a chain:
 constexpr long CHAIN_FRAME = 211;                 // each delta frame of the chain, opened
 constexpr long CHAIN_ROW = 156;                   // a row held in the base frame
@@ -28,6 +31,7 @@ constexpr long DELTA_HOLD = 38;  // a delta frame's rows code
 
 struct Row {
     bool raw = false, held = false, holdStarts = false;
+    bool called = false;  // made by a call, or the first of a rows call
     double codes = 0;   // the codes' own cost, bytes as the reference not included
     int sameCodes = 0;  // codes with bytes as the reference
     int sameBytes = 0;
@@ -112,6 +116,7 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             at -= byte(at + 2) | byte(at + 3) << 8;
             row.codes += ROWS_CALL_CYCLES;
             row.whole += WHOLE_ROWS_CALL;
+            row.called = true;
         }
         row.skipped = called && before;
         const unsigned char first = byte(at);
@@ -127,6 +132,7 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             const double made = row.whole;
             rowCodes(row, from, at, byte, WHOLE_CALLED_CODE);
             row.codes += CALL_CYCLES;
+            row.called = true;
             row.whole += WHOLE_CALL;
             if (first == CHANGED_BEFORE && !called) row.notOver = row.whole - made;
             at += 3;
@@ -162,7 +168,7 @@ std::vector<double> rowCyclesEach(const PlacedRecord& record) {
         each.push_back(row.raw          ? RAW_ROW
                        : row.holdStarts ? HOLD_START
                        : row.held       ? HELD_ROW_CYCLES
-                                        : CODES_ROW + row.codes);
+                                        : CODES_ROW + row.codes + (row.called ? CALLED_ROW : 0));
     return each;
 }
 

@@ -17,12 +17,12 @@ constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
 constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
 constexpr double SAME_CODE_CYCLES = 16;
 // A row whole as the row above, in a rows code.
-constexpr double HELD_ROW_CYCLES = 88;
+constexpr double HELD_ROW_CYCLES = 90;
 constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 // A row whose codes are those of a row before costs that row's codes and this more, and
 // when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
 // costs its rows' codes and this more once.
-constexpr double CALL_CYCLES = 140, CHANGE_CYCLES = 40, ROWS_CALL_CYCLES = 300;
+constexpr double CALL_CYCLES = 165, CHANGE_CYCLES = 65, ROWS_CALL_CYCLES = 300;
 
 // Decoded whole (into a 4,080-byte buffer, from nothing) on an ATmega1284P, the 328P's core
 // with RAM for a frame, the rows of a key frame below its first in the decoder's own loop
