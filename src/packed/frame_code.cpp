@@ -56,7 +56,6 @@ Bytes distanceCode(unsigned char first, size_t distance) {
 Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight,
                const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at,
                double wholeWeight = 0) {
-    const WholeCodeCycles& whole = WHOLE_CODE;
     struct Step {
         double cost = 1e30;
         unsigned char code = 0;
@@ -67,9 +66,10 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
     for (int i = PACKED_ROW_BYTES - 1; i >= 0; --i) {
         const int left = PACKED_ROW_BYTES - i;
         Step& step = best[i];
-        auto consider = [&](unsigned char code, int same, int length, int bytes,
-                            double cycles, double wholeCycles) {
-            const double cost = bytes + weight * cycles + wholeWeight * wholeCycles +
+        auto consider = [&](unsigned char code, int same, int length, int bytes) {
+            const double cost = bytes +
+                                weight * codeCycles(ROW_CODE, code, same, length) +
+                                wholeWeight * codeCycles(WHOLE_CODE, code, same, length) +
                                 best[i + same + length].cost;
             if (cost < step.cost) step = {cost, code, same, length};
         };
@@ -78,22 +78,16 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
             ++matching;
 
         for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n)
-            consider(SAME, n, 0, 1, SAME_CODE_CYCLES, whole.same + whole.sameByte * n);
+            consider(SAME, n, 0, 1);
         for (int n = std::min(matching, PAIR_SAME); n >= 1; --n)
             for (int k = std::min(left - n, PAIR_LITERAL); k >= 1; --k)
-                consider(PAIR, n, k, 1 + k, PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * k,
-                         whole.pair + whole.sameByte * n + whole.literalByte * k);
-        for (int n = matches[i].length; n >= MATCH_MIN; --n)
-            consider(MATCH, 0, n, 3, MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * n,
-                     whole.match + whole.matchByte * n);
+                consider(PAIR, n, k, 1 + k);
+        for (int n = matches[i].length; n >= MATCH_MIN; --n) consider(MATCH, 0, n, 3);
         int equal = 1;
         while (equal < std::min(left, COUNT_LIMIT) && row[i + equal] == row[i]) ++equal;
-        for (int n = equal; n >= 1; --n)
-            consider(RUN, 0, n, 2, RUN_CODE_CYCLES + RUN_BYTE_CYCLES * n,
-                     whole.run + whole.runByte * n);
+        for (int n = equal; n >= 1; --n) consider(RUN, 0, n, 2);
         for (int n = std::min(left, LITERAL_LIMIT); n >= 1; --n)
-            consider(LITERAL, 0, n, 1 + n, LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * n,
-                     whole.literal + whole.literalByte * n);
+            consider(LITERAL, 0, n, 1 + n);
     }
     Bytes codes;
     for (int i = 0; i < PACKED_ROW_BYTES;) {
@@ -410,7 +404,8 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
             if (key.bytes.size() >= best.bytes.size()) break;
             const PlacedRecord placed{key.bytes, history.bytes, history.bytes.size()};
             const bool rows = rowCyclesAlone(placed) <= CYCLES_BUDGET,
-                       whole = wholeCycles(placed, previous != nullptr) <= WHOLE_CYCLES_BUDGET;
+                       whole = wholeCycles(placed, previous != nullptr) <=
+                               WHOLE_CYCLES_BUDGET;
             if (rows && whole) {
                 best = std::move(key);
                 break;

@@ -17,12 +17,12 @@ constexpr long RAW_ROW = 393;     // a raw row
 // (the decoder's quick path takes only rows of codes and held rows).
 constexpr long CALLED_ROW = 36;
 // Row by row, in a chain:
-constexpr long CHAIN_FRAME = 211;                 // each delta frame of the chain, opened
-constexpr long CHAIN_ROW = 156;                   // a row held in the base frame
-constexpr long CHAIN_CODES = 234;                 // a row with codes in the base frame
-constexpr long CHAIN_RAW = 442;                   // a raw row of the base frame
-constexpr long CHAIN_HOLD_START = 230;            // and more, for one whose rows code starts a hold
-constexpr long HELD_COPY = 300;                   // a held row copied from the state
+constexpr long CHAIN_FRAME = 211;       // each delta frame of the chain, opened
+constexpr long CHAIN_ROW = 156;         // a row held in the base frame
+constexpr long CHAIN_CODES = 234;       // a row with codes in the base frame
+constexpr long CHAIN_RAW = 442;         // a raw row of the base frame
+constexpr long CHAIN_HOLD_START = 230;  // and more, for one whose rows code starts a hold
+constexpr long HELD_COPY = 300;         // a held row copied from the state
 constexpr double KEPT_CODE = 2, KEPT_BYTE = 8.7;  // bytes as the reference from the state
 constexpr long KEEP_ROW = 349;   // the base's row kept, when a delta frame changes it
 constexpr long KEEP_DELTA = 24;  // and each delta frame of the chain looked at then
@@ -32,8 +32,8 @@ constexpr long DELTA_HOLD = 38;  // a delta frame's rows code
 struct Row {
     bool raw = false, held = false, holdStarts = false;
     bool called = false;  // made by a call, or the first of a rows call
-    double codes = 0;   // the codes' own cost, bytes as the reference not included
-    int sameCodes = 0;  // codes with bytes as the reference
+    double codes = 0;     // the codes' own cost, bytes as the reference not included
+    int sameCodes = 0;    // codes with bytes as the reference
     int sameBytes = 0;
     double whole = 0;  // the codes' cost decoded whole from nothing
     // Over the frame before: the row is left as it is (a rows call of the frame before's
@@ -42,22 +42,10 @@ struct Row {
     double notOver = 0;
 };
 
-// The cost of one code decoded whole, at byte x of its row.
-double wholeCode(const RowCode& code, int x, const WholeCodeCycles& cost) {
-    const unsigned char c = code.first;
-    return c < LITERAL ? cost.same + cost.sameByte * code.same
-         : c < MATCH   ? cost.literal + cost.literalByte * code.length
-         : c < RUN     ? cost.match + cost.matchByte * code.length
-         : c < PAIR    ? cost.run + cost.runByte * code.length
-                       : cost.pair + cost.sameByte * code.same +
-                          cost.literalByte * code.length +
-                          (PACKED_ROW_BYTES - x < 14 ? WHOLE_PAIR_NEAR_END : 0);
-}
-
 // The codes of one row from at (a call followed back): their cost, *at past them.
 template <typename Byte>
 void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
-              const WholeCodeCycles& whole = WHOLE_CODE) {
+              const CodeCycles& whole = WHOLE_CODE) {
     RowCode code;
     for (int x = 0; x < PACKED_ROW_BYTES && at < end && readRowCode(at, byte, code);
          at = code.next) {
@@ -66,12 +54,9 @@ void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
             ++row.sameCodes;
             row.sameBytes += code.same;
         }
-        row.codes += c < LITERAL ? SAME_CODE_CYCLES
-                     : c < MATCH ? LITERAL_CODE_CYCLES + LITERAL_BYTE_CYCLES * code.length
-                     : c < RUN   ? MATCH_CODE_CYCLES + MATCH_BYTE_CYCLES * code.length
-                     : c < PAIR  ? RUN_CODE_CYCLES + RUN_BYTE_CYCLES * code.length
-                                 : PAIR_CODE_CYCLES + PAIR_BYTE_CYCLES * code.length;
-        row.whole += wholeCode(code, x, whole);
+        row.codes += codeCycles(ROW_CODE, c, code.same, code.length);
+        row.whole += codeCycles(whole, c, code.same, code.length) +
+                     (c >= PAIR && PACKED_ROW_BYTES - x < 14 ? WHOLE_PAIR_NEAR_END : 0);
         x += code.same + code.length;
     }
 }
@@ -140,7 +125,7 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
                 Row change;
                 rowCodes(change, at, end, byte);
                 row.codes += CHANGE_CYCLES + change.codes;
-                // the change is made in place, its bytes as the reference left as they are
+                // the change is made in place: bytes as the reference stay as they are
                 row.whole += WHOLE_CHANGE + change.codes;
             }
             continue;
@@ -167,8 +152,9 @@ std::vector<double> rowCyclesEach(const PlacedRecord& record) {
     for (const Row& row : rowsOf(record))
         each.push_back(row.raw          ? RAW_ROW
                        : row.holdStarts ? HOLD_START
-                       : row.held       ? HELD_ROW_CYCLES
-                                        : CODES_ROW + row.codes + (row.called ? CALLED_ROW : 0));
+                       : row.held
+                           ? HELD_ROW_CYCLES
+                           : CODES_ROW + row.codes + (row.called ? CALLED_ROW : 0));
     return each;
 }
 

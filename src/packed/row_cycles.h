@@ -4,36 +4,47 @@
 #include <cstddef>
 #include <vector>
 
-// What the compressed code costs the firmware decoder row by row on an ATmega328P
-// (avr-gcc -Os, the set in program memory), in CPU cycles: a model fitted to frames
-// measured under simavr (bench/firmware.sh), rounded up. The encoder codes frames to
-// decode within CYCLES_BUDGET with it.
+#include "packed/row_code.h"
 
-// The cycles of one code that makes n bytes, beside the row's own: a literal, a match, a
-// run, bytes as the reference (which cost nothing in place), and the literal part of a
-// pair.
-constexpr double LITERAL_CODE_CYCLES = 24, LITERAL_BYTE_CYCLES = 6.8;
-constexpr double MATCH_CODE_CYCLES = 58, MATCH_BYTE_CYCLES = 5.8;
-constexpr double RUN_CODE_CYCLES = 26.5, RUN_BYTE_CYCLES = 3.6;
-constexpr double SAME_CODE_CYCLES = 16;
+// What the compressed code costs the firmware decoder (avr-gcc -Os, the set in program
+// memory), in CPU cycles: row by row on an ATmega328P, and whole on an ATmega1284P; two
+// models fitted to frames measured under simavr (bench/firmware.sh), rounded up. The
+// encoder codes frames to decode within CYCLES_BUDGET and WHOLE_CYCLES_BUDGET with them.
+
+// The cycles of one code that makes bytes of a row, by its kind: the code's own and each
+// byte's (for a pair: each byte as the reference, and each that follows).
+struct CodeCycles {
+    double same, sameByte, literal, literalByte, match, matchByte, run, runByte, pair,
+        pairByte;
+};
+
+// The cycles of the code whose first byte is `first`, making `same` bytes as the
+// reference, then `length` bytes of its kind.
+constexpr double codeCycles(const CodeCycles& cost, unsigned char first, int same,
+                            int length) {
+    return first < LITERAL ? cost.same + cost.sameByte * same
+           : first < MATCH ? cost.literal + cost.literalByte * length
+           : first < RUN   ? cost.match + cost.matchByte * length
+           : first < PAIR  ? cost.run + cost.runByte * length
+                           : cost.pair + cost.sameByte * same + cost.pairByte * length;
+}
+
+// Row by row, beside the row's own: bytes as the reference cost nothing in place.
+constexpr CodeCycles ROW_CODE = {16, 0, 24, 6.8, 58, 5.8, 26.5, 3.6, 41, 6.6};
 // A row whole as the row above, in a rows code.
 constexpr double HELD_ROW_CYCLES = 90;
-constexpr double PAIR_CODE_CYCLES = 41, PAIR_BYTE_CYCLES = 6.6;
 // A row whose codes are those of a row before costs that row's codes and this more, and
 // when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
 // costs its rows' codes and this more once.
 constexpr double CALL_CYCLES = 165, CHANGE_CYCLES = 65, ROWS_CALL_CYCLES = 300;
 
-// Decoded whole (into a 4,080-byte buffer, from nothing) on an ATmega1284P, the 328P's core
-// with RAM for a frame, the rows of a key frame below its first in the decoder's own loop
-// of assembler: the cycles of one code there (the bytes as the reference copied from the
-// row above), of one whose row a call made or changed (the decoder's row loop), and of
-// the rest.
-struct WholeCodeCycles {
-    double same, sameByte, literal, literalByte, match, matchByte, run, runByte, pair;
-};
-constexpr WholeCodeCycles WHOLE_CODE = {22, 4.4, 37, 5.4, 53, 5.4, 36, 2.4, 39};
-constexpr WholeCodeCycles WHOLE_CALLED_CODE = {30, 4.4, 28, 6.5, 58, 5.8, 28, 3.5, 55};
+// Decoded whole (into a 4,080-byte buffer, from nothing) on an ATmega1284P, the 328P's
+// core with RAM for a frame, the rows of a key frame below its first in the decoder's own
+// loop of assembler: the cycles of one code there (the bytes as the reference copied from
+// the row above), of one whose row a call made or changed (the decoder's row loop), and
+// of the rest.
+constexpr CodeCycles WHOLE_CODE = {22, 4.4, 37, 5.4, 53, 5.4, 36, 2.4, 39, 5.4};
+constexpr CodeCycles WHOLE_CALLED_CODE = {30, 4.4, 28, 6.5, 58, 5.8, 28, 3.5, 55, 6.5};
 // A pair code with fewer than 14 bytes of its row left costs this more.
 constexpr double WHOLE_PAIR_NEAR_END = 11;
 constexpr double WHOLE_ROW = 21, WHOLE_HELD_ROW = 244, WHOLE_HOLD_START = 21;
