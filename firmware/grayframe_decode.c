@@ -409,9 +409,9 @@ unsigned int grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
 #define FAR_ONLY(text)
 #define NEAR_FAR(near, far) near
 #endif
-/* Byte loops over r25 > 0 bytes, one step a byte: ONE(n) is n steps. Copying: COPY(load,
- * from) loads r0 with LPM or LD from where Z or Y is and stores it to X, both moving on;
- * filling: FILL stores r21 to X. UP_TO_SEVEN takes r25 < 8 bytes; BY_TWO, BY_FOUR and
+/* Byte loops over r25 > 0 bytes, one step a byte (TWICE and FOUR_TIMES repeat one).
+ * Copying: COPY(load, from) loads r0 with LPM or LD from where Z or Y is and stores it to
+ * X, both moving on; filling: FILL stores r21 to X. UP_TO_SEVEN takes r25 < 8 bytes; BY_TWO, BY_FOUR and
  * BY_EIGHT take any count, that many steps a loop. */
 #define COPY(load, from) load " r0, " from "\n\tst X+, r0\n\t"
 #define COPY_ONE(load) COPY(load, "Z+")
@@ -1290,30 +1290,26 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
     const cursor at = d->next[0];
 #if defined(READ_ON)
     unsigned char c;
-    /* a key frame's row held, or of codes, straight to the assembler loop */
-    if (d->chain == 1 && d->base_kind == KIND_KEY && d->row != GRAYFRAME_ROWS &&
-        (d->hold[0] ||
-         (at != d->end && ((c = BYTE(at)) < CHANGED_BEFORE || (c >= PAIR && c < ROWS))))) {
-        if (d->hold[0])
-            --d->hold[0];
-        else if (!(d->next[0] = avr_row(d, at, row, row)))
-            return end(d, GRAYFRAME_DAMAGED);
-        rows_call_out(d);
-        ++d->row;
-        return GRAYFRAME_MORE;
-    }
 #endif
     if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
-        if (d->base_kind == KIND_RAW) {
-            if ((cursor)(d->end - at) < ROW)
-                return end(d, GRAYFRAME_DAMAGED);
-            d->next[0] = copy_set(row, at, ROW);
-        } else {
+        if (d->base_kind != KIND_RAW) {
             if (d->hold[0])
                 --d->hold[0];
+#if defined(READ_ON)
+            /* a row of codes of its own, straight to the assembler loop */
+            else if (at != d->end &&
+                     ((c = BYTE(at)) < CHANGED_BEFORE || (c >= PAIR && c < ROWS))) {
+                if (!(d->next[0] = avr_row(d, at, row, row)))
+                    return end(d, GRAYFRAME_DAMAGED);
+            }
+#endif
             else if (FAST_ROW(d, 0, row, row))
                 return end(d, GRAYFRAME_DAMAGED);
             rows_call_out(d);
+        } else {
+            if ((cursor)(d->end - at) < ROW)
+                return end(d, GRAYFRAME_DAMAGED);
+            d->next[0] = copy_set(row, at, ROW);
         }
         ++d->row;
         return GRAYFRAME_MORE;
