@@ -67,10 +67,11 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
         const int left = PACKED_ROW_BYTES - i;
         Step& step = best[i];
         auto consider = [&](unsigned char code, int same, int length, int bytes) {
-            const double cost = bytes +
-                                weight * codeCycles(ROW_CODE, code, same, length) +
-                                wholeWeight * codeCycles(WHOLE_CODE, code, same, length) +
-                                best[i + same + length].cost;
+            const double cost =
+                bytes + weight * codeCycles(ROW_CODE, code, same, length) +
+                (wholeWeight ? wholeWeight * codeCycles(WHOLE_CODE, code, same, length)
+                             : 0) +
+                best[i + same + length].cost;
             if (cost < step.cost) step = {cost, code, same, length};
         };
         int matching = 0;
