@@ -38,10 +38,44 @@ sizes() {
 read -r avr_flash avr_ram avr_state < <(sizes avr "$work/avr.o" "$work/avr-state.o")
 read -r m0_flash m0_ram m0_state < <(sizes arm-none-eabi "$work/m0.o" "$work/m0-state.o")
 
-# GROUP MODE MCU [DEFINES...]: the "kind cycles" lines of the cycle firmware.
+# What a firmware that takes frames one way links of the decoder, on the ATmega328P
+# (whole frames: the ATmega1284P, near) and the Cortex-M0: "rows spans whole" in bytes.
+# DEFINES... for the decoder.
+linked() {
+    local way size nothing sizes=()
+    for way in NOTHING TAKE_ROWS TAKE_SPANS TAKE_WHOLE; do
+        if [ "$1" = avr ]; then
+            local mcu=atmega328p
+            [ $way = TAKE_WHOLE ] && mcu=atmega1284p
+            avr-gcc -mmcu=$mcu -DGRAYFRAME_NEAR_FLASH -Os -std=c99 "${@:2}" -D$way \
+                -I"$source/firmware" -ffunction-sections -fdata-sections -Wl,--gc-sections \
+                "$here/firmware/one_mode.c" "$decoder" -o "$work/one.elf"
+            size=$(avr-size "$work/one.elf" | awk 'END { print $1 + $2 }')
+            [ $way = NOTHING ] && nothing=$size
+            # the 1284P's vectors take 40 bytes more than the 328P's
+            [ $way = TAKE_WHOLE ] && size=$((size - 40))
+        else
+            arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os -std=c99 -D$way \
+                -I"$source/firmware" -ffunction-sections -fdata-sections -Wl,--gc-sections \
+                -nostartfiles -Wl,-e,main "$here/firmware/one_mode.c" "$decoder" \
+                -o "$work/one.elf"
+            size=$(arm-none-eabi-size "$work/one.elf" | awk 'END { print $1 + $2 }')
+            [ $way = NOTHING ] && nothing=$size
+        fi
+        [ $way = NOTHING ] || sizes+=($((size - nothing)))
+    done
+    echo "${sizes[*]}"
+}
+read -r avr_rows avr_spans avr_whole < <(linked avr)
+read -r small_rows small_spans small_whole < <(linked avr -DGRAYFRAME_SMALL)
+read -r m0_rows m0_spans m0_whole < <(linked m0)
+avr-gcc -mmcu=atmega328p -Os -std=c99 -DGRAYFRAME_SMALL -c "$decoder" -o "$work/small.o"
+read -r small_flash _ < <(sizes avr "$work/small.o" "$work/avr-state.o")
+
+# GROUP MODE MCU TAG [DEFINES...]: the "kind cycles" lines of the cycle firmware.
 cycles() {
-    local group=$1 mode=$2 mcu=$3 dir=$work/$1-$3
-    shift 3
+    local group=$1 mode=$2 mcu=$3 dir=$work/$1-$3$4
+    shift 4
     mkdir -p "$dir"
     "$build/grayframe-embed" --name frames --mode "$mode" --target avr --compress \
         --output-dir "$dir" "$work/$group"-*.png
@@ -67,24 +101,39 @@ summary() {
     echo "| target | flash | static RAM | state |"
     echo "|---|---:|---:|---:|"
     echo "| ATmega328P (avr-gcc $(avr-gcc -dumpversion)) | $avr_flash | $avr_ram | $avr_state |"
+    echo "| ATmega328P, GRAYFRAME_SMALL | $small_flash | $avr_ram | $avr_state |"
     echo "| Cortex-M0 (arm-none-eabi-gcc $(arm-none-eabi-gcc -dumpversion)) | $m0_flash | $m0_ram | $m0_state |"
+    echo
+    echo "What a firmware that takes frames one way links of it (--gc-sections; the"
+    echo "firmware's size less that of one that decodes nothing; whole frames on the"
+    echo "ATmega1284P, near):"
+    echo
+    echo "| target | rows | spans | whole |"
+    echo "|---|---:|---:|---:|"
+    echo "| AVR | $avr_rows | $avr_spans | $avr_whole |"
+    echo "| AVR, GRAYFRAME_SMALL | $small_rows | $small_spans | $small_whole |"
+    echo "| Cortex-M0 | $m0_rows | $m0_spans | $m0_whole |"
     echo
     echo "CPU cycles per frame under simavr, mean / most, the set in program memory"
     echo "opened by NAME_open: rows and spans on the ATmega328P; whole frames on the"
     echo "ATmega1284P (the 328P's core with RAM for a frame; the set, below 64 KiB, read"
     echo "as on the 328P: GRAYFRAME_NEAR_FLASH), applied to the frame before (whole) and"
-    echo "from nothing (alone)."
+    echo "from nothing (alone); rows and whole again with GRAYFRAME_SMALL (C loops only)."
     echo
-    echo "| set | frames | rows (328P) | spans (328P) | whole (1284P) | alone (1284P) |"
-    echo "|---|---:|---:|---:|---:|---:|"
+    echo "| set | frames | rows (328P) | spans (328P) | whole (1284P) | alone (1284P) |" \
+        "small: rows (1284P) | small: whole (1284P) |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|"
     for entry in ui:fitin text:fitin icons:fitin sprites:fitin photo:fitout \
         anim-bounce:stretch anim-clock:stretch anim-ticker:stretch \
         anim-progress:stretch anim-walk:stretch anim-blink:stretch ball:stretch; do
         group=${entry%:*} mode=${entry#*:}
-        rows=$(cycles "$group" "$mode" atmega328p)
-        whole=$(cycles "$group" "$mode" atmega1284p -DWHOLE_FRAMES -DGRAYFRAME_NEAR_FLASH)
+        rows=$(cycles "$group" "$mode" atmega328p "")
+        whole=$(cycles "$group" "$mode" atmega1284p "" -DWHOLE_FRAMES -DGRAYFRAME_NEAR_FLASH)
+        small=$(cycles "$group" "$mode" atmega1284p -small -DWHOLE_FRAMES \
+            -DGRAYFRAME_NEAR_FLASH -DGRAYFRAME_SMALL)
         count=$(grep -c '^rows' <<<"$rows")
         echo "| $group | $count | $(summary rows <<<"$rows") | $(summary spans <<<"$rows") |" \
-            "$(summary whole <<<"$whole") | $(summary alone <<<"$whole") |"
+            "$(summary whole <<<"$whole") | $(summary alone <<<"$whole") |" \
+            "$(summary rows <<<"$small") | $(summary whole <<<"$small") |"
     done
 } | tee "$work/../firmware.md"

@@ -58,6 +58,11 @@ static unsigned char near_byte(cursor at)
 #ifndef NEXT
 #define NEXT(b, at) ((b) = BYTE(at), ++(at))
 #endif
+/* GRAYFRAME_SMALL: the C loops on AVR too, without the assembler row and frame loops;
+ * less flash, more cycles a frame. */
+#ifdef GRAYFRAME_SMALL
+#undef READ_ON
+#endif
 
 /* Keeps GCC from turning byte loops into calls of memset or memcpy. */
 #if defined(__GNUC__) && !defined(__clang__)

@@ -108,23 +108,30 @@ if [ "$board" = avr ]; then
         fail "the compressed set does not lie past 64 KiB"
 fi
 # The compressed set of the twelve pictures on an ATmega1284P, below 64 KiB and read as
-# near (GRAYFRAME_NEAR_FLASH): whole frames then take the assembler loop over a frame.
+# near (GRAYFRAME_NEAR_FLASH): whole frames then take the assembler loop over a frame;
+# then again with the C loops only (GRAYFRAME_SMALL).
 if [ "$board" = avr ]; then
-    cmake -S "$source/tests/firmware" -B "$scratch/near" \
-        -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
-        -DAVR_MCU=atmega1284p -DNEAR_FLASH=ON -Dgrayframe_DIR="$package" \
-        -DFRAME_IMAGES="$once" -DTIMED_IMAGE="$scratch/timed.gif" \
-        >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure near"; }
-    cmake --build "$scratch/near" --target compressed_frames >"$scratch/build.log" 2>&1 ||
-        { cat "$scratch/build.log"; fail "build near"; }
-    tree=$scratch/near part=atmega1284p
-    run compressed_frames
     # shellcheck disable=SC2086
     "$prefix/bin/grayframe" -printdata $once_inputs >"$scratch/once.raw"
     for _ in rows spans whole; do hex "$scratch/once.raw"; done >"$scratch/expected.hex"
     hex "$scratch/last.raw" >>"$scratch/expected.hex"
-    cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
-        fail "compressed_frames (near) sent other bytes than grayframe -printdata"
+    for small in OFF ON; do
+        cmake -S "$source/tests/firmware" -B "$scratch/near-$small" \
+            -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
+            -DAVR_MCU=atmega1284p -DNEAR_FLASH=ON -DSMALL=$small -Dgrayframe_DIR="$package" \
+            -DFRAME_IMAGES="$once" -DTIMED_IMAGE="$scratch/timed.gif" \
+            >"$scratch/configure.log" 2>&1 ||
+            { cat "$scratch/configure.log"; fail "configure near"; }
+        cmake --build "$scratch/near-$small" --target compressed_frames \
+            >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "build near"; }
+        tree=$scratch/near-$small part=atmega1284p
+        loop=OFF
+        avr-nm "$tree/compressed_frames.elf" | grep -q grayframe_avr_row && loop=ON
+        [ $loop != $small ] || fail "GRAYFRAME_SMALL $small, and the assembler loop linked: $loop"
+        run compressed_frames
+        cmp -s "$scratch/expected.hex" "$scratch/compressed_frames.hex" ||
+            fail "compressed_frames (near, small $small) sent other bytes than grayframe -printdata"
+    done
     tree=$scratch/build part=atmega2560
 fi
 # The example: an ATmega328P that plays a compressed animation row by row.

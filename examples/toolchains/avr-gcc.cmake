@@ -11,8 +11,11 @@ set(CMAKE_C_COMPILER avr-gcc)
 set(CMAKE_CXX_COMPILER avr-g++)
 set(AVR_MCU atmega328p CACHE STRING "the AVR part, as avr-gcc's -mmcu names it")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES AVR_MCU)
-set(CMAKE_C_FLAGS_INIT "-mmcu=${AVR_MCU}")
-set(CMAKE_CXX_FLAGS_INIT "-mmcu=${AVR_MCU}")
+# Each function and object in a section of its own, and the sections nothing uses left
+# out of the firmware: it links only what it calls (of the decoder, the modes it uses).
+set(CMAKE_C_FLAGS_INIT "-mmcu=${AVR_MCU} -ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_INIT "-mmcu=${AVR_MCU} -ffunction-sections -fdata-sections")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--gc-sections")
 set(CMAKE_EXECUTABLE_SUFFIX_C .elf)
 set(CMAKE_EXECUTABLE_SUFFIX_CXX .elf)
 
