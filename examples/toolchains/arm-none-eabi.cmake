@@ -17,6 +17,7 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ARM_CPU)
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 # Each function and object in a section of its own, and the sections nothing uses left
 # out of the firmware: it links only what it calls (of the decoder, the modes it uses).
+# The linker script keeps the vector table with KEEP(), as vendors' scripts do.
 set(CMAKE_C_FLAGS_INIT "-mcpu=${ARM_CPU} -mthumb -ffunction-sections -fdata-sections")
 set(CMAKE_CXX_FLAGS_INIT "-mcpu=${ARM_CPU} -mthumb -ffunction-sections -fdata-sections")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--gc-sections")
