@@ -28,7 +28,7 @@ raw() {
     "$grayframe" -resizemode "$2" -printdata "${inputs[@]}" >"$work/$1.raw"
 }
 args=()
-for group in ui text icons sprites logo; do
+for group in ui text icons sprites dithered logo; do
     raw $group fitin
     args+=("still:$group=$work/$group.raw")
 done

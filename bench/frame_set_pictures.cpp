@@ -2,6 +2,8 @@
 // Writes the pictures on which the frame set code is measured into DIR, as PNGs that
 // grayframe turns into frames, one file per frame, named GROUP-NN.png:
 //   ui, text, icons, sprites: stills of each kind, drawn at 102 x 80 or larger;
+//   dithered: screens drawn at 102 x 80 with an ordered-dither gradient, whose rows
+//   repeat every four rows but not from one to the next;
 //   photo: photo-like pictures (the batch's generator);
 //   anim-bounce, anim-clock, anim-ticker, anim-progress, anim-walk, anim-blink:
 //   animations, one file a frame (anim-blink a screen of 102 x 80 held still, a cursor
@@ -117,6 +119,23 @@ cv::Mat sprite(int pose, int x) {
     return p;
 }
 
+// A 102 x 80 screen: a gradient across it in 16 levels, ordered-dithered between them
+// (4 x 4 Bayer), a title bar and a framed box.
+cv::Mat dithered(int variant) {
+    static const int bayer[4][4] = {
+        {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    cv::Mat p(80, 102, CV_8UC3);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 102; ++x) {
+            const int level = (variant ? 101 - x : x) * 15 * 16 / 101;
+            const int gray = (level / 16 + (level % 16 > bayer[y % 4][x % 4])) * 17;
+            p.at<cv::Vec3b>(y, x) = cv::Vec3b(gray, gray, gray);
+        }
+    cv::rectangle(p, {0, 0, 102, 12}, cv::Scalar(0, 0, 0), cv::FILLED);
+    cv::rectangle(p, {20 + variant * 10, 30, 50, 30}, cv::Scalar(255, 255, 255), 1);
+    return p;
+}
+
 // The batch's photo-like picture (see bench_pictures.cpp), smaller.
 cv::Mat photoLike(cv::RNG& rng) {
     cv::Mat coarse(4, 6, CV_8UC3), smooth, fine(24, 30, CV_8UC3), texture;
@@ -148,6 +167,8 @@ int main(int argc, char** argv) {
     save("icons", 1, icons(3));
     save("sprites", 0, sprite(0, 30));
     save("sprites", 1, sprite(2, 70));
+    save("dithered", 0, dithered(0));
+    save("dithered", 1, dithered(1));
     cv::RNG rng(7);
     for (int i = 0; i < 3; ++i) save("photo", i, photoLike(rng));
     for (int i = 0; i < 12; ++i) {

@@ -4,7 +4,7 @@
 #                      [MIRROR horizontal|vertical] [NIBBLES low-first]
 #                      [BACKGROUND <gray>] [STILL_MS <ms>] [FPS <n>] [START <seconds>]
 #                      [DURATION <seconds>] [MAX_FRAMES <n>]
-#                      [COMPRESS] IMAGES <image>...)
+#                      [COMPRESS [CYCLES <n>]] IMAGES <image>...)
 #
 # GRAY ... NIBBLES are grayframe-embed's display options of the same names in lower
 # case (--gray luma, ..., --invert), all off unless given.
@@ -21,7 +21,7 @@
 # stay the same, so a rebuild does not cascade.
 # With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
 # the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
-# directory. TARGET avr makes the set for avr-gcc: in program memory, read through
+# directory; CYCLES is grayframe-embed's --cycles (0, or at least 32000). TARGET avr makes the set for avr-gcc: in program memory, read through
 # <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
 # (grayframe-embed --target avr). A deleted <name>.h or <name>.c is made again. Call
 # it in the directory that creates <target>, once per <name> and target.
@@ -29,7 +29,7 @@ function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
   set(timing BACKGROUND STILL_MS FPS START DURATION MAX_FRAMES)
   cmake_parse_arguments(PARSE_ARGV 1 arg "INVERT;COMPRESS"
-                        "NAME;MODE;ATTRIBUTE;TARGET;${display_keywords};${timing}" "IMAGES")
+                        "NAME;MODE;ATTRIBUTE;TARGET;CYCLES;${display_keywords};${timing}" "IMAGES")
   set(problem "")
   if(arg_UNPARSED_ARGUMENTS)
     set(problem "unexpected arguments: ${arg_UNPARSED_ARGUMENTS}")
@@ -45,6 +45,10 @@ function(grayframe_add_frames target)
     set(problem "TARGET must be avr, not '${arg_TARGET}'")
   elseif(DEFINED arg_TARGET AND NOT "${arg_ATTRIBUTE}" STREQUAL "")
     set(problem "ATTRIBUTE cannot be used with TARGET avr")
+  elseif(DEFINED arg_CYCLES AND NOT arg_COMPRESS)
+    set(problem "CYCLES needs COMPRESS")
+  elseif(DEFINED arg_CYCLES AND NOT arg_CYCLES MATCHES "^[0-9]+$")
+    set(problem "CYCLES must be a whole number, not '${arg_CYCLES}'")
   endif()
   set(timing_options "")
   foreach(keyword IN LISTS timing)
@@ -99,6 +103,9 @@ function(grayframe_add_frames target)
   set(compress "")
   if(arg_COMPRESS)
     set(compress --compress)
+  endif()
+  if(DEFINED arg_CYCLES)
+    list(APPEND compress --cycles "${arg_CYCLES}")
   endif()
   if(DEFINED arg_TARGET)
     list(APPEND compress --target "${arg_TARGET}")

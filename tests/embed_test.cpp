@@ -247,6 +247,11 @@ TEST(Embed, AnyFailureExitsWithOneLineAndChangesNoFile) {
          "unknown target 'arm' (see grayframe-embed --help)\n"},
         {{"--name", "set", "--target", "avr", "--attribute", "PROGMEM", "a.png"},
          "--attribute cannot be used with --target avr (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--compress", "--cycles", "20000", "a.png"},
+         "--cycles takes 0 (no limit) or a whole number of cycles from 32000, not "
+         "'20000' (see grayframe-embed --help)\n"},
+        {{"--name", "set", "--cycles", "0", "a.png"},
+         "--cycles needs --compress (see grayframe-embed --help)\n"},
         {{"--name", "set", "--dither", "random", "a.png"},
          "--dither takes ordered or diffusion, not 'random' (see grayframe-embed "
          "--help)\n"},

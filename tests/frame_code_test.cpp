@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 
 #include "support.h"
 
@@ -142,6 +144,30 @@ TEST(FrameCode, EachKindOfFrameRoundTripsInEveryMode) {
     EXPECT_LT(recordBytes(code, 5, 8), 150u) << "rows coded before cost a call each";
     EXPECT_LT(recordBytes(code, 7, 8), 80u) << "bytes met before cost a match each";
     expectRoundTrip(frames, code);
+}
+
+// Two rows of noise in turn: each row is an earlier row's codes, which decode more
+// slowly than raw bytes.
+PackedFrame twoRowsInTurn() {
+    PackedFrame frame = noise(3);
+    for (int y = 2; y < 80; ++y)
+        std::copy_n(frame.begin() + (y % 2) * PACKED_ROW_BYTES, PACKED_ROW_BYTES,
+                    frame.begin() + y * PACKED_ROW_BYTES);
+    return frame;
+}
+
+TEST(FrameCode, MoreCyclesAFrameOrNoLimitTakeFewerBytes) {
+    PackedFrame moved = twoRowsInTurn();
+    box(moved, 20, 30, 4, 3, 0x00);
+    const std::vector<PackedFrame> frames = {twoRowsInTurn(), moved};
+    const Code quick = encodeFrameSet(frames), slower = encodeFrameSet(frames, 48000),
+               unlimited = encodeFrameSet(frames, 0);
+    EXPECT_EQ(kindOf(quick, 0), 'R');
+    EXPECT_LT(slower.size(), quick.size() / 4);
+    EXPECT_LE(unlimited.size(), slower.size());
+    expectRoundTrip(frames, slower);
+    expectRoundTrip(frames, unlimited);
+    EXPECT_THROW(encodeFrameSet(frames, FRAME_CODE_CYCLES - 1), std::invalid_argument);
 }
 
 TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {

@@ -11,6 +11,16 @@ std::optional<ResizeMode> modeNamed(const std::string& name) {
     return std::nullopt;
 }
 
+// 0, or a number of cycles from FRAME_CODE_CYCLES up, in decimal digits only.
+std::optional<long> cyclesNamed(const std::string& text) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const long cycles = std::stol(text);
+    if (cycles != 0 && cycles < FRAME_CODE_CYCLES) return std::nullopt;
+    return cycles;
+}
+
 EmbedCommand refused(const std::string& problem) {
     EmbedCommand command;
     command.problem = problem;
@@ -25,6 +35,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                                        {"output-dir", required_argument, nullptr, 'o'},
                                        {"attribute", required_argument, nullptr, 'a'},
                                        {"compress", no_argument, nullptr, 'c'},
+                                       {"cycles", required_argument, nullptr, 'C'},
                                        {"files-from", required_argument, nullptr, 'F'},
                                        {"target", required_argument, nullptr, 't'},
                                        {"help", no_argument, nullptr, 'h'},
@@ -34,7 +45,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     longOptions.push_back({nullptr, 0, nullptr, 0});
     EmbedCommand command;
     EmbedOptions& options = command.options;
-    bool named = false;
+    bool named = false, cyclesGiven = false;
     optind = 0;  // start afresh: the parser keeps state between calls
     opterr = 0;
     int c;
@@ -63,6 +74,14 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
                 break;
             case 'c':
                 options.compress = true;
+                break;
+            case 'C':  // --cycles, which has no short form
+                if (!cyclesNamed(value))
+                    return refused(
+                        "--cycles takes 0 (no limit) or a whole number of cycles from " +
+                        std::to_string(FRAME_CODE_CYCLES) + ", not '" + value + "'");
+                options.cycles = *cyclesNamed(value);
+                cyclesGiven = true;
                 break;
             case 'F':  // --files-from, which has no short form
                 options.imageList = value;
@@ -99,6 +118,7 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
         return refused("no image given");
     if (options.target == FrameSetTarget::Avr && !options.attribute.empty())
         return refused("--attribute cannot be used with --target avr");
+    if (cyclesGiven && !options.compress) return refused("--cycles needs --compress");
     command.action = EmbedCommand::Run;
     return command;
 }
@@ -106,7 +126,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
 std::string embedUsage() {
     return "Usage: grayframe-embed --name NAME [--mode fitin|fitout|stretch]\n"
            "                       [--output-dir DIR] [--attribute TEXT | --target avr]\n"
-           "                       [--compress] [--files-from LIST] IMAGE...\n"
+           "                       [--compress [--cycles N]] [--files-from LIST] "
+           "IMAGE...\n"
            "Makes one 102 x 80 frame of 4-bit gray levels from each IMAGE (one per page\n"
            "of a multi-page TIFF), exactly as grayframe does, and writes them as the C\n"
            "array NAME into DIR/NAME.h (declaration and NAME_UPPER_FRAME_* macros) and\n"
@@ -124,6 +145,10 @@ std::string embedUsage() {
            "  -c, --compress         the frames compressed, as NAME_code, for the "
            "decoder\n"
            "                         grayframe_decode.c\n"
+           "      --cycles N         compressed: each frame decodes within N CPU cycles\n"
+           "                         on an ATmega328P's core (default 32000, 2 ms at\n"
+           "                         16 MHz; at least that), or 0: no limit, fewest "
+           "bytes\n"
            "      --files-from LIST  also the images named in the file LIST (- for\n"
            "                         standard input), one a line, after any IMAGE\n"
            "  -t, --target avr       for avr-gcc: the frames in program memory (past\n"

@@ -15,8 +15,9 @@ struct EmbedOptions {
     ResizeMode mode = FitIn;
     std::string modeName = "fitin";
     std::string outputDir = ".";
-    std::string attribute;  // "" when not given
-    bool compress = false;  // the set in the frame set code
+    std::string attribute;            // "" when not given
+    bool compress = false;            // the set in the frame set code
+    long cycles = FRAME_CODE_CYCLES;  // --cycles: most AVR cycles a frame (0: no limit)
     FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // in command-line order; at least one unless
                                       // imageList is given
@@ -33,8 +34,9 @@ struct EmbedCommand {
 
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --files-from FILE, the
-// display options (display_options.h), --compress, --target avr (not with
-// --attribute), the animation options (animation_options.h), --help, --version, then
+// display options (display_options.h), --compress, --cycles N (0, or at least
+// FRAME_CODE_CYCLES; with --compress only), --target avr (not with --attribute), the
+// animation options (animation_options.h), --help, --version, then
 // one or more images, or none with --files-from ("--" ends the options). getopt_long
 // may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);

@@ -193,6 +193,7 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
     set.displayOptions = describeDisplay(options.display);
     set.nibbles = options.display.nibbles;
     set.compressed = options.compress;
+    set.cycles = options.cycles;
     set.target = options.target;
     bool timed = options.animation.stillMs.has_value();
     std::vector<std::size_t> slots;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <map>
 #include <stdexcept>
 
@@ -191,6 +192,14 @@ struct Record {
     KeyRows key;
 };
 
+// A row's bytes and then its reference's.
+Bytes rowAndReference(const unsigned char* row, const unsigned char* ref) {
+    Bytes both(2 * PACKED_ROW_BYTES);
+    std::copy_n(row, PACKED_ROW_BYTES, both.begin());
+    std::copy_n(ref, PACKED_ROW_BYTES, both.begin() + PACKED_ROW_BYTES);
+    return both;
+}
+
 bool sameRow(const PackedFrame& a, const PackedFrame& b, int y) {
     return std::equal(a.begin() + y * PACKED_ROW_BYTES,
                       a.begin() + (y + 1) * PACKED_ROW_BYTES,
@@ -278,6 +287,9 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
 
     size_t written = 0;  // of out, in the history
     int wholeRows = 0;   // in the rows code at out.back()
+    // Rows of this frame made by codes of their own, with their reference: where the
+    // codes start.
+    std::map<Bytes, size_t> madeHere;
     for (int y = 0; y < ROWS; ++y) {
         const unsigned char* row = frame.data() + y * PACKED_ROW_BYTES;
         const unsigned char* ref = old     ? old->data() + y * PACKED_ROW_BYTES
@@ -341,6 +353,21 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
                 origin = from;
             }
         }
+        const Bytes rowOverRef = ref ? rowAndReference(row, ref) : Bytes();
+        const auto earlier = ref ? madeHere.find(rowOverRef) : madeHere.end();
+        if (earlier != madeHere.end() && at - earlier->second <= MATCH_DISTANCE_MAX) {
+            // the codes of an earlier row of this frame that made the same row over the
+            // same reference
+            const size_t from = earlier->second;
+            const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
+            Row made;
+            if (calling < cost && decodeRow(set, from, ref, made) &&
+                std::equal(made.begin(), made.end(), row)) {
+                codes = distanceCode(ROW_CALL, at - from);
+                cost = calling;
+                origin = from;
+            }
+        }
         if (kind == KIND_KEY) {
             // The row an earlier key frame's codes make here, changed by codes after the
             // call; the frame before's row when it is that.
@@ -372,6 +399,7 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
             codes = callOrCodes(codes, at, weight, seen, record.rows, set, row, ref);
             if (codes[0] == ROW_CALL) origin = at - (codes[1] | codes[2] << 8);
         }
+        if (origin == at && ref) madeHere.emplace(rowOverRef, at);
         record.key.kind[y] = origin == at ? RowKind::Own
                              : origin     ? RowKind::Call
                                           : RowKind::Changed;
@@ -383,12 +411,26 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
     return record;
 }
 
+// Most modelled cycles for a frame row by row and whole, for frames that are to decode
+// within cycles (0: no limit): the margins of the 32,000 budgets kept.
+struct Budgets {
+    long rows, whole;
+};
+Budgets budgetsFor(long cycles) {
+    if (cycles == 0) return {LONG_MAX, LONG_MAX};
+    if (cycles < FRAME_CODE_CYCLES)
+        throw std::invalid_argument("fewer cycles a frame than a raw frame takes");
+    const long more = cycles - FRAME_CODE_CYCLES;
+    return {CYCLES_BUDGET + more, WHOLE_CYCLES_BUDGET + more};
+}
+
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
 // the budgets row by row and whole over the frame before (from nothing for the first), or
 // raw when that is smaller or no key frame does.
 Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
                    MatchHistory& history, const FrameMatches& before,
-                   const RowsSeen& seen, const std::vector<KeyRows>& keys) {
+                   const RowsSeen& seen, const std::vector<KeyRows>& keys,
+                   const Budgets& budgets) {
     Record raw{{KIND_RAW}, {}, {}};
     raw.bytes.insert(raw.bytes.end(), frame.begin(), frame.end());
     // Rows calls take the rows' codes as they are, which may be too slow: the smaller of
@@ -404,9 +446,8 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
                                      seen, *callable, previous, wholeToo ? weight : 0);
             if (key.bytes.size() >= best.bytes.size()) break;
             const PlacedRecord placed{key.bytes, history.bytes, history.bytes.size()};
-            const bool rows = rowCyclesAlone(placed) <= CYCLES_BUDGET,
-                       whole = wholeCycles(placed, previous != nullptr) <=
-                               WHOLE_CYCLES_BUDGET;
+            const bool rows = rowCyclesAlone(placed) <= budgets.rows,
+                       whole = wholeCycles(placed, previous != nullptr) <= budgets.whole;
             if (rows && whole) {
                 best = std::move(key);
                 break;
@@ -420,7 +461,9 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
 
 }  // namespace
 
-std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames) {
+std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames,
+                                          long cycles) {
+    const Budgets budgets = budgetsFor(cycles);
     const size_t count = frames.size();
     if (count > 0xFFFF) throw std::length_error("too many frames for the code");
     Bytes out{'G', 'F', FRAME_CODE_VERSION, static_cast<unsigned char>(count & 0xFF),
@@ -437,7 +480,7 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
     for (size_t k = 0; k < count; ++k) {
         const FrameMatches before = matchesBefore(frames[k], history, firstRecord);
         Record record = aloneRecord(frames[k], k ? &frames[k - 1] : nullptr, history,
-                                    before, seen, keys);
+                                    before, seen, keys, budgets);
         const size_t start = out.size();
         if (k > 0 && chain.size() < FRAME_CODE_CHAIN_MAX) {
             // Against the frame before when that is smaller and decodes within the budget
@@ -450,7 +493,7 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
             for (size_t i = 0; i < chain.size(); ++i)
                 placed.push_back({chain[i], history.bytes, starts[i]});
             const size_t size = delta.bytes.size(), alone = record.bytes.size();
-            if (size < alone && rowCyclesOfChain(placed) <= CYCLES_BUDGET)
+            if (size < alone && rowCyclesOfChain(placed) <= budgets.rows)
                 record = std::move(delta);
             chain.pop_back();
             starts.pop_back();

@@ -15,7 +15,13 @@ constexpr unsigned char FRAME_CODE_VERSION = 3;
 // Most frames in one chain: a raw or key frame and the delta frames that follow it.
 constexpr int FRAME_CODE_CHAIN_MAX = 8;
 
-// The code of frames (at least one): the same bytes for the same frames. Throws
-// std::length_error when the set does not fit the code (more than 65,535 frames, or
-// more than 16 MiB).
-std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames);
+// Most CPU cycles a frame takes to decode on the ATmega328P's core, row by row and
+// whole (over the frame before), unless asked otherwise: 2 ms at 16 MHz.
+constexpr long FRAME_CODE_CYCLES = 32000;
+
+// The code of frames (at least one): the same bytes for the same frames, each frame
+// within cycles as above (0: no limit, the fewest bytes; else at least
+// FRAME_CODE_CYCLES, or std::invalid_argument). Throws std::length_error when the set
+// does not fit the code (more than 65,535 frames, or more than 16 MiB).
+std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames,
+                                          long cycles = FRAME_CODE_CYCLES);

@@ -208,7 +208,8 @@ bool isArrayName(const std::string& name) {
 }
 
 std::vector<unsigned char> frameSetCode(const FrameSet& set) {
-    return set.compressed ? encodeFrameSet(set.frames) : std::vector<unsigned char>();
+    return set.compressed ? encodeFrameSet(set.frames, set.cycles)
+                          : std::vector<unsigned char>();
 }
 
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set) {

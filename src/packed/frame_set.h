@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "packed/frame_code.h"
 #include "packed/packed.h"
 
 // What NAME.h and NAME.c are written for: any C or C++ compiler (a plain array), or
@@ -24,7 +25,8 @@ struct FrameSet {
     std::vector<PackedFrame> frames;
     std::string displayOptions;  // the options the frames were made with, or ""
     NibbleOrder nibbles = NibbleOrder::HighFirst;  // how frames were packed
-    bool compressed = false;  // the frames as NAME_code in the frame set code
+    bool compressed = false;          // the frames as NAME_code in the frame set code
+    long cycles = FRAME_CODE_CYCLES;  // compressed: most AVR cycles a frame (0: no limit)
     FrameSetTarget target = FrameSetTarget::Any;
     // How long each frame is shown, in milliseconds: one per frame, or none at all
     // (then neither file mentions timing).

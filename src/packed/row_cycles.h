@@ -80,10 +80,10 @@ long wholeCycles(const PlacedRecord& record, bool over);
 // the delta frames in order; the last one is the frame asked for.
 long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
 
-// Most modelled cycles for a frame row by row: 32,000 (2 ms at 16 MHz) less a margin for
-// the model. A raw frame, the slowest, takes about 30,700.
+// Most modelled cycles for a frame row by row that is to decode within 32,000 (2 ms at
+// 16 MHz): less a margin for the model. A raw frame, the slowest, takes about 30,700.
 constexpr long CYCLES_BUDGET = 31000;
 // Most modelled cycles for a raw or key frame decoded whole over the frame before (the
-// first frame from nothing): 32,000 less a margin for the model, which errs at most 40
-// cycles fast on the 333 frames from nothing it was measured on.
+// first frame from nothing) within 32,000: less a margin for the model, which errs at
+// most 40 cycles fast on the 333 frames from nothing it was measured on.
 constexpr long WHOLE_CYCLES_BUDGET = 31800;
