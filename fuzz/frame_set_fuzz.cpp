@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // Frames drawn from the input, coded as a compressed set by the encoder and decoded again
 // by the firmware decoder in every mode: each frame must come back byte for byte. Input:
-// the number of frames, then drawing steps of 6 bytes (what, then 5 numbers); a step
-// whose first byte is 0xFF ends a frame, whose next frame starts as a copy of it.
+// the number of frames (and, in its top two bits, the cycles a frame may take), then
+// drawing steps of 6 bytes (what, then 5 numbers); a step whose first byte is 0xFF ends
+// a frame, whose next frame starts as a copy of it.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -104,7 +105,8 @@ void checkEveryMode(const std::vector<unsigned char>& set, unsigned k,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::vector<PackedFrame> frames = framesOf(data, size);
-    const std::vector<unsigned char> set = encodeFrameSet(frames);
+    const long cycles[] = {FRAME_CODE_CYCLES, FRAME_CODE_CYCLES, 48000, 0};
+    const std::vector<unsigned char> set = encodeFrameSet(frames, cycles[data[0] >> 6]);
     for (unsigned k = 0; k < frames.size(); ++k)
         checkEveryMode(set, k, frames[k], k ? &frames[k - 1] : nullptr);
     return 0;
