@@ -38,37 +38,31 @@ sizes() {
 read -r avr_flash avr_ram avr_state < <(sizes avr "$work/avr.o" "$work/avr-state.o")
 read -r m0_flash m0_ram m0_state < <(sizes arm-none-eabi "$work/m0.o" "$work/m0-state.o")
 
-# What a firmware that takes frames one way links of the decoder, on the ATmega328P
-# (whole frames: the ATmega1284P, near) and the Cortex-M0: "rows spans whole" in bytes.
-# DEFINES... for the decoder.
+# TOOL FLAGS...: the flash (text and data) of one_mode.c and the decoder, linked with
+# --gc-sections by TOOL-gcc with FLAGS.
+one_mode() {
+    local tool=$1
+    shift
+    "$tool-gcc" -Os -std=c99 "$@" -I"$source/firmware" -ffunction-sections -fdata-sections \
+        -Wl,--gc-sections "$here/firmware/one_mode.c" "$decoder" -o "$work/one.elf"
+    "$tool-size" "$work/one.elf" | awk 'END { print $1 + $2 }'
+}
+# TOOL FLAGS...: what a firmware that takes frames one way links of the decoder, less
+# one that decodes nothing: "rows spans whole" in bytes.
 linked() {
-    local way size nothing sizes=()
-    for way in NOTHING TAKE_ROWS TAKE_SPANS TAKE_WHOLE; do
-        if [ "$1" = avr ]; then
-            local mcu=atmega328p
-            [ $way = TAKE_WHOLE ] && mcu=atmega1284p
-            avr-gcc -mmcu=$mcu -DGRAYFRAME_NEAR_FLASH -Os -std=c99 "${@:2}" -D$way \
-                -I"$source/firmware" -ffunction-sections -fdata-sections -Wl,--gc-sections \
-                "$here/firmware/one_mode.c" "$decoder" -o "$work/one.elf"
-            size=$(avr-size "$work/one.elf" | awk 'END { print $1 + $2 }')
-            [ $way = NOTHING ] && nothing=$size
-            # the 1284P's vectors take 40 bytes more than the 328P's
-            [ $way = TAKE_WHOLE ] && size=$((size - 40))
-        else
-            arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os -std=c99 -D$way \
-                -I"$source/firmware" -ffunction-sections -fdata-sections -Wl,--gc-sections \
-                -nostartfiles -Wl,-e,main "$here/firmware/one_mode.c" "$decoder" \
-                -o "$work/one.elf"
-            size=$(arm-none-eabi-size "$work/one.elf" | awk 'END { print $1 + $2 }')
-            [ $way = NOTHING ] && nothing=$size
-        fi
-        [ $way = NOTHING ] || sizes+=($((size - nothing)))
+    local way nothing sizes=()
+    nothing=$(one_mode "$@")
+    for way in TAKE_ROWS TAKE_SPANS TAKE_WHOLE; do
+        sizes+=($(($(one_mode "$@" -D$way) - nothing)))
     done
     echo "${sizes[*]}"
 }
-read -r avr_rows avr_spans avr_whole < <(linked avr)
-read -r small_rows small_spans small_whole < <(linked avr -DGRAYFRAME_SMALL)
-read -r m0_rows m0_spans m0_whole < <(linked m0)
+# On AVR the ATmega1284P, whose RAM holds a whole frame, read as near: the 328P's core.
+avr=(avr -mmcu=atmega1284p -DGRAYFRAME_NEAR_FLASH)
+read -r avr_rows avr_spans avr_whole < <(linked "${avr[@]}")
+read -r small_rows small_spans small_whole < <(linked "${avr[@]}" -DGRAYFRAME_SMALL)
+read -r m0_rows m0_spans m0_whole < <(linked arm-none-eabi -mcpu=cortex-m0 -mthumb \
+    -nostartfiles -Wl,-e,main)
 avr-gcc -mmcu=atmega328p -Os -std=c99 -DGRAYFRAME_SMALL -c "$decoder" -o "$work/small.o"
 read -r small_flash _ < <(sizes avr "$work/small.o" "$work/avr-state.o")
 
@@ -105,8 +99,8 @@ summary() {
     echo "| Cortex-M0 (arm-none-eabi-gcc $(arm-none-eabi-gcc -dumpversion)) | $m0_flash | $m0_ram | $m0_state |"
     echo
     echo "What a firmware that takes frames one way links of it (--gc-sections; the"
-    echo "firmware's size less that of one that decodes nothing; whole frames on the"
-    echo "ATmega1284P, near):"
+    echo "firmware's size less that of one that decodes nothing; AVR: the ATmega1284P,"
+    echo "near, as the 328P reads):"
     echo
     echo "| target | rows | spans | whole |"
     echo "|---|---:|---:|---:|"

@@ -75,14 +75,16 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
             case 'c':
                 options.compress = true;
                 break;
-            case 'C':  // --cycles, which has no short form
-                if (!cyclesNamed(value))
+            case 'C': {  // --cycles, which has no short form
+                const std::optional<long> cycles = cyclesNamed(value);
+                if (!cycles)
                     return refused(
                         "--cycles takes 0 (no limit) or a whole number of cycles from " +
                         std::to_string(FRAME_CODE_CYCLES) + ", not '" + value + "'");
-                options.cycles = *cyclesNamed(value);
+                options.cycles = *cycles;
                 cyclesGiven = true;
                 break;
+            }
             case 'F':  // --files-from, which has no short form
                 options.imageList = value;
                 break;

@@ -344,30 +344,22 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         Bytes codes = rowCodes(row, ref, weight, matches, at, wholeWeight);
         double cost = codes.size() + weight * rowCodesCycles(codes, 0);
         size_t origin = at;
-        if (callable.rows == 1 && callable.from->kind[y] == RowKind::Own) {
-            const size_t from = callable.from->start[y];
+        // A call of the codes at from, which make this row here, when it costs less.
+        auto callWhenCheaper = [&](size_t from) {
             const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
-            if (calling < cost) {
-                codes = distanceCode(ROW_CALL, at - from);
-                cost = calling;
-                origin = from;
-            }
-        }
+            if (calling >= cost) return;
+            codes = distanceCode(ROW_CALL, at - from);
+            cost = calling;
+            origin = from;
+        };
+        if (callable.rows == 1 && callable.from->kind[y] == RowKind::Own)
+            callWhenCheaper(callable.from->start[y]);
+        // An earlier row of this frame, the same over the same reference: its codes,
+        // matches included, make the same bytes here.
         const Bytes rowOverRef = ref ? rowAndReference(row, ref) : Bytes();
         const auto earlier = ref ? madeHere.find(rowOverRef) : madeHere.end();
-        if (earlier != madeHere.end() && at - earlier->second <= MATCH_DISTANCE_MAX) {
-            // the codes of an earlier row of this frame that made the same row over the
-            // same reference
-            const size_t from = earlier->second;
-            const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
-            Row made;
-            if (calling < cost && decodeRow(set, from, ref, made) &&
-                std::equal(made.begin(), made.end(), row)) {
-                codes = distanceCode(ROW_CALL, at - from);
-                cost = calling;
-                origin = from;
-            }
-        }
+        if (earlier != madeHere.end() && at - earlier->second <= MATCH_DISTANCE_MAX)
+            callWhenCheaper(earlier->second);
         if (kind == KIND_KEY) {
             // The row an earlier key frame's codes make here, changed by codes after the
             // call; the frame before's row when it is that.
