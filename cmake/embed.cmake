@@ -1,13 +1,6 @@
 # grayframe-embed: frame sets for firmware builds, from the same library as grayframe,
 # with its manual page and the CMake package (grayframeConfig.cmake) that offers both
 # programs and grayframe_add_frames() to other projects.
-set_property(SOURCE src/embed/run.cpp APPEND PROPERTY
-  COMPILE_DEFINITIONS GRAYFRAME_VERSION="${PROJECT_VERSION}")
-
-add_executable(grayframe_embed src/embed/main.cpp)
-set_target_properties(grayframe_embed PROPERTIES OUTPUT_NAME grayframe-embed)
-target_link_libraries(grayframe_embed PRIVATE grayframe_core)
-
 set(GRAYFRAME_EMBED_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/grayframe-embed.1.gz)
 add_custom_command(OUTPUT ${GRAYFRAME_EMBED_MAN_PAGE}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/docs/grayframe-embed.1
@@ -18,7 +11,6 @@ add_custom_command(OUTPUT ${GRAYFRAME_EMBED_MAN_PAGE}
 add_custom_target(grayframe_embed_man_page DEPENDS ${GRAYFRAME_EMBED_MAN_PAGE})
 add_dependencies(grayframe_embed grayframe_embed_man_page)
 
-install(TARGETS grayframe_embed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${GRAYFRAME_EMBED_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The decoder of compressed sets, compiled into firmware: installed as source, where

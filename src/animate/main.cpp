@@ -16,7 +16,7 @@
 #include "animated/animation_kind.h"
 #include "animated/animation_stream.h"
 #include "animated/canvas_gray.h"
-#include "animation/readers.h"
+#include "animated/readers.h"
 #include "platform/process.h"
 
 namespace {

@@ -20,8 +20,8 @@ extern "C" {
 #include <utility>
 
 #include "animated/animation_stream.h"
-#include "animation/readers.h"
-#include "animation/video_parts.h"
+#include "animated/readers.h"
+#include "animated/video_parts.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "animation/canvas.h"
+#include "animated/canvas.h"
 
 // Each reader hands sink every canvas of the file at path, composited as its format
 // says and flattened over options.background, in display order, and returns what it

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <memory>
 
-#include "animation/readers.h"
+#include "animated/readers.h"
 #include "animated/animation_stream.h"
 
 namespace {

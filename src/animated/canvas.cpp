@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "animation/canvas.h"
+#include "animated/canvas.h"
 
 #include <algorithm>
 #include <cmath>

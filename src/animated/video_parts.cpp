@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "animation/video_parts.h"
+#include "animated/video_parts.h"
 
 #include <algorithm>
 #include <memory>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "animation/readers.h"
+#include "animated/readers.h"
 #include "animated/animation_stream.h"
 
 namespace {
