@@ -586,13 +586,13 @@ TEST(Animation, VideoReadInPartsIsTheVideoReadWhole) {
     for (const std::vector<std::string>& coding : codings) {
         std::vector<std::string> args = {
             "-v",    "error", "-f",
-            "lavfi", "-i",    "testsrc2=size=96x72:rate=20:duration=2.5"};
+            "lavfi", "-i",    "testsrc2=size=96x72:rate=20:duration=1.2"};
         args.insert(args.end(), coding.begin(), coding.end());
         tool("ffmpeg", args, dir.path);
         const std::string& video = coding.back();
         for (const std::vector<std::string>& options :
              {std::vector<std::string>{"still.png", video, "still.png"},
-              {"--fps", "7", "--start", "0.3", "--duration", "1.6", video},
+              {"--fps", "7", "--start", "0.3", "--duration", "0.8", video},
               {"--compress", "--preview", "sheet.png", video, "still.png"}}) {
             std::string whole[3];
             for (const char* parts : {"1", "3"}) {
