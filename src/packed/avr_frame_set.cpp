@@ -2,22 +2,12 @@
 #include "packed/avr_frame_set.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "packed/frame_code.h"
+#include "packed/set_text.h"
 
 namespace {
-
-void writeMacros(std::ostream& out, const FrameSet& set, const std::string& macro,
-                 const std::vector<unsigned char>& code) {
-    out << "#define " << macro << "_FRAME_WIDTH 102\n"
-        << "#define " << macro << "_FRAME_HEIGHT 80\n"
-        << "#define " << macro << "_ROW_BYTES 51\n"
-        << "#define " << macro << "_FRAME_BYTES 4080\n"
-        << "#define " << macro << "_FRAME_COUNT " << frameCount(set) << "\n";
-    if (set.compressed)
-        out << "#define " << macro << "_CODE_BYTES " << code.size() << "\n";
-    out << "\n";
-}
 
 // FAR_ADDRESS: where an object lies in program memory, 24 bits.
 void writeFarAddress(std::ostream& out) {
@@ -83,21 +73,15 @@ void closeAssemblerData(std::ostream& out, const std::string& symbol, std::size_
 // The code as assembler data in one piece, NAME_code.
 void writeCode(std::ostream& out, const FrameSet& set,
                const std::vector<unsigned char>& code) {
-    static const char digits[] = "0123456789abcdef";
     const std::string& name = set.name;
     out << "/* The set's code, in one piece after the program's code: assembler data,\n"
            " * since a C object of an AVR stays below 32 KiB; code that follows it\n"
            " * starts at an even address. */\n";
     openAssemblerData(out, name, name + "_code");
-    for (size_t i = 0; i < code.size(); i += 16) {
-        std::string line = "        \"    .byte ";
-        for (size_t k = i; k < std::min(code.size(), i + 16); ++k) {
-            line += k == i ? "0x" : ",0x";
-            line += digits[code[k] >> 4];
-            line += digits[code[k] & 0xF];
-        }
-        out << line << "\\n\"\n";
-    }
+    for (size_t i = 0; i < code.size(); i += 16)
+        out << "        \"    .byte "
+            << hexBytes(&code[i], std::min<size_t>(16, code.size() - i), ",")
+            << "\\n\"\n";
     closeAssemblerData(out, name + "_code", code.size(), true);
 }
 
@@ -148,36 +132,21 @@ void writeCompressedSource(std::ostream& out, const FrameSet& set,
         << "}\n";
 }
 
-}  // namespace
-
-void writeAvrDecodingComment(std::ostream& out, const FrameSet& set) {
-    const std::string macro = upper(set.name);
-    out << " * Compressed in the code of grayframe_decode.h (version "
-        << int(FRAME_CODE_VERSION) << "), " << macro
-        << "_CODE_BYTES bytes in program memory.\n"
+// How to decode a compressed set, for NAME.h's comment.
+std::string decoding(const FrameSet& set) {
+    if (!set.compressed) return {};
+    return " * Compressed in the code of grayframe_decode.h (version " +
+           std::to_string(int(FRAME_CODE_VERSION)) + "), " + upper(set.name) +
+           "_CODE_BYTES bytes in program memory.\n"
            " * Compile grayframe_decode.c with it, open the set and take a frame, for\n"
-           " * instance row by row:\n"
-           " *     grayframe_decoder decoder;\n"
-           " *     unsigned char row["
-        << macro << "_ROW_BYTES];\n"
-        << " *     " << set.name << "_open(&decoder);\n"
-        << " *     grayframe_rows_begin(&decoder, frame);\n"
-           " *     while (grayframe_rows_next(&decoder, row) == GRAYFRAME_MORE)\n"
-           " *         send the row;\n"
-           " * or whole (grayframe_decode_frame), or only the spans that changed since\n"
-           " * the frame before (grayframe_spans_begin, grayframe_spans_next).\n";
+           " * instance row by row:\n" +
+           decodingExample(set, set.name + "_open(&decoder);") + ".\n";
 }
 
-void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
-                            const std::vector<unsigned char>& code) {
+std::string declarations(const FrameSet& set) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
-    const std::string guard = frameSetGuard(set);
-    writeFrameSetHeaderComment(out, set);
-    out << "#ifndef " << guard << "\n#define " << guard << "\n\n";
-    if (set.compressed) out << "#include \"grayframe_decode.h\"\n\n";
-    writeMacros(out, set, macro, code);
-    out << "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
+    std::ostringstream out;
     if (set.compressed)
         out << "/* Opens d on the set, in program memory (far on parts with more than\n"
                " * 64 KiB): GRAYFRAME_OK, or the error of grayframe_open. */\n"
@@ -203,8 +172,17 @@ void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
             << "_FRAME_COUNT - 1) is shown, in milliseconds, read\n"
                " * from program memory; 0 when frame is out of range. */\n"
             << "unsigned short " << name << "_duration_ms(unsigned frame);\n\n";
-    out << "#ifdef __cplusplus\n}\n#endif\n\n"
-        << "#endif /* " << guard << " */\n";
+    return out.str();
+}
+
+}  // namespace
+
+void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
+                            const std::vector<unsigned char>& code) {
+    writeSetHeader(
+        out, set, code,
+        {decoding(set), set.name + "_duration_ms(f)",
+         set.compressed ? "#include \"grayframe_decode.h\"\n\n" : "", declarations(set)});
 }
 
 void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
@@ -212,11 +190,7 @@ void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
                             const std::vector<unsigned char>& code) {
     const std::string macro = upper(set.name);
     const std::string& name = set.name;
-    writeFrameSetComment(out, set);
-    out << "#include <avr/pgmspace.h>\n"
-           "#include <stdint.h>\n\n"
-           "#include \""
-        << name << ".h\"\n\n";
+    writeSourceStart(out, set, "#include <avr/pgmspace.h>\n#include <stdint.h>\n\n");
     if (set.compressed) {
         writeCompressedSource(out, set, code);
         if (set.durations.empty()) return;

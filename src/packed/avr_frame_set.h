@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ostream>
+#include <vector>
 
 #include "packed/frame_set.h"
 
@@ -13,18 +14,16 @@
 // A compressed set is one piece of any length, written as assembler data, that
 // NAME_open opens the decoder at.
 
-// Writes NAME.h: the comment and macros of the plain header, and the declarations of
-// NAME_byte and NAME_row, or compressed, of NAME_open. Depends on nothing but set and
-// code (see writeFrameSetHeader).
+// Writes NAME.h: the comment, guard and macros of set_text.h, and the declarations of
+// NAME_byte and NAME_row, or compressed, of NAME_open; with durations, of
+// NAME_duration_ms. Depends on nothing but set and code.
 void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
                             const std::vector<unsigned char>& code);
 
-// Writes NAME.c: the frames, one object each, and NAME_byte and NAME_row, which read
-// them from program memory; compressed, the code and NAME_open. Depends on nothing but
-// set, rows and code (see writeFrameSetSource).
+// Writes NAME.c: the frames, one object each (its rows written by rows), and NAME_byte
+// and NAME_row, which read them from program memory; compressed, the code and
+// NAME_open; then the durations and NAME_duration_ms. Depends on nothing but set, rows
+// and code.
 void writeAvrFrameSetSource(std::ostream& out, const FrameSet& set,
                             const FrameRowsWriter& rows,
                             const std::vector<unsigned char>& code);
-
-// Writes the lines of NAME.h's opening comment that say how to decode a compressed set.
-void writeAvrDecodingComment(std::ostream& out, const FrameSet& set);

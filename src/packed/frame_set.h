@@ -41,32 +41,6 @@ inline std::size_t frameCount(const FrameSet& set) { return set.labels.size(); }
 // implementation (two leading underscores, or an underscore and a capital).
 bool isArrayName(const std::string& name);
 
-// text with its ASCII letters in capitals: NAME_UPPER, the macros' prefix, from NAME.
-std::string upper(std::string text);
-
-// A label as it may stand in a C comment: printable ASCII, no comment end, no trigraph.
-std::string commentText(const std::string& label);
-
-// Writes the comment that opens NAME.c: the pictures each frame was made from, the
-// mode, the options and how the frames are packed.
-void writeFrameSetComment(std::ostream& out, const FrameSet& set);
-
-// Writes the comment that opens NAME.h: how the frames are packed and, compressed, how
-// to decode them. It depends on the name, the frame count and the packing only, so
-// that another mode or other pictures leave NAME.h as it was.
-void writeFrameSetHeaderComment(std::ostream& out, const FrameSet& set);
-
-// NAME.h's include guard, GRAYFRAME_SET_NAME with the name as given, so that names
-// differing in case have guards of their own.
-std::string frameSetGuard(const FrameSet& set);
-
-// With durations: the declaration of NAME_durations_ms (one line), and its
-// definition, the attribute after its declarator, ten durations a line. Nothing
-// without durations.
-void writeDurationsDeclaration(std::ostream& out, const FrameSet& set);
-void writeDurationsDefinition(std::ostream& out, const FrameSet& set,
-                              const std::string& attribute);
-
 // Writes the 80 rows of frame as lines of 51 hex bytes, each indented by 8 blanks and
 // ending with a comma but the last.
 void writeFrameRows(std::ostream& out, const PackedFrame& frame);
@@ -79,13 +53,13 @@ void formatFrameRows(const PackedFrame& frame, char* text);
 // Writes frame's rows (those of set.frames[frame], as writeFrameRows does) to out.
 using FrameRowsWriter = std::function<void(std::ostream& out, std::size_t frame)>;
 
-// Writes NAME.h: a comment on the packing, an include guard, the
-// NAME_UPPER_FRAME_* macros and the extern declaration of the two-dimensional array
-// (with C linkage under C++), and of NAME_durations_ms when set has durations.
-// Compressed: the comment says how to decode the set, and NAME_UPPER_CODE_BYTES and
-// NAME_code, the set's code, take the array's place. Depends on nothing but set; throws
-// std::length_error when a compressed set does not fit the code (see encodeFrameSet).
-// With target Avr, see avr_frame_set.h.
+// Writes NAME.h for set.target (array_frame_set.h for Any, avr_frame_set.h for Avr):
+// a comment on the packing, an include guard, the NAME_UPPER_FRAME_* macros and the
+// declarations of the frames (with C linkage under C++), and of their durations when
+// set has durations. Compressed: the comment says how to decode the set, and
+// NAME_UPPER_CODE_BYTES and the set's code take the frames' place. Depends on nothing
+// but set; throws std::length_error when a compressed set does not fit the code (see
+// encodeFrameSet).
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set);
 
 // The frames of a compressed set in the frame set code (encodeFrameSet, which throws);
@@ -97,10 +71,9 @@ std::vector<unsigned char> frameSetCode(const FrameSet& set);
 void writeFrameSetHeader(std::ostream& out, const FrameSet& set,
                          const std::vector<unsigned char>& code);
 
-// Writes NAME.c: a comment on the pictures, includes "NAME.h" and defines the array, one
-// block per frame and one line per frame row; compressed, NAME_code, 16 bytes a line;
-// then, when set has durations, NAME_durations_ms (after the same attribute). Depends
-// on nothing but set; throws as writeFrameSetHeader.
+// Writes NAME.c for set.target: a comment on the pictures, the include of "NAME.h" and
+// the frames, one line per frame row, or compressed, the set's code; then, when set has
+// durations, the durations. Depends on nothing but set; throws as writeFrameSetHeader.
 void writeFrameSetSource(std::ostream& out, const FrameSet& set);
 
 // As writeFrameSetSource, with code = frameSetCode(set).
