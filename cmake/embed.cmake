@@ -16,7 +16,7 @@ install(FILES ${GRAYFRAME_EMBED_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/ma
 # The decoder of compressed sets, compiled into firmware: installed as source, where
 # grayframe_add_frames(... COMPRESS) finds it.
 set(GRAYFRAME_FIRMWARE_DIR ${CMAKE_INSTALL_DATADIR}/grayframe/firmware)
-install(FILES firmware/grayframe_decode.c firmware/grayframe_decode.h
+install(FILES firmware/grayframe_decode.c firmware/grayframe_decode.h firmware/grayframe_format.h
   DESTINATION ${GRAYFRAME_FIRMWARE_DIR})
 
 # The package: relocatable (paths relative to the file itself) and usable from any

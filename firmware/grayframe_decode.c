@@ -2,19 +2,6 @@
 /* grayframe_decode.c: see grayframe_decode.h for the code and the API. */
 #include "grayframe_decode.h"
 
-#define KIND_RAW 0x52   /* 'R' */
-#define KIND_KEY 0x4B   /* 'K' */
-#define KIND_DELTA 0x44 /* 'D' */
-#define LITERAL 0x40
-#define MATCH 0x60
-#define RUN 0x80
-#define CHANGED_BEFORE 0xBB
-#define CHANGED_CALL 0xBC
-#define ROWS_BEFORE 0xBD
-#define ROWS_CALL 0xBE
-#define ROW_CALL 0xBF
-#define PAIR 0xC0
-#define ROWS 0xF0
 #define ROW GRAYFRAME_ROW_BYTES
 
 typedef grayframe_address cursor;
@@ -88,6 +75,9 @@ static unsigned char near_byte(cursor at)
 #else
 #define LPM "lpm"
 #endif
+/* NUMBER(name) is the value of a constant as the assembler's text. */
+#define QUOTE(text) #text
+#define NUMBER(name) QUOTE(name)
 #define COPY_TWO LPM " __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t" LPM " __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
 NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
 {
@@ -185,11 +175,12 @@ int grayframe_open_at(grayframe_decoder *d, grayframe_address set, unsigned long
     d->end = (cursor)(set + size);
     d->chain = 0;
     d->count = 0;
-    if (size < 5 || (unsigned long)(cursor)size != size || d->end < set
-        || BYTE(set) != 'G' || BYTE(set + 1) != 'F' || BYTE(set + 2) != GRAYFRAME_CODE_VERSION)
+    if (size < GRAYFRAME_HEADER_BYTES || (unsigned long)(cursor)size != size || d->end < set
+        || BYTE(set) != GRAYFRAME_SIGNATURE_0 || BYTE(set + 1) != GRAYFRAME_SIGNATURE_1
+        || BYTE(set + 2) != GRAYFRAME_CODE_VERSION)
         return GRAYFRAME_NOT_A_SET;
     d->count = BYTE(set + 3) | (unsigned)BYTE(set + 4) << 8;
-    if (5 + (unsigned long)d->count + d->count + d->count > size) {
+    if (GRAYFRAME_HEADER_BYTES + (unsigned long)d->count + d->count + d->count > size) {
         d->count = 0;
         return GRAYFRAME_DAMAGED;
     }
@@ -213,7 +204,7 @@ unsigned grayframe_frame_count(const grayframe_decoder *d)
 /* The kind of the frame (0 when it cannot be one), *at just past its kind byte. */
 static unsigned char frame_kind(const grayframe_decoder *d, unsigned frame, cursor *at)
 {
-    cursor where = d->set + 5 + frame + frame + frame;
+    cursor where = d->set + GRAYFRAME_HEADER_BYTES + frame + frame + frame;
     cursor offset = BYTE(where) | (cursor)BYTE(where + 1) << 8;
     unsigned char kind, high = BYTE(where + 2);
 #if defined(__AVR__) && !defined(FAR_FLASH)
@@ -227,7 +218,8 @@ static unsigned char frame_kind(const grayframe_decoder *d, unsigned frame, curs
     where = d->set + offset;
     kind = BYTE(where);
     *at = where + 1;
-    return kind == KIND_RAW || kind == KIND_KEY || (kind == KIND_DELTA && frame) ? kind : 0;
+    return kind == GRAYFRAME_KIND_RAW || kind == GRAYFRAME_KIND_KEY
+           || (kind == GRAYFRAME_KIND_DELTA && frame) ? kind : 0;
 }
 
 int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
@@ -237,7 +229,7 @@ int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
     if (frame >= d->count)
         return GRAYFRAME_NO_FRAME;
     kind = frame_kind(d, frame, &at);
-    return kind ? kind == KIND_DELTA : GRAYFRAME_DAMAGED;
+    return kind ? kind == GRAYFRAME_KIND_DELTA : GRAYFRAME_DAMAGED;
 }
 
 /* Delta frame i of the chain: sets d->until[i] to the row from row on where its next
@@ -245,7 +237,8 @@ int grayframe_is_delta(grayframe_decoder *d, unsigned frame)
 static void until_codes(grayframe_decoder *d, unsigned char i, unsigned char row)
 {
     unsigned char c;
-    while (row < GRAYFRAME_ROWS && d->next[i] != d->end && (c = BYTE(d->next[i])) >= ROWS) {
+    while (row < GRAYFRAME_ROWS && d->next[i] != d->end
+           && (c = BYTE(d->next[i])) >= GRAYFRAME_WHOLE) {
         row = (unsigned char)(row + (c & 0x0F) + 1);
         ++d->next[i];
     }
@@ -271,7 +264,7 @@ static int begin(grayframe_decoder *d, unsigned frame, unsigned char single)
         if (n == GRAYFRAME_CHAIN_MAX || !(kind = frame_kind(d, frame - n, &at)))
             return GRAYFRAME_DAMAGED;
         ++n;
-        if (kind != KIND_DELTA || single)
+        if (kind != GRAYFRAME_KIND_DELTA || single)
             break;
     }
     d->base_kind = kind;
@@ -332,7 +325,8 @@ NOINLINE static int rows_call_in(grayframe_decoder *d)
     cursor distance;
     unsigned char n;
     unsigned char c;
-    if (code == d->end || ((c = BYTE(code)) != ROWS_CALL && c != ROWS_BEFORE))
+    if (code == d->end
+        || ((c = BYTE(code)) != GRAYFRAME_ROWS_CALL && c != GRAYFRAME_ROWS_BEFORE))
         return GRAYFRAME_OK;
     if ((cursor)(d->end - code) < 4)
         return GRAYFRAME_DAMAGED;
@@ -341,7 +335,7 @@ NOINLINE static int rows_call_in(grayframe_decoder *d)
     if (!n || n >= GRAYFRAME_ROWS - d->row || !distance || distance > (cursor)(code - d->set))
         return GRAYFRAME_DAMAGED;
     d->left = (unsigned char)(n + 1);
-    d->before = c == ROWS_BEFORE;
+    d->before = c == GRAYFRAME_ROWS_BEFORE;
     d->back = code + 4;
     d->next[0] = code - distance;
     return GRAYFRAME_OK;
@@ -358,7 +352,8 @@ INLINE static void rows_call_out(grayframe_decoder *d)
 }
 
 /* When the row's codes at *at are a call of the codes of a row before (their first
- * code ROW_CALL, CHANGED_CALL or CHANGED_BEFORE): moves *at to those, *back past the
+ * code GRAYFRAME_ROW_CALL, GRAYFRAME_CHANGED_CALL or GRAYFRAME_CHANGED_BEFORE): moves *at
+ * to those, *back past the
  * call, and gives 2, 3 when codes that change the row follow the call, 4 when they do
  * and the row the call makes is the frame before's; 0 when they are not a call (*back
  * is *at), 1 when the call does not point into the set before it. */
@@ -368,13 +363,14 @@ static unsigned char follow_call(const grayframe_decoder *d, cursor *at, cursor 
     const unsigned char c = BYTE(code);
     cursor distance;
     *back = code;
-    if (c != ROW_CALL && c != CHANGED_CALL && c != CHANGED_BEFORE)
+    if (c != GRAYFRAME_ROW_CALL && c != GRAYFRAME_CHANGED_CALL
+        && c != GRAYFRAME_CHANGED_BEFORE)
         return 0;
     if (!(distance = distance_of(d, code)))
         return 1;
     *at = code - distance;
     *back = code + 3;
-    return c == ROW_CALL ? 2 : c == CHANGED_CALL ? 3 : 4;
+    return c == GRAYFRAME_ROW_CALL ? 2 : c == GRAYFRAME_CHANGED_CALL ? 3 : 4;
 }
 
 /* A match code of n bytes, *at just past its first byte: copies the n bytes it points
@@ -452,7 +448,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         FAR_ONLY("push r14\n\tmov r14, r16\n\t")
         "movw r26, r24\n\t"
         "movw r30, r20\n\t"
-        "ldi r20, 51\n\t"
+        "ldi r20, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
         "clt\n\t"
         "cp r22, __zero_reg__\n\t"
         "cpc r23, __zero_reg__\n\t"
@@ -462,7 +458,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "push r29\n"
         ".Lgf_next:\n\t"
         LPM " r24, Z+\n\t"
-        "cpi r24, 0x40\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_LITERAL) "\n\t"
         "brsh .Lgf_more\n\t"
         /* 00nnnnnn: n+1 bytes as the reference */
         "mov r25, r24\n\t"
@@ -490,9 +486,9 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_same_copy:\n\t"
         "rjmp .Lgf_same_far\n"
         ".Lgf_more:\n\t"
-        "cpi r24, 0x80\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_RUN) "\n\t"
         "brlo .Lgf_literal_or_match\n\t"
-        "cpi r24, 0xC0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
         "brsh .Lgf_pair\n\t"
         /* 10nnnnnn b: n+1 times b */
         "mov r25, r24\n\t"
@@ -514,7 +510,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         "rjmp .Lgf_tail\n"
         /* 11rrrlll: rrr+1 bytes as the reference, then lll+1 as they follow */
         ".Lgf_pair:\n\t"
-        "cpi r24, 0xF0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
         "brsh .Lgf_damaged\n\t"
         PAIR_SAME
         "brcs .Lgf_damaged\n\t"
@@ -529,7 +525,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_pair_copy:\n\t"
         "rjmp .Lgf_pair_far\n"
         ".Lgf_literal_or_match:\n\t"
-        "cpi r24, 0x60\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_MATCH) "\n\t"
         "brsh .Lgf_match\n\t"
         /* 010nnnnn: n+1 bytes as they follow */
         "mov r25, r24\n\t"
@@ -544,7 +540,7 @@ __asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
         ".Lgf_match:\n\t"
         "mov r25, r24\n\t"
         "andi r25, 0x1F\n\t"
-        "subi r25, -4\n\t"
+        "subi r25, -" NUMBER(GRAYFRAME_MATCH_MIN) "\n\t"
         "sub r20, r25\n\t"
         "brcs 9f\n\t"
         LPM " r21, Z+\n\t"
@@ -626,7 +622,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "clr r7\n\t"
         "clr r8\n\t"
         "clr r4\n\t"
-        "ldi r24, 80\n\t"
+        "ldi r24, " NUMBER(GRAYFRAME_ROWS) "\n\t"
         "mov r9, r24\n"
         ".Lgfs_row:\n\t"
         "tst r8\n\t"
@@ -638,7 +634,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "1:\n\t"
         "movw r30, r10\n\t"
         "lpm r24, Z\n\t"
-        "cpi r24, 0xF0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
         "brlo .Lgfs_codes\n\t"
         "andi r24, 0x0F\n\t"
         "inc r24\n\t"
@@ -665,11 +661,11 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "rjmp .Lgfs_below\n"
         ".Lgfs_codes:\n\t"
         "movw r20, r10\n\t"
-        "cpi r24, 0xBB\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_CHANGED_BEFORE) "\n\t"
         "brlo .Lgfs_plain\n\t"
-        "cpi r24, 0xC0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
         "brsh .Lgfs_plain\n\t"
-        "cpi r24, 0xBF\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_ROW_CALL) "\n\t"
         "breq .Lgfs_call\n\t"
         "rjmp .Lgfs_special\n"
         /* a row of codes: below the first row of a key frame, by the loop below */
@@ -707,7 +703,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "3:\n\t"
         "movw r10, r24\n"
         ".Lgfs_done:\n\t"
-        "adiw r28, 51\n"
+        "adiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n"
         ".Lgfs_below:\n\t"
         "tst r4\n\t"
         "breq 1f\n\t"
@@ -739,11 +735,11 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
          * before, with r5 set and outside a rows call, only the change when the call
          * makes the frame before's row), or a rows call */
         ".Lgfs_special:\n\t"
-        "cpi r24, 0xBD\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_ROWS_BEFORE) "\n\t"
         "breq .Lgfs_rows_before\n\t"
-        "cpi r24, 0xBE\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_ROWS_CALL) "\n\t"
         "breq .Lgfs_rows_call\n\t"
-        "cpi r24, 0xBB\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_CHANGED_BEFORE) "\n\t"
         "brne 1f\n\t"
         "tst r4\n\t"
         "brne 1f\n\t"
@@ -818,7 +814,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "1:\n\t"
         "movw r10, r2\n"
         "2:\n\t"
-        "adiw r28, 51\n\t"
+        "adiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
         "dec r9\n\t"
         "dec r4\n\t"
         "brne 2b\n\t"
@@ -834,18 +830,18 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
          * and r10 as the loop keeps them */
         ".Lgfk_row:\n\t"
         "movw r26, r28\n\t"
-        "ldi r20, 51\n"
+        "ldi r20, " NUMBER(GRAYFRAME_ROW_BYTES) "\n"
         ".Lgfk_next:\n\t"
         "lpm r24, Z+\n"
         ".Lgfk_code:\n\t"
-        "cpi r24, 0x40\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_LITERAL) "\n\t"
         "brsh .Lgfk_more\n\t"
         "mov r25, r24\n\t"
         "inc r25\n\t"
         "sub r20, r25\n\t"
         "brcs 9f\n\t"
         "movw r28, r26\n\t"
-        "sbiw r28, 51\n\t"
+        "sbiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
         BY_EIGHT(COPY("ld", "Y+"))
         ".Lgfk_tail:\n\t"
         "cpse r20, __zero_reg__\n\t"
@@ -855,20 +851,20 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "9:\n\t"
         "rjmp .Lgfs_damaged\n"
         ".Lgfk_more:\n\t"
-        "cpi r24, 0xC0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
         "brsh .Lgfk_pair\n\t"
         "rjmp .Lgfk_below\n"
         "9:\n\t"
         "rjmp .Lgfs_damaged\n"
         ".Lgfk_pair:\n\t"
-        "cpi r24, 0xF0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
         "brsh 9b\n\t"
         /* with 14 bytes or more left, a pair fits: its bits say what to copy, and
          * r20 goes down by how far X went */
-        "cpi r20, 14\n\t"
+        "cpi r20, " NUMBER(GRAYFRAME_PAIR_SAME_MAX) "+" NUMBER(GRAYFRAME_PAIR_LITERAL_MAX) "\n\t"
         "brlo .Lgfk_pair_counted\n\t"
         "movw r28, r26\n\t"
-        "sbiw r28, 51\n\t"
+        "sbiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
         "mov r25, r26\n\t"
         COPY("ld", "Y+") BY_CODE_BITS(3, 4, 5, COPY("ld", "Y+"))
         COPY("lpm", "Z+") BY_CODE_BITS(0, 1, 2, COPY("lpm", "Z+"))
@@ -879,7 +875,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         PAIR_SAME
         "brcs 9b\n\t"
         "movw r28, r26\n\t"
-        "sbiw r28, 51\n\t"
+        "sbiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
         UP_TO_SEVEN(COPY("ld", "Y+"))
         "mov r25, r24\n\t"
         "andi r25, 7\n\t"
@@ -892,7 +888,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "9:\n\t"
         "rjmp .Lgfs_damaged\n"
         ".Lgfk_below:\n\t"
-        "cpi r24, 0x80\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_RUN) "\n\t"
         "brlo .Lgfk_literal_or_match\n\t"
         "mov r25, r24\n\t"
         "andi r25, 0x3F\n\t"
@@ -903,7 +899,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         BY_EIGHT(FILL)
         "rjmp .Lgfk_tail\n"
         ".Lgfk_literal_or_match:\n\t"
-        "cpi r24, 0x60\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_MATCH) "\n\t"
         "brsh .Lgfk_match\n\t"
         "mov r25, r24\n\t"
         "andi r25, 0x1F\n\t"
@@ -914,7 +910,7 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         ".Lgfk_match:\n\t"
         "mov r25, r24\n\t"
         "andi r25, 0x1F\n\t"
-        "subi r25, -4\n\t"
+        "subi r25, -" NUMBER(GRAYFRAME_MATCH_MIN) "\n\t"
         "sub r20, r25\n\t"
         "brcs 9b\n\t"
         "lpm r21, Z+\n\t"
@@ -944,15 +940,15 @@ __asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
         "cp r10, r16\n\t"
         "cpc r11, r17\n\t"
         "brsh .Lgfk_cut\n\t"
-        "ldi r20, 51\n\t"
+        "ldi r20, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
         "lpm r24, Z+\n\t"
-        "cpi r24, 0xBB\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_CHANGED_BEFORE) "\n\t"
         "brsh 1f\n\t"
         "rjmp .Lgfk_code\n"
         "1:\n\t"
-        "cpi r24, 0xC0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
         "brlo 2f\n\t"
-        "cpi r24, 0xF0\n\t"
+        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
         "brsh 2f\n\t"
         "rjmp .Lgfk_code\n"
         "2:\n\t"
@@ -980,7 +976,7 @@ INLINE static unsigned char row_start(grayframe_decoder *d, unsigned char i, uns
         if (at == d->end)
             return 0;
         c = BYTE(at);
-        if (c < ROWS)
+        if (c < GRAYFRAME_WHOLE)
             return 1;
         d->next[i] = at + 1;
         d->hold[i] = (unsigned char)((c & 0x0F) + 1);
@@ -1000,14 +996,14 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
     cursor at = d->next[i], back;
     const cursor stop = d->end;
     unsigned char x = 0, c, n, b, called;
-    if (!i && d->base_kind == KIND_RAW) {
+    if (!i && d->base_kind == GRAYFRAME_KIND_RAW) {
         if ((cursor)(stop - at) < ROW)
             return GRAYFRAME_DAMAGED;
         d->next[i] = copy_set(out, at, ROW);
         return GRAYFRAME_OK;
     }
-    if (!i && d->base_kind == KIND_KEY && !d->left && !d->hold[0] && at != stop
-        && (unsigned char)(BYTE(at) - ROWS_BEFORE) < 2) {
+    if (!i && d->base_kind == GRAYFRAME_KIND_KEY && !d->left && !d->hold[0] && at != stop
+        && (unsigned char)(BYTE(at) - GRAYFRAME_ROWS_BEFORE) < 2) {
         if (rows_call_in(d))
             return GRAYFRAME_DAMAGED;
         at = d->next[0];
@@ -1027,9 +1023,9 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
             return GRAYFRAME_DAMAGED;
         NEXT(c, at);
         n = (unsigned char)((c & 0x3F) + 1);
-        if (c < LITERAL || c >= PAIR) {
-            if (c >= PAIR) {
-                if (c >= ROWS)
+        if (c < GRAYFRAME_LITERAL || c >= GRAYFRAME_PAIR) {
+            if (c >= GRAYFRAME_PAIR) {
+                if (c >= GRAYFRAME_WHOLE)
                     return GRAYFRAME_DAMAGED;
                 n = (unsigned char)(((c >> 3) & 7) + 1);
             }
@@ -1038,22 +1034,22 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
             if (ref != out)
                 copy_ram(out + x, ref + x, n);
             x = (unsigned char)(x + n);
-            if (c < LITERAL)
+            if (c < GRAYFRAME_LITERAL)
                 goto next;
             n = (unsigned char)((c & 7) + 1);
         }
-        if (c < RUN)
-            n = (unsigned char)((c & 0x1F) + (c < MATCH ? 1 : 4));
+        if (c < GRAYFRAME_RUN)
+            n = (unsigned char)((c & 0x1F) + (c < GRAYFRAME_MATCH ? 1 : GRAYFRAME_MATCH_MIN));
         if (n > ROW - x)
             return GRAYFRAME_DAMAGED;
         if (d->spans)
             mark(d, x, n);
-        if (c >= RUN && c < PAIR) {
+        if (c >= GRAYFRAME_RUN && c < GRAYFRAME_PAIR) {
             if (at == stop)
                 return GRAYFRAME_DAMAGED;
             NEXT(b, at);
             fill(out + x, b, n);
-        } else if (c >= MATCH && c < RUN) {
+        } else if (c >= GRAYFRAME_MATCH && c < GRAYFRAME_RUN) {
             if (match(d, &at, out + x, n))
                 return GRAYFRAME_DAMAGED;
         } else {
@@ -1111,17 +1107,18 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
 {
     const cursor next = d->next[i];
     unsigned char c;
-    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= ROWS)
+    if (d->hold[i] || next == d->end || (c = BYTE(next)) >= GRAYFRAME_WHOLE)
         return 1;
-    if (c == ROW_CALL || c == CHANGED_CALL || c == CHANGED_BEFORE)
+    if (c == GRAYFRAME_ROW_CALL || c == GRAYFRAME_CHANGED_CALL
+        || c == GRAYFRAME_CHANGED_BEFORE)
         return 2;
-    if (c == ROWS_CALL || c == ROWS_BEFORE)
+    if (c == GRAYFRAME_ROWS_CALL || c == GRAYFRAME_ROWS_BEFORE)
         return 3;
     return (d->next[i] = avr_row(d, next, out, ref)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
 /* The next row of chain frame i, which calls the codes of a row before (then, but for
- * ROW_CALL, changes the row they made by the codes after the call), by the assembler
+ * GRAYFRAME_ROW_CALL, changes the row they made by the codes after the call), by the assembler
  * loop. */
 NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                                const unsigned char *ref)
@@ -1129,11 +1126,11 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
     const cursor code = d->next[i], distance = distance_of(d, code);
     const unsigned char c = BYTE(code);
     /* over the frame before (1) or as spans (2), the frame before's row */
-    const unsigned char before = c == CHANGED_BEFORE && !d->left ? d->over : 0;
+    const unsigned char before = c == GRAYFRAME_CHANGED_BEFORE && !d->left ? d->over : 0;
     if (!distance || (before != 1 && !avr_row(d, code - distance, out, ref)))
         return GRAYFRAME_DAMAGED;
     d->next[i] = code + 3;
-    if (c == ROW_CALL)
+    if (c == GRAYFRAME_ROW_CALL)
         return GRAYFRAME_OK;
     if (before == 2) {
         /* spans: only the change, marked */
@@ -1150,7 +1147,7 @@ NOINLINE static int rows_call_row(grayframe_decoder *d, unsigned char i, unsigne
                                   const unsigned char *ref)
 {
     int result;
-    if (i || d->base_kind != KIND_KEY || d->left || rows_call_in(d))
+    if (i || d->base_kind != GRAYFRAME_KIND_KEY || d->left || rows_call_in(d))
         return GRAYFRAME_DAMAGED;
     result = avr_codes(d, 0, out, ref);
     return result == 1 ? frame_row(d, 0, out, ref)
@@ -1168,7 +1165,7 @@ static int fast_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                     const unsigned char *ref)
 {
     int result;
-    if (d->spans || (!i && d->base_kind == KIND_RAW))
+    if (d->spans || (!i && d->base_kind == GRAYFRAME_KIND_RAW))
         return frame_row(d, i, out, ref);
     return FAST_ROW(d, i, out, ref);
 }
@@ -1209,7 +1206,7 @@ static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *p
 {
     const unsigned char *ref = d->column ? prev : d->above;
     int result;
-    if (d->base_kind == KIND_RAW) {
+    if (d->base_kind == GRAYFRAME_KIND_RAW) {
         if ((cursor)(d->end - d->next[0]) < ROW)
             return GRAYFRAME_DAMAGED;
         d->next[0] = copy_set(out, d->next[0], ROW);
@@ -1235,7 +1232,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
     if (result)
         return result;
     d->over = (unsigned char)(holds_previous != 0);
-    if (d->chain == 1 && d->base_kind == KIND_RAW) {
+    if (d->chain == 1 && d->base_kind == GRAYFRAME_KIND_RAW) {
         if ((cursor)(d->end - d->next[0]) < GRAYFRAME_FRAME_BYTES)
             return end(d, GRAYFRAME_DAMAGED);
         for (d->row = 16; d->row; --d->row, row += 255)
@@ -1245,15 +1242,17 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
 #if defined(READ_ON) && !defined(FAR_FLASH)
     if (d->chain == 1) {
         const unsigned long after =
-            grayframe_avr_rows(out, d->base_kind == KIND_DELTA ? 0 : -ROW, d->next[0], d->set,
-                               d->end, (unsigned char)(holds_previous != 0));
+            grayframe_avr_rows(out, d->base_kind == GRAYFRAME_KIND_DELTA ? 0 : -ROW,
+                               d->next[0], d->set, d->end,
+                               (unsigned char)(holds_previous != 0));
         return end(d, after == 0xFFFFFFFFUL || (cursor)after > d->end ? GRAYFRAME_DAMAGED
                                                                        : GRAYFRAME_OK);
     }
 #endif
     if (d->chain == 1) {
         for (; d->row != GRAYFRAME_ROWS; ++d->row, row += ROW) {
-            if (holds_previous && d->base_kind == KIND_KEY && !d->left && !d->hold[0]) {
+            if (holds_previous && d->base_kind == GRAYFRAME_KIND_KEY && !d->left
+                && !d->hold[0]) {
                 /* rows as the frame before are left as they are */
                 if (rows_call_in(d))
                     return end(d, GRAYFRAME_DAMAGED);
@@ -1268,10 +1267,11 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
             if (d->hold[0]) {
                 /* a row whole as the row above, or as the frame before (as it is) */
                 --d->hold[0];
-                if (d->base_kind != KIND_DELTA)
+                if (d->base_kind != GRAYFRAME_KIND_DELTA)
                     copy_ram(row, row - ROW, ROW);
             } else if (FAST_ROW(d, 0, row,
-                                d->row && d->base_kind != KIND_DELTA ? row - ROW : row))
+                                d->row && d->base_kind != GRAYFRAME_KIND_DELTA ? row - ROW
+                                                                                 : row))
                 return end(d, GRAYFRAME_DAMAGED);
             rows_call_out(d);
         }
@@ -1297,13 +1297,14 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
     unsigned char c;
 #endif
     if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
-        if (d->base_kind != KIND_RAW) {
+        if (d->base_kind != GRAYFRAME_KIND_RAW) {
             if (d->hold[0])
                 --d->hold[0];
 #if defined(READ_ON)
             /* a row of codes of its own, straight to the assembler loop */
             else if (at != d->end &&
-                     ((c = BYTE(at)) < CHANGED_BEFORE || (c >= PAIR && c < ROWS))) {
+                     ((c = BYTE(at)) < GRAYFRAME_CHANGED_BEFORE
+                      || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE))) {
                 if (!(d->next[0] = avr_row(d, at, row, row)))
                     return end(d, GRAYFRAME_DAMAGED);
             }
@@ -1351,7 +1352,7 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
         if (d->row == GRAYFRAME_ROWS)
             return end(d, GRAYFRAME_OK);
         d->given = 0;
-        d->spans = d->base_kind == KIND_DELTA;
+        d->spans = d->base_kind == GRAYFRAME_KIND_DELTA;
         if (ROW_OF(d, 0, row, row))
             return end(d, GRAYFRAME_DAMAGED);
         if (!d->spans) {

@@ -4,57 +4,9 @@
  * A frame is 102 x 80 pixels of 16 gray levels packed in 4080 bytes: 80 rows from the
  * top, 51 bytes a row, two pixels a byte, the left pixel's level in the high nibble.
  * `grayframe-embed --compress` writes a set of such frames as one byte array in the
- * code below; this decoder gives any frame back, byte for byte.
- *
- * The code (version 3), all numbers little-endian:
- *
- *   set:    'G' 'F' 0x03 | count (2 bytes) | index: count x offset (3 bytes) | frames
- *           offset = where the frame's record starts, from the set's first byte
- *   frame:  kind (1 byte) | body
- *           kind 'R'  raw: the 4080 bytes as they are
- *           kind 'K'  key: 80 rows of codes; a row's reference is the row above
- *                     (row 0 has none)
- *           kind 'D'  delta: 80 rows of codes; a row's reference is the same row
- *                     of the frame before
- *   row:    codes, left to right, until the row's 51 bytes are made:
- *             00nnnnnn             n+1 bytes (1 to 64) as in the reference
- *             010nnnnn b1 ... bk   k = n+1 bytes (1 to 32) as they follow
- *             011nnnnn d (2 bytes) n+4 bytes (4 to 35) as the set's bytes that start d
- *                                  bytes before this code (d >= n+4: they end before
- *                                  it; they may lie in any frame before)
- *             10nnnnnn b           n+1 times byte b (n+1 at most 51)
- *             10111011 d (2 bytes) as 10111111, and the row its codes make is
- *                                  then changed by the codes that follow it, their
- *                                  reference the row as it was made; the row made
- *                                  first is the frame before's (outside a rows call
- *                                  and over the frame before, it is not made again;
- *                                  as spans, only the change is given)
- *             10111100 d (2 bytes) as 10111011, the row made first not the frame
- *                                  before's
- *             10111101 n d (2 bytes)
- *                                  as 10111110, and these rows are the frame before's
- *                                  as well (decoded over the frame before, they are
- *                                  left as they are; as spans, they give none)
- *             10111110 n d (2 bytes)
- *                                  (only where a row starts, in a key frame) this
- *                                  row and the next n (1 to 79, within the frame)
- *                                  are made by the codes of rows before, which start
- *                                  d bytes before this code, row after row as they
- *                                  made their own (they hold no such code); the
- *                                  frame's rows go on after it
- *             10111111 d (2 bytes) (only where a row starts) this row's codes are
- *                                  those of a row before, which start d bytes
- *                                  before this code; the row goes on after it
- *             11rrrlll b1 ... bk   (rrr 0 to 5) rrr+1 bytes as in the reference,
- *                                  then k = lll+1 bytes (1 to 8) as they follow
- *             1111nnnn             (only where a row starts) this row and the next
- *                                  nnnn rows (1 to 16 in all) whole as in the
- *                                  reference
- *
- * A delta frame leans on the frame before it, which may be a delta frame too; the
- * chain back to a raw or key frame is at most GRAYFRAME_CHAIN_MAX frames long (the
- * encoder puts a key frame in when it would grow longer). Any frame can be decoded
- * alone: the decoder follows the chain through the index.
+ * code that grayframe_format.h draws (beside this file, which includes it); this decoder
+ * gives any frame back, byte for byte. Any frame can be decoded alone: the decoder
+ * follows a delta frame's chain through the index.
  *
  * The API. A grayframe_decoder holds the whole state (at most 128 bytes on 8- to 32-bit
  * devices; no malloc, no recursion, no division, no library calls; C89). Open it on a
@@ -97,16 +49,11 @@
 
 #include <stddef.h>
 
+#include "grayframe_format.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-#define GRAYFRAME_CODE_VERSION 3
-#define GRAYFRAME_ROW_BYTES 51
-#define GRAYFRAME_ROWS 80
-#define GRAYFRAME_FRAME_BYTES 4080
-/* Frames in a chain: a raw or key frame and the delta frames after it. */
-#define GRAYFRAME_CHAIN_MAX 8
 
 /* Results: 1 = a row or span was handed back, 0 = done, negative = an error. */
 #define GRAYFRAME_OK 0

@@ -181,7 +181,7 @@ TEST(FrameCode, LongAnimationsKeepTheirChainsShort) {
     int chain = 0;
     for (unsigned k = 0; k < frames.size(); ++k) {
         chain = kindOf(code, k) == 'D' ? chain + 1 : 1;
-        EXPECT_LE(chain, FRAME_CODE_CHAIN_MAX) << "frame " << k;
+        EXPECT_LE(chain, GRAYFRAME_CHAIN_MAX) << "frame " << k;
     }
     expectRoundTrip(frames, code);
 }

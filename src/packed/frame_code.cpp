@@ -13,18 +13,11 @@
 
 namespace {
 
-constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
-constexpr int COUNT_LIMIT = 64;                 // bytes in a same or run code
-constexpr int LITERAL_LIMIT = 32;               // bytes in a literal code
-constexpr int PAIR_SAME = 6, PAIR_LITERAL = 8;  // most bytes of each part of a pair
-constexpr int ROWS_LIMIT = 16;                  // rows in a rows code
-constexpr unsigned char KIND_RAW = 'R', KIND_KEY = 'K', KIND_DELTA = 'D';
-
 using Bytes = std::vector<unsigned char>;
 
 // Sources far enough back that every record of the frame (at most 8,161 bytes) still
 // reaches them.
-constexpr size_t MATCH_REACH = MATCH_DISTANCE_MAX - 8192;
+constexpr size_t MATCH_REACH = GRAYFRAME_DISTANCE_MAX - 8192;
 
 // The longest match at each byte of each row of a frame, in the set before the frame.
 using FrameMatches = std::vector<std::array<Match, PACKED_ROW_BYTES>>;
@@ -34,12 +27,12 @@ FrameMatches matchesBefore(const PackedFrame& frame, const MatchHistory& history
     const size_t size = history.bytes.size();
     const size_t lowest =
         std::max(firstRecord, size > MATCH_REACH ? size - MATCH_REACH : 0);
-    FrameMatches matches(ROWS);
-    for (int y = 0; y < ROWS; ++y)
+    FrameMatches matches(GRAYFRAME_ROWS);
+    for (int y = 0; y < GRAYFRAME_ROWS; ++y)
         for (int i = 0; i < PACKED_ROW_BYTES; ++i)
-            matches[y][i] =
-                longestMatch(history, frame.data() + y * PACKED_ROW_BYTES + i,
-                             std::min(MATCH_MAX, PACKED_ROW_BYTES - i), lowest, 0);
+            matches[y][i] = longestMatch(
+                history, frame.data() + y * PACKED_ROW_BYTES + i,
+                std::min(GRAYFRAME_MATCH_MAX, PACKED_ROW_BYTES - i), lowest, 0);
     return matches;
 }
 
@@ -79,36 +72,39 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
         while (ref && matching < left && ref[i + matching] == row[i + matching])
             ++matching;
 
-        for (int n = std::min(matching, COUNT_LIMIT); n >= 1; --n)
-            consider(SAME, n, 0, 1);
-        for (int n = std::min(matching, PAIR_SAME); n >= 1; --n)
-            for (int k = std::min(left - n, PAIR_LITERAL); k >= 1; --k)
-                consider(PAIR, n, k, 1 + k);
-        for (int n = matches[i].length; n >= MATCH_MIN; --n) consider(MATCH, 0, n, 3);
+        for (int n = std::min(matching, GRAYFRAME_SAME_MAX); n >= 1; --n)
+            consider(GRAYFRAME_SAME, n, 0, 1);
+        for (int n = std::min(matching, GRAYFRAME_PAIR_SAME_MAX); n >= 1; --n)
+            for (int k = std::min(left - n, GRAYFRAME_PAIR_LITERAL_MAX); k >= 1; --k)
+                consider(GRAYFRAME_PAIR, n, k, 1 + k);
+        for (int n = matches[i].length; n >= GRAYFRAME_MATCH_MIN; --n)
+            consider(GRAYFRAME_MATCH, 0, n, 3);
         int equal = 1;
-        while (equal < std::min(left, COUNT_LIMIT) && row[i + equal] == row[i]) ++equal;
-        for (int n = equal; n >= 1; --n) consider(RUN, 0, n, 2);
-        for (int n = std::min(left, LITERAL_LIMIT); n >= 1; --n)
-            consider(LITERAL, 0, n, 1 + n);
+        while (equal < std::min(left, GRAYFRAME_RUN_MAX) && row[i + equal] == row[i])
+            ++equal;
+        for (int n = equal; n >= 1; --n) consider(GRAYFRAME_RUN, 0, n, 2);
+        for (int n = std::min(left, GRAYFRAME_LITERAL_MAX); n >= 1; --n)
+            consider(GRAYFRAME_LITERAL, 0, n, 1 + n);
     }
     Bytes codes;
     for (int i = 0; i < PACKED_ROW_BYTES;) {
         const Step& step = best[i];
         const int start = i + step.same;
-        if (step.code == SAME)
+        if (step.code == GRAYFRAME_SAME)
             codes.push_back(static_cast<unsigned char>(step.same - 1));
-        else if (step.code == PAIR)
-            codes.push_back(static_cast<unsigned char>(PAIR | (step.same - 1) << 3 |
-                                                       (step.length - 1)));
-        else if (step.code == MATCH) {
-            const Bytes match = distanceCode(
-                static_cast<unsigned char>(MATCH | (step.length - MATCH_MIN)),
-                at + codes.size() - matches[start].source);
+        else if (step.code == GRAYFRAME_PAIR)
+            codes.push_back(static_cast<unsigned char>(
+                GRAYFRAME_PAIR | (step.same - 1) << 3 | (step.length - 1)));
+        else if (step.code == GRAYFRAME_MATCH) {
+            const Bytes match =
+                distanceCode(static_cast<unsigned char>(
+                                 GRAYFRAME_MATCH | (step.length - GRAYFRAME_MATCH_MIN)),
+                             at + codes.size() - matches[start].source);
             codes.insert(codes.end(), match.begin(), match.end());
         } else
             codes.push_back(static_cast<unsigned char>(step.code | (step.length - 1)));
-        if (step.code == RUN) codes.push_back(row[start]);
-        if (step.code == LITERAL || step.code == PAIR)
+        if (step.code == GRAYFRAME_RUN) codes.push_back(row[start]);
+        if (step.code == GRAYFRAME_LITERAL || step.code == GRAYFRAME_PAIR)
             codes.insert(codes.end(), row + start, row + start + step.length);
         i = start + step.length;
     }
@@ -126,7 +122,7 @@ bool decodeRow(const Bytes& set, size_t at, const unsigned char* ref, Row& row) 
         if (!readRowCode(at, byte, code) || code.next > set.size() ||
             x + code.same + code.length > PACKED_ROW_BYTES || (code.same && !ref))
             return false;
-        const bool run = code.first >= RUN && code.first < PAIR;
+        const bool run = code.first >= GRAYFRAME_RUN && code.first < GRAYFRAME_PAIR;
         if (!run && (code.data > set.size() || code.data + code.length > set.size()))
             return false;
         if (code.same) std::copy(ref + x, ref + x + code.same, row.begin() + x);
@@ -155,9 +151,9 @@ Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& 
             if (found != rows->end()) from = std::max(from, found->second);
         }
         Row made;
-        if (from && at - from <= MATCH_DISTANCE_MAX && decodeRow(set, from, ref, made) &&
-            std::equal(made.begin(), made.end(), row))
-            return distanceCode(ROW_CALL, at - from);
+        if (from && at - from <= GRAYFRAME_DISTANCE_MAX &&
+            decodeRow(set, from, ref, made) && std::equal(made.begin(), made.end(), row))
+            return distanceCode(GRAYFRAME_ROW_CALL, at - from);
     }
     mine[codes] = at;
     return codes;
@@ -178,10 +174,10 @@ enum class RowKind : unsigned char {
 // as it is in this frame (0: none).
 struct KeyRows {
     const PackedFrame* frame = nullptr;
-    std::array<size_t, ROWS> start{};
-    std::array<RowKind, ROWS> kind{};
-    std::array<size_t, ROWS> origin{};
-    std::array<double, ROWS> cycles{};  // each row's, row by row
+    std::array<size_t, GRAYFRAME_ROWS> start{};
+    std::array<RowKind, GRAYFRAME_ROWS> kind{};
+    std::array<size_t, GRAYFRAME_ROWS> origin{};
+    std::array<double, GRAYFRAME_ROWS> cycles{};  // each row's, row by row
 };
 
 // A frame's record; where its rows' codes start in the set (calls not included), for
@@ -230,11 +226,11 @@ Callable callableRows(const PackedFrame& frame, const PackedFrame* previous, int
         const KeyRows& key = keys[k];
         const RowKind first = key.kind[y];
         if (first == RowKind::Held || first == RowKind::Called ||
-            at - key.start[y] > MATCH_DISTANCE_MAX ||
+            at - key.start[y] > GRAYFRAME_DISTANCE_MAX ||
             (y > 0 && !sameRow(frame, *key.frame, y - 1)))
             continue;
         int n = 0;
-        while (y + n < ROWS && key.kind[y + n] != RowKind::Called &&
+        while (y + n < GRAYFRAME_ROWS && key.kind[y + n] != RowKind::Called &&
                sameRow(frame, *key.frame, y + n) && asBefore(y + n) == best.before)
             ++n;
         if (n > best.rows) {
@@ -263,7 +259,7 @@ bool rowsCallPays(const PackedFrame& frame, int y, const Callable& callable,
         const unsigned char* row = frame.data() + k * PACKED_ROW_BYTES;
         const unsigned char* above = k ? row - PACKED_ROW_BYTES : nullptr;
         if (above && std::equal(row, row + PACKED_ROW_BYTES, above)) {
-            afresh += 1.0 / ROWS_LIMIT + weight * HELD_ROW_CYCLES;
+            afresh += 1.0 / GRAYFRAME_WHOLE_MAX + weight * HELD_ROW_CYCLES;
             continue;
         }
         const Bytes codes = rowCodes(row, above, weight, before[k], at);
@@ -272,10 +268,10 @@ bool rowsCallPays(const PackedFrame& frame, int y, const Callable& callable,
     return calling <= afresh;
 }
 
-// The record of frame of kind KIND_KEY (its rows against the row above) or KIND_DELTA
-// (against the same row of old), appended to the history as the set's next bytes and
-// taken back out. Each row's codes are weighed as rowCodes does; rows that are whole as
-// their reference share a rows code.
+// The record of frame of kind GRAYFRAME_KIND_KEY (its rows against the row above) or
+// GRAYFRAME_KIND_DELTA (against the same row of old), appended to the history as the
+// set's next bytes and taken back out. Each row's codes are weighed as rowCodes does;
+// rows that are whole as their reference share a rows code.
 Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
                    double weight, MatchHistory& history, const FrameMatches& before,
                    const RowsSeen& seen, const std::vector<KeyRows>& keys,
@@ -290,25 +286,27 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
     // Rows of this frame made by codes of their own, with their reference: where the
     // codes start.
     std::map<Bytes, size_t> madeHere;
-    for (int y = 0; y < ROWS; ++y) {
+    for (int y = 0; y < GRAYFRAME_ROWS; ++y) {
         const unsigned char* row = frame.data() + y * PACKED_ROW_BYTES;
         const unsigned char* ref = old     ? old->data() + y * PACKED_ROW_BYTES
                                    : y > 0 ? row - PACKED_ROW_BYTES
                                            : nullptr;
         const size_t at = start + out.size();
         record.key.start[y] = at;
-        const Callable callable =
-            kind == KIND_KEY ? callableRows(frame, previous, y, keys, at) : Callable{};
+        const Callable callable = kind == GRAYFRAME_KIND_KEY
+                                      ? callableRows(frame, previous, y, keys, at)
+                                      : Callable{};
         int held = 0;  // rows from y on as the row above
-        while (ref && y + held < ROWS &&
+        while (ref && y + held < GRAYFRAME_ROWS &&
                std::equal(row + held * PACKED_ROW_BYTES,
                           row + (held + 1) * PACKED_ROW_BYTES,
                           ref + held * PACKED_ROW_BYTES))
             ++held;
         if (callable.rows >= 2 && callable.rows > held &&
             rowsCallPays(frame, y, callable, weight, before, at)) {
-            Bytes call = distanceCode(callable.before ? ROWS_BEFORE : ROWS_CALL,
-                                      at - callable.from->start[y]);
+            Bytes call = distanceCode(
+                callable.before ? GRAYFRAME_ROWS_BEFORE : GRAYFRAME_ROWS_CALL,
+                at - callable.from->start[y]);
             call.insert(call.begin() + 1, static_cast<unsigned char>(callable.rows - 1));
             out.insert(out.end(), call.begin(), call.end());
             for (int k = 0; k < callable.rows; ++k) {
@@ -320,12 +318,12 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
             continue;
         }
         if (held) {
-            if (wholeRows > 0 && wholeRows < ROWS_LIMIT) {
+            if (wholeRows > 0 && wholeRows < GRAYFRAME_WHOLE_MAX) {
                 ++out.back();
                 ++wholeRows;
                 record.key.kind[y] = RowKind::Held;
             } else {
-                out.push_back(WHOLE);
+                out.push_back(GRAYFRAME_WHOLE);
                 wholeRows = 1;
                 record.key.kind[y] = RowKind::HoldStart;
             }
@@ -335,9 +333,9 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         written = out.size();
         std::array<Match, PACKED_ROW_BYTES> matches = before[y];
         for (int i = 0; i < PACKED_ROW_BYTES; ++i) {
-            const Match inRecord =
-                longestMatch(history, row + i, std::min(MATCH_MAX, PACKED_ROW_BYTES - i),
-                             start, start);
+            const Match inRecord = longestMatch(
+                history, row + i, std::min(GRAYFRAME_MATCH_MAX, PACKED_ROW_BYTES - i),
+                start, start);
             if (inRecord.length > matches[i].length) matches[i] = inRecord;
         }
         const Bytes& set = history.bytes;
@@ -348,7 +346,7 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         auto callWhenCheaper = [&](size_t from) {
             const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
             if (calling >= cost) return;
-            codes = distanceCode(ROW_CALL, at - from);
+            codes = distanceCode(GRAYFRAME_ROW_CALL, at - from);
             cost = calling;
             origin = from;
         };
@@ -358,16 +356,16 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         // matches included, make the same bytes here.
         const Bytes rowOverRef = ref ? rowAndReference(row, ref) : Bytes();
         const auto earlier = ref ? madeHere.find(rowOverRef) : madeHere.end();
-        if (earlier != madeHere.end() && at - earlier->second <= MATCH_DISTANCE_MAX)
+        if (earlier != madeHere.end() && at - earlier->second <= GRAYFRAME_DISTANCE_MAX)
             callWhenCheaper(earlier->second);
-        if (kind == KIND_KEY) {
+        if (kind == GRAYFRAME_KIND_KEY) {
             // The row an earlier key frame's codes make here, changed by codes after the
             // call; the frame before's row when it is that.
             for (size_t k = keys.size(), looked = 0;
                  k-- > 0 && looked < CHANGED_LOOKED_AT; ++looked) {
                 const size_t from = keys[k].origin[y];
                 Row made;
-                if (!from || at - from > MATCH_DISTANCE_MAX ||
+                if (!from || at - from > GRAYFRAME_DISTANCE_MAX ||
                     !decodeRow(set, from, ref, made))
                     continue;
                 const Bytes change = rowCodes(row, made.data(), weight, matches, at + 3);
@@ -379,8 +377,9 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
                     const bool asBefore =
                         previous && std::equal(made.begin(), made.end(),
                                                previous->begin() + y * PACKED_ROW_BYTES);
-                    codes =
-                        distanceCode(asBefore ? CHANGED_BEFORE : CHANGED_CALL, at - from);
+                    codes = distanceCode(
+                        asBefore ? GRAYFRAME_CHANGED_BEFORE : GRAYFRAME_CHANGED_CALL,
+                        at - from);
                     codes.insert(codes.end(), change.begin(), change.end());
                     cost = changing;
                     origin = 0;
@@ -389,7 +388,7 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         }
         if (origin == at) {
             codes = callOrCodes(codes, at, weight, seen, record.rows, set, row, ref);
-            if (codes[0] == ROW_CALL) origin = at - (codes[1] | codes[2] << 8);
+            if (codes[0] == GRAYFRAME_ROW_CALL) origin = at - (codes[1] | codes[2] << 8);
         }
         if (origin == at && ref) madeHere.emplace(rowOverRef, at);
         record.key.kind[y] = origin == at ? RowKind::Own
@@ -423,7 +422,7 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
                    MatchHistory& history, const FrameMatches& before,
                    const RowsSeen& seen, const std::vector<KeyRows>& keys,
                    const Budgets& budgets) {
-    Record raw{{KIND_RAW}, {}, {}};
+    Record raw{{GRAYFRAME_KIND_RAW}, {}, {}};
     raw.bytes.insert(raw.bytes.end(), frame.begin(), frame.end());
     // Rows calls take the rows' codes as they are, which may be too slow: the smaller of
     // the frame with them and the frame coded afresh.
@@ -434,8 +433,9 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
         // whole cycles as well.
         bool wholeToo = false;
         for (const double weight : SPEED_WEIGHTS) {
-            Record key = frameRecord(KIND_KEY, frame, nullptr, weight, history, before,
-                                     seen, *callable, previous, wholeToo ? weight : 0);
+            Record key =
+                frameRecord(GRAYFRAME_KIND_KEY, frame, nullptr, weight, history, before,
+                            seen, *callable, previous, wholeToo ? weight : 0);
             if (key.bytes.size() >= best.bytes.size()) break;
             const PlacedRecord placed{key.bytes, history.bytes, history.bytes.size()};
             const bool rows = rowCyclesAlone(placed) <= budgets.rows,
@@ -457,10 +457,12 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
                                           long cycles) {
     const Budgets budgets = budgetsFor(cycles);
     const size_t count = frames.size();
-    if (count > 0xFFFF) throw std::length_error("too many frames for the code");
-    Bytes out{'G', 'F', FRAME_CODE_VERSION, static_cast<unsigned char>(count & 0xFF),
+    if (count > GRAYFRAME_COUNT_MAX)
+        throw std::length_error("too many frames for the code");
+    Bytes out{GRAYFRAME_SIGNATURE_0, GRAYFRAME_SIGNATURE_1, GRAYFRAME_CODE_VERSION,
+              static_cast<unsigned char>(count & 0xFF),
               static_cast<unsigned char>(count >> 8)};
-    out.resize(out.size() + 3 * count);
+    out.resize(out.size() + GRAYFRAME_INDEX_ENTRY_BYTES * count);
     const size_t firstRecord = out.size();
     // The records of the chain so far, its raw or key frame first, and where they start.
     std::vector<Bytes> chain;
@@ -474,11 +476,11 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
         Record record = aloneRecord(frames[k], k ? &frames[k - 1] : nullptr, history,
                                     before, seen, keys, budgets);
         const size_t start = out.size();
-        if (k > 0 && chain.size() < FRAME_CODE_CHAIN_MAX) {
+        if (k > 0 && chain.size() < GRAYFRAME_CHAIN_MAX) {
             // Against the frame before when that is smaller and decodes within the budget
             // row by row with its chain.
-            Record delta = frameRecord(KIND_DELTA, frames[k], &frames[k - 1], TIE_WEIGHT,
-                                       history, before, seen, keys, nullptr);
+            Record delta = frameRecord(GRAYFRAME_KIND_DELTA, frames[k], &frames[k - 1],
+                                       TIE_WEIGHT, history, before, seen, keys, nullptr);
             chain.push_back(delta.bytes);
             starts.push_back(start);
             std::vector<PlacedRecord> placed;
@@ -491,19 +493,21 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
             starts.pop_back();
         }
         const Bytes& bytes = record.bytes;
-        if (bytes[0] != KIND_DELTA) {
+        if (bytes[0] != GRAYFRAME_KIND_DELTA) {
             chain.clear();
             starts.clear();
         }
         chain.push_back(bytes);
         starts.push_back(start);
-        if (start > 0xFFFFFF) throw std::length_error("frame set too large for the code");
-        for (int b = 0; b < 3; ++b)
-            out[5 + 3 * k + b] = static_cast<unsigned char>(start >> (8 * b));
+        if (start > GRAYFRAME_OFFSET_MAX)
+            throw std::length_error("frame set too large for the code");
+        for (int b = 0; b < GRAYFRAME_INDEX_ENTRY_BYTES; ++b)
+            out[GRAYFRAME_HEADER_BYTES + GRAYFRAME_INDEX_ENTRY_BYTES * k + b] =
+                static_cast<unsigned char>(start >> (8 * b));
         out.insert(out.end(), bytes.begin(), bytes.end());
         appendHistory(history, bytes.data(), bytes.data() + bytes.size());
         for (const auto& row : record.rows) seen[row.first] = row.second;
-        if (bytes[0] == KIND_KEY) {
+        if (bytes[0] == GRAYFRAME_KIND_KEY) {
             const std::vector<double> cycles =
                 rowCyclesEach({bytes, history.bytes, start});
             std::copy(cycles.begin(), cycles.end(), record.key.cycles.begin());

@@ -3,17 +3,16 @@
 
 #include <vector>
 
+#include "grayframe_format.h"
 #include "packed/packed.h"
 
-// The compressed code of a frame set (docs/compressed-sets.md), which
+// The compressed code of a frame set (firmware/grayframe_format.h draws it), which
 // firmware/grayframe_decode.c decodes on the device: every frame coded whichever way is
 // smallest (raw, by rows, or against the frame before it), with an index so that any
 // frame decodes without the ones before it.
 
-// The version byte that encodeFrameSet writes.
-constexpr unsigned char FRAME_CODE_VERSION = 3;
-// Most frames in one chain: a raw or key frame and the delta frames that follow it.
-constexpr int FRAME_CODE_CHAIN_MAX = 8;
+// The version byte that encodeFrameSet writes, for the sets' text.
+constexpr unsigned char FRAME_CODE_VERSION = GRAYFRAME_CODE_VERSION;
 
 // Most CPU cycles a frame takes to decode on the ATmega328P's core, row by row and
 // whole (over the frame before), unless asked otherwise: 2 ms at 16 MHz.

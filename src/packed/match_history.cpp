@@ -18,7 +18,8 @@ void appendHistory(MatchHistory& history, const unsigned char* begin,
                    const unsigned char* end) {
     history.bytes.insert(history.bytes.end(), begin, end);
     const int size = static_cast<int>(history.bytes.size());
-    for (int at = static_cast<int>(history.older.size()); at + MATCH_MIN <= size; ++at) {
+    for (int at = static_cast<int>(history.older.size());
+         at + GRAYFRAME_MATCH_MIN <= size; ++at) {
         int& newest = history.head[prefix(&history.bytes[at])];
         history.older.push_back(newest);
         newest = at;
@@ -26,7 +27,7 @@ void appendHistory(MatchHistory& history, const unsigned char* begin,
 }
 
 void truncateHistory(MatchHistory& history, size_t size) {
-    const size_t keep = size >= MATCH_MIN ? size - MATCH_MIN + 1 : 0;
+    const size_t keep = size >= GRAYFRAME_MATCH_MIN ? size - GRAYFRAME_MATCH_MIN + 1 : 0;
     while (history.older.size() > keep) {
         const size_t at = history.older.size() - 1;
         history.head[prefix(&history.bytes[at])] = history.older[at];
@@ -38,7 +39,7 @@ void truncateHistory(MatchHistory& history, size_t size) {
 Match longestMatch(const MatchHistory& history, const unsigned char* s, int limit,
                    size_t lowest, size_t stop) {
     Match best;
-    if (limit < MATCH_MIN) return best;
+    if (limit < GRAYFRAME_MATCH_MIN) return best;
     const size_t size = history.bytes.size();
     int at = history.head[prefix(s)];
     for (int tries = 0;
@@ -51,6 +52,6 @@ Match longestMatch(const MatchHistory& history, const unsigned char* s, int limi
         if (length > best.length) best = {length, size_t(at)};
         if (length == limit) break;
     }
-    if (best.length < MATCH_MIN) best = {};
+    if (best.length < GRAYFRAME_MATCH_MIN) best = {};
     return best;
 }

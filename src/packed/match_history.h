@@ -4,12 +4,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "packed/row_code.h"
+#include "grayframe_format.h"
 
 // The bytes of a frame set written so far, indexed by their 4-byte prefixes, so that the
 // encoder finds earlier copies of a row's bytes to point back at (matches).
-
-constexpr size_t MATCH_DISTANCE_MAX = 0xFFFF;
 
 struct MatchHistory {
     std::vector<unsigned char> bytes;
@@ -29,8 +27,9 @@ void appendHistory(MatchHistory& history, const unsigned char* begin,
 // Takes the history back to its first size bytes.
 void truncateHistory(MatchHistory& history, size_t size);
 
-// The longest earlier copy (at most limit bytes, limit <= MATCH_MAX) of s, its source
-// from lowest on, and stopping at sources below stop (the newest copies are tried
-// first, a bounded number of them); length 0 when there is none of MATCH_MIN bytes.
+// The longest earlier copy (at most limit bytes, limit <= GRAYFRAME_MATCH_MAX) of s, its
+// source from lowest on, and stopping at sources below stop (the newest copies are tried
+// first, a bounded number of them); length 0 when there is none of GRAYFRAME_MATCH_MIN
+// bytes.
 Match longestMatch(const MatchHistory& history, const unsigned char* s, int limit,
                    size_t lowest, size_t stop);

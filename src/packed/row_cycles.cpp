@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int ROWS = PACKED_FRAME_BYTES / PACKED_ROW_BYTES;
-
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame
 constexpr long CODES_ROW = 143;   // a row with codes
@@ -55,8 +53,9 @@ void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
             row.sameBytes += code.same;
         }
         row.codes += codeCycles(ROW_CODE, c, code.same, code.length);
-        row.whole += codeCycles(whole, c, code.same, code.length) +
-                     (c >= PAIR && PACKED_ROW_BYTES - x < 14 ? WHOLE_PAIR_NEAR_END : 0);
+        row.whole +=
+            codeCycles(whole, c, code.same, code.length) +
+            (c >= GRAYFRAME_PAIR && PACKED_ROW_BYTES - x < 14 ? WHOLE_PAIR_NEAR_END : 0);
         x += code.same + code.length;
     }
 }
@@ -64,9 +63,9 @@ void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
 // The rows of a record as the decoder meets them.
 std::vector<Row> rowsOf(const PlacedRecord& placed) {
     const std::vector<unsigned char>& record = placed.bytes;
-    std::vector<Row> rows(ROWS);
+    std::vector<Row> rows(GRAYFRAME_ROWS);
     if (record.empty()) return rows;
-    if (record[0] == 'R') {
+    if (record[0] == GRAYFRAME_KIND_RAW) {
         for (Row& row : rows) row.raw = true;
         return rows;
     }
@@ -94,9 +93,9 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             continue;
         }
         if (!called && at + 3 < end &&
-            (byte(at) == ROWS_CALL || byte(at) == ROWS_BEFORE)) {
+            (byte(at) == GRAYFRAME_ROWS_CALL || byte(at) == GRAYFRAME_ROWS_BEFORE)) {
             called = byte(at + 1) + 1;
-            before = byte(at) == ROWS_BEFORE;
+            before = byte(at) == GRAYFRAME_ROWS_BEFORE;
             back = at + 4;
             at -= byte(at + 2) | byte(at + 3) << 8;
             row.codes += ROWS_CALL_CYCLES;
@@ -105,23 +104,25 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
         }
         row.skipped = called && before;
         const unsigned char first = byte(at);
-        if (at < end && first >= WHOLE) {
+        if (at < end && first >= GRAYFRAME_WHOLE) {
             hold = first & 0x0F;
             ++at;
             row.held = row.holdStarts = true;
             continue;
         }
         if (at + 2 < end &&
-            (first == ROW_CALL || first == CHANGED_CALL || first == CHANGED_BEFORE)) {
+            (first == GRAYFRAME_ROW_CALL || first == GRAYFRAME_CHANGED_CALL ||
+             first == GRAYFRAME_CHANGED_BEFORE)) {
             size_t from = at - (byte(at + 1) | byte(at + 2) << 8);
             const double made = row.whole;
             rowCodes(row, from, at, byte, WHOLE_CALLED_CODE);
             row.codes += CALL_CYCLES;
             row.called = true;
             row.whole += WHOLE_CALL;
-            if (first == CHANGED_BEFORE && !called) row.notOver = row.whole - made;
+            if (first == GRAYFRAME_CHANGED_BEFORE && !called)
+                row.notOver = row.whole - made;
             at += 3;
-            if (first != ROW_CALL) {
+            if (first != GRAYFRAME_ROW_CALL) {
                 Row change;
                 rowCodes(change, at, end, byte);
                 row.codes += CHANGE_CYCLES + change.codes;
@@ -159,7 +160,8 @@ std::vector<double> rowCyclesEach(const PlacedRecord& record) {
 }
 
 long wholeCycles(const PlacedRecord& record, bool over) {
-    if (!record.bytes.empty() && record.bytes[0] == 'R') return roundUp(WHOLE_RAW_FRAME);
+    if (!record.bytes.empty() && record.bytes[0] == GRAYFRAME_KIND_RAW)
+        return roundUp(WHOLE_RAW_FRAME);
     double cycles = WHOLE_FRAME;
     for (const Row& row : rowsOf(record))
         cycles += over && row.skipped ? WHOLE_SKIPPED_ROW
@@ -180,7 +182,7 @@ long rowCyclesOfChain(const std::vector<PlacedRecord>& chain) {
     for (const PlacedRecord& record : chain) frames.push_back(rowsOf(record));
     double cycles = FRAME + CHAIN_FRAME * (chain.size() - 1.0);
     bool kept = false;  // the row before was changed by a delta frame
-    for (int y = 0; y < ROWS; ++y) {
+    for (int y = 0; y < GRAYFRAME_ROWS; ++y) {
         const Row& base = frames[0][y];
         if (base.raw)
             cycles += CHAIN_RAW;

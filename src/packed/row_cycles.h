@@ -22,11 +22,12 @@ struct CodeCycles {
 // reference, then `length` bytes of its kind.
 constexpr double codeCycles(const CodeCycles& cost, unsigned char first, int same,
                             int length) {
-    return first < LITERAL ? cost.same + cost.sameByte * same
-           : first < MATCH ? cost.literal + cost.literalByte * length
-           : first < RUN   ? cost.match + cost.matchByte * length
-           : first < PAIR  ? cost.run + cost.runByte * length
-                           : cost.pair + cost.sameByte * same + cost.pairByte * length;
+    return first < GRAYFRAME_LITERAL ? cost.same + cost.sameByte * same
+           : first < GRAYFRAME_MATCH ? cost.literal + cost.literalByte * length
+           : first < GRAYFRAME_RUN   ? cost.match + cost.matchByte * length
+           : first < GRAYFRAME_PAIR
+               ? cost.run + cost.runByte * length
+               : cost.pair + cost.sameByte * same + cost.pairByte * length;
 }
 
 // Row by row, beside the row's own: bytes as the reference cost nothing in place.
