@@ -5,18 +5,15 @@
 // decode them stay out of grayframe-embed and a crash costs one clean error.
 #include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 
-#include "animated/animation_kind.h"
 #include "animated/animation_stream.h"
 #include "animated/canvas_gray.h"
-#include "animated/readers.h"
+#include "animated/read_canvases.h"
 #include "platform/process.h"
 
 namespace {
@@ -93,68 +90,24 @@ int main(int argc, char** argv) {
     if (out < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0) return 1;
     if (!writeAll(out, ANIMATION_STREAM_TAG, sizeof ANIMATION_STREAM_TAG)) return 1;
 
-    const std::string path = argv[optind];
-    long sent = 0;
-    int64_t pixels = 0;
-    struct stat status {};
-    const int64_t pixelBudget =
-        maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
-    bool overCap = false, overBudget = false, writeFailed = false;
     int part = 0;
-    std::mutex sending;  // the parts of a video are sent from threads of their own
-    const CanvasSink sink = [&](const Canvas& canvas) {
-        thread_local std::vector<uint8_t> grays;
-        const int64_t area = int64_t(canvas.width) * canvas.height;
-        if (gray != CanvasGray::None) {
-            grays.resize(size_t(area));
-            grayOfBgr(canvas.bgr.data(), grays.size(), gray, grays.data());
-        }
-        const std::lock_guard<std::mutex> lock(sending);
-        if (writeFailed) return false;
-        if (sent >= long(maxFrames)) return !(overCap = true);
-        pixels += area;
-        if (pixels > pixelBudget) return !(overBudget = true);
-        const RecordHead head{
-            gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame,
-            canvas.height, canvas.width, canvas.durationMs};
-        const std::vector<uint8_t>& samples =
-            gray == CanvasGray::None ? canvas.bgr : grays;
-        const RecordHead partHead{RecordKind::Part, 0, 0, canvas.part};
-        writeFailed =
-            (canvas.part != part && !writeAll(out, &partHead, sizeof partHead)) ||
-            !writeAll(out, &head, sizeof head) ||
-            !writeAll(out, samples.data(), samples.size());
-        part = canvas.part;
-        ++sent;
-        return !writeFailed;
-    };
-    ReadResult result;
-    switch (animationKind(path)) {
-        case AnimationKind::Gif:
-            result = readGif(path, read, sink);
-            break;
-        case AnimationKind::WebP:
-            result = readWebP(path, read, sink);
-            break;
-        case AnimationKind::Apng:
-            result = readMedia(path, true, read, sink);
-            break;
-        case AnimationKind::Video:
-            result = readMedia(path, false, read, sink);
-            break;
-        default:
-            result.problem = "not an animation or video this program reads";
-    }
+    bool writeFailed = false;
+    const CanvasRequest request{read, gray, long(maxFrames)};
+    const ReadResult result =
+        readCanvases(argv[optind], request, [&](const Canvas& canvas,
+                                                const std::vector<uint8_t>& samples) {
+            const RecordHead head{
+                gray == CanvasGray::None ? RecordKind::Frame : RecordKind::GrayFrame,
+                canvas.height, canvas.width, canvas.durationMs};
+            const RecordHead partHead{RecordKind::Part, 0, 0, canvas.part};
+            writeFailed =
+                (canvas.part != part && !writeAll(out, &partHead, sizeof partHead)) ||
+                !writeAll(out, &head, sizeof head) ||
+                !writeAll(out, samples.data(), samples.size());
+            part = canvas.part;
+            return !writeFailed;
+        });
     if (writeFailed) return 1;
-    if (overCap)
-        result.problem =
-            "more than " + std::to_string(long(maxFrames)) + " frames (see --max-frames)";
-    else if (overBudget)
-        result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
-                         " pixels in all, too many for its size (see --fps, --start and "
-                         "--duration)";
-    else if (result.problem.empty() && sent == 0)
-        result.problem = "no frame within the part asked for";
     if (!result.problem.empty()) {
         sendProblem(out, result.problem);
         return 1;

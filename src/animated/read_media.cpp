@@ -16,6 +16,7 @@ extern "C" {
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -119,10 +120,15 @@ struct Conversions {
     bool stopped = false;        // the sink said stop, or a frame was not converted
     bool unconvertible = false;  // a frame could not be converted to colour
     std::thread thread;
+    Converter here;  // converts in push when no thread can be started (a single-threaded build)
+    Canvas hereCanvas;
 
     Conversions(const CanvasSink& to, int behind, int from)
         : sink(to), background(behind), part(from) {
-        thread = std::thread([this] { convertWaiting(); });
+        try {
+            thread = std::thread([this] { convertWaiting(); });
+        } catch (const std::system_error&) {
+        }
     }
     ~Conversions() { finish(); }
 
@@ -155,6 +161,14 @@ struct Conversions {
     // Queues frame (a new reference to it) shown for durationMs, waiting while SLOTS
     // frames wait: false once the sink said stop or a frame was not converted.
     bool push(const AVFrame* frame, int durationMs) {
+        if (!thread.joinable()) {
+            if (stopped) return false;
+            unconvertible = !here.convert(frame, background, hereCanvas);
+            hereCanvas.durationMs = durationMs;
+            hereCanvas.part = part;
+            stopped = unconvertible || !sink(hereCanvas);
+            return !stopped;
+        }
         Owned<AVFrame> reference(av_frame_clone(frame));
         std::unique_lock<std::mutex> lock(mutex);
         changed.wait(lock, [&] { return stopped || waiting.size() < SLOTS; });

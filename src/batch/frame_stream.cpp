@@ -5,6 +5,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -41,6 +42,23 @@ void work(Queue& queue, const CanvasReduction& reduce, const FrameReduced& reduc
     }
 }
 
+// Each canvas reduced as it is pushed, on this thread: where no thread can be started
+// (a single-threaded build).
+std::vector<PackedFrame> reduceHere(const std::function<void(const CanvasPush&)>& produce,
+                                    const CanvasReduction& reduce,
+                                    const FrameReduced& reduced, bool keep) {
+    std::vector<PackedFrame> frames;
+    std::size_t pushed = 0;
+    produce([&](cv::Mat canvas) {
+        const PackedFrame packed = reduce(canvas);
+        canvas.release();
+        if (reduced) reduced(pushed, packed);
+        if (keep) frames.push_back(packed);
+        ++pushed;
+    });
+    return frames;
+}
+
 }  // namespace
 
 std::vector<PackedFrame> reduceCanvases(
@@ -49,9 +67,13 @@ std::vector<PackedFrame> reduceCanvases(
     Queue queue;
     queue.keep = keep;
     std::vector<std::thread> threads;
-    for (unsigned i = 0; i < std::max(workers, 1u); ++i)
-        threads.emplace_back(work, std::ref(queue), std::cref(reduce),
-                             std::cref(reduced));
+    try {
+        for (unsigned i = 0; i < std::max(workers, 1u); ++i)
+            threads.emplace_back(work, std::ref(queue), std::cref(reduce),
+                                 std::cref(reduced));
+    } catch (const std::system_error&) {
+        if (threads.empty()) return reduceHere(produce, reduce, reduced, keep);
+    }
     std::exception_ptr thrown;
     try {
         produce([&](cv::Mat canvas) {

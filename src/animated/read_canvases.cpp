@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "animated/read_canvases.h"
+
+#include <sys/stat.h>
+
+#include <mutex>
+
+#include "animated/animation_kind.h"
+#include "animated/animation_stream.h"
+#include "animated/readers.h"
+
+ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
+                        const SampleSink& send) {
+    long sent = 0;
+    int64_t pixels = 0;
+    struct stat status {};
+    const int64_t pixelBudget =
+        maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
+    bool overCap = false, overBudget = false;
+    std::mutex sending;  // the parts of a video come from threads of their own
+    const CanvasSink sink = [&](const Canvas& canvas) {
+        thread_local std::vector<uint8_t> grays;
+        const int64_t area = int64_t(canvas.width) * canvas.height;
+        if (request.gray != CanvasGray::None) {
+            grays.resize(size_t(area));
+            grayOfBgr(canvas.bgr.data(), grays.size(), request.gray, grays.data());
+        }
+        const std::lock_guard<std::mutex> lock(sending);
+        if (sent >= request.maxFrames) return !(overCap = true);
+        pixels += area;
+        if (pixels > pixelBudget) return !(overBudget = true);
+        ++sent;
+        return send(canvas, request.gray == CanvasGray::None ? canvas.bgr : grays);
+    };
+    ReadResult result;
+    switch (animationKind(path)) {
+        case AnimationKind::Gif:
+            result = readGif(path, request.read, sink);
+            break;
+        case AnimationKind::WebP:
+            result = readWebP(path, request.read, sink);
+            break;
+        case AnimationKind::Apng:
+            result = readMedia(path, true, request.read, sink);
+            break;
+        case AnimationKind::Video:
+            result = readMedia(path, false, request.read, sink);
+            break;
+        default:
+            result.problem = "not an animation or video this program reads";
+    }
+    if (overCap)
+        result.problem = "more than " + std::to_string(request.maxFrames) +
+                         " frames (see --max-frames)";
+    else if (overBudget)
+        result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
+                         " pixels in all, too many for its size (see --fps, --start and "
+                         "--duration)";
+    else if (result.problem.empty() && sent == 0)
+        result.problem = "no frame within the part asked for";
+    return result;
+}
