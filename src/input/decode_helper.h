@@ -20,11 +20,11 @@
 // the running program or where it is installed. Empty when the helper cannot be
 // started, cannot read the picture, crashes, or sends anything else. The helper's
 // standard input is /dev/null and its standard error the program's. Never throws;
-// safe to call from several threads at once. On Windows, which has no helper, the
-// picture is read in this process.
+// safe to call from several threads at once. On Windows and in the browser, which
+// have no helper, the picture is read in this process.
 cv::Mat decodeInHelper(const std::string& path);
 
 // The helper's program: its command line is [--help] [--version] FILE. Returns the
-// exit status. Whatever the library prints on standard output goes to /dev/null. Not on
-// Windows.
+// exit status. Whatever the library prints on standard output goes to /dev/null. Only
+// where the helper is built (Linux).
 int runDecodeHelper(int argc, char** argv);

@@ -7,7 +7,8 @@
 // How a program reaches showPreview (preview.h) without linking the window library: on
 // Linux the preview module is a shared object loaded on demand, so that a run that
 // shows nothing never starts the GUI toolkit; on Windows, whose window backend is the
-// system's own, the preview is linked into the program and reached directly.
+// system's own, the preview is linked into the program and reached directly; in the
+// browser there is none.
 using ShowPreview = bool (*)(const std::string& name, const cv::Mat& image,
                              const cv::Mat& frame);
 

@@ -11,10 +11,10 @@ bool always(const std::string&) { return true; }
 
 }  // namespace
 
-// Windows has no helper program: its build holds none of the rarely used decoders the
-// helper guards against, so the picture is read here, as the library returns it. A
-// name the library cannot open (one beyond 260 characters) is read through its wide
-// form and decoded from memory.
+// Where no helper program can be started (Windows, the browser), the picture is read
+// here, as the library returns it: those builds hold none of the rarely used decoders
+// the helper guards against. A name the library cannot open (on Windows, one beyond
+// 260 characters) is read through the file's bytes and decoded from memory.
 cv::Mat decodeInHelper(const std::string& path) {
     try {
         cv::Mat picture = cv::imread(path, cv::IMREAD_COLOR);
