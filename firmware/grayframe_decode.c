@@ -1365,3 +1365,20 @@ int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned ch
         ++d->row;
     }
 }
+
+#ifdef GRAYFRAME_ROW_CODES
+int grayframe_decode_row_codes(grayframe_decoder *d, unsigned long offset, unsigned char *row,
+                               const unsigned char *ref)
+{
+    d->chain = 0;
+    if (offset >= (unsigned long)(d->end - d->set) || BYTE(d->set + offset) >= GRAYFRAME_WHOLE)
+        return GRAYFRAME_DAMAGED;
+    d->base_kind = GRAYFRAME_KIND_DELTA;
+    d->next[0] = d->set + offset;
+    d->hold[0] = 0;
+    d->left = 0;
+    d->over = 0;
+    d->spans = 0;
+    return frame_row(d, 0, row, ref);
+}
+#endif

@@ -144,6 +144,17 @@ int grayframe_spans_begin(grayframe_decoder *d, unsigned frame);
  * ends the frame). Spans come in row order, left to right. */
 int grayframe_spans_next(grayframe_decoder *d, grayframe_span *span, unsigned char *row);
 
+#ifdef GRAYFRAME_ROW_CODES
+/* Makes row[0 .. 50] by the codes of one row (a row's own, or a call of them, not a rows
+ * code) that start offset bytes into the opened set, bytes as the reference taken from
+ * ref[0 .. 50] (ref may be row: they stay as they are): GRAYFRAME_OK, or
+ * GRAYFRAME_DAMAGED when they do not make a row. Ends any frame begun. Compiled only
+ * with GRAYFRAME_ROW_CODES defined, for the encoder, which checks with it what earlier
+ * codes make where it would call them. */
+int grayframe_decode_row_codes(grayframe_decoder *d, unsigned long offset, unsigned char *row,
+                               const unsigned char *ref);
+#endif
+
 #ifdef __cplusplus
 }
 #endif

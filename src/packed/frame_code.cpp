@@ -7,8 +7,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "grayframe_decode.h"
 #include "packed/match_history.h"
-#include "packed/row_code.h"
 #include "packed/row_cycles.h"
 
 namespace {
@@ -113,25 +113,22 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
 
 using Row = std::array<unsigned char, PACKED_ROW_BYTES>;
 
-// The row that the codes of a row's own at `at` in set make against ref (nullptr: none);
-// false when they need a reference and there is none, or do not make a row.
+// The row that the codes of a row's own at `at` in set make against ref (nullptr: none),
+// by the firmware decoder; false when they take bytes of a reference and there is none,
+// or do not make a row.
 bool decodeRow(const Bytes& set, size_t at, const unsigned char* ref, Row& row) {
-    auto byte = [&](size_t k) -> unsigned char { return k < set.size() ? set[k] : 0; };
-    RowCode code;
-    for (int x = 0; x < PACKED_ROW_BYTES; at = code.next) {
-        if (!readRowCode(at, byte, code) || code.next > set.size() ||
-            x + code.same + code.length > PACKED_ROW_BYTES || (code.same && !ref))
-            return false;
-        const bool run = code.first >= GRAYFRAME_RUN && code.first < GRAYFRAME_PAIR;
-        if (!run && (code.data > set.size() || code.data + code.length > set.size()))
-            return false;
-        if (code.same) std::copy(ref + x, ref + x + code.same, row.begin() + x);
-        x += code.same;
-        for (int k = 0; k < code.length; ++k)
-            row[x + k] = set[run ? code.data : code.data + k];
-        x += code.length;
-    }
-    return true;
+    grayframe_decoder decoder;
+    auto decode = [&](const unsigned char* reference, Row& made) {
+        return grayframe_open(&decoder, set.data(), set.size()) == GRAYFRAME_OK &&
+               grayframe_decode_row_codes(&decoder, at, made.data(), reference) ==
+                   GRAYFRAME_OK;
+    };
+    if (ref) return decode(ref, row);
+    // Against two references that differ in every byte, codes that take none make the
+    // same row.
+    Row zeros{}, ones, other;
+    ones.fill(0xFF);
+    return decode(zeros.data(), row) && decode(ones.data(), other) && row == other;
 }
 
 // The codes of rows coded so far, each at the last place in the set it starts.

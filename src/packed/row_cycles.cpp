@@ -2,9 +2,43 @@
 #include "packed/row_cycles.h"
 
 #include "packed/packed.h"
-#include "packed/row_code.h"
 
 namespace {
+
+// One code that makes bytes of a row: its first byte, `same` bytes as the reference,
+// then `length` bytes of its kind; where the code after it starts.
+struct RowCode {
+    unsigned char first = 0;
+    int same = 0, length = 0;
+    size_t next = 0;
+};
+
+// Reads the code at `at` (byte(k) is the set's byte at k): false when the byte there
+// does not start a code that makes bytes of a row.
+template <typename Byte>
+bool readRowCode(size_t at, Byte byte, RowCode& code) {
+    const unsigned char c = byte(at);
+    code = {c, 0, 0, at + 1};
+    if (c < GRAYFRAME_LITERAL) {
+        code.same = c + 1;
+    } else if (c < GRAYFRAME_MATCH) {
+        code.length = (c & 0x1F) + 1;
+        code.next += code.length;
+    } else if (c < GRAYFRAME_RUN) {
+        code.length = (c & 0x1F) + GRAYFRAME_MATCH_MIN;
+        code.next += 2;
+    } else if (c < GRAYFRAME_RUN + GRAYFRAME_RUN_MAX) {
+        code.length = (c & 0x3F) + 1;
+        code.next += 1;
+    } else if (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE) {
+        code.same = ((c >> 3) & 7) + 1;
+        code.length = (c & 7) + 1;
+        code.next += code.length;
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // The fitted costs of the rest, rounded up. Row by row, alone:
 constexpr long FRAME = 60;        // opening a frame

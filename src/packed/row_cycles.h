@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "packed/row_code.h"
+#include "grayframe_format.h"
 
 // What the compressed code costs the firmware decoder (avr-gcc -Os, the set in program
 // memory), in CPU cycles: row by row on an ATmega328P, and whole on an ATmega1284P; two
