@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,12 +16,12 @@
 #include "embed/animation_frames.h"
 #include "embed/image_list.h"
 #include "embed/paths.h"
+#include "embed/rows_scratch.h"
 #include "frame/display_steps.h"
 #include "frame/frame.h"
 #include "input/load_pages.h"
 #include "output/frame_preview.h"
 #include "output/output_file.h"
-#include "output/scratch_file.h"
 #include "output/standard_streams.h"
 
 namespace {
@@ -30,6 +29,11 @@ namespace {
 const char* const program = "grayframe-embed";
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The folder --output-dir names.
+std::string outputFolder(const std::string& dir) {
+    return endsWithSeparator(dir) ? inFolder(dir, ".") : dir;
+}
 
 // Why the file at path gives no picture.
 std::string unreadableCause(const std::string& path) {
@@ -74,69 +78,54 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
     return {};
 }
 
-// Stages text for path, its lines ending as text files' do here; "" or the problem. An
-// existing path that is not a regular file (through links) is refused here, so that the
-// commits that follow hardly fail.
+// Stages path's new content through stageFile, which stages it as output_file.h does;
+// "" or the problem. An existing path that is not a regular file (through links) is
+// refused here, so that the commits that follow hardly fail.
+std::string stageChecked(std::optional<StagedFile>& staged, const std::string& path,
+                         const std::function<std::optional<StagedFile>()>& stageFile) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return "cannot write " + quoted(path) + ": not a regular file";
+    errno = 0;
+    staged = stageFile();
+    if (staged) return {};
+    return "cannot write " + quoted(path) +
+           (errno ? ": " + std::string(std::strerror(errno)) : "");
+}
+
+// Stages text for path, its lines ending as text files' do here; "" or the problem.
 std::string stage(std::optional<StagedFile>& staged, const std::string& path,
                   const std::string& text) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
-        return "cannot write " + quoted(path) + ": not a regular file";
-    errno = 0;
-    const std::string file = withTextFileLineEnds(text);
-    staged = stageOutputFile(path, file.data(), file.size(), SameContent::Keep);
-    if (staged) return {};
-    return "cannot write " + quoted(path) +
-           (errno ? ": " + std::string(std::strerror(errno)) : "");
+    return stageChecked(staged, path, [&] {
+        const std::string file = withTextFileLineEnds(text);
+        return stageOutputFile(path, file.data(), file.size(), SameContent::Keep);
+    });
 }
 
-// Stages the text that write streams for path, as stage does; "" or the problem.
+// Stages the text that write streams for path; "" or the problem.
 std::string stageText(std::optional<StagedFile>& staged, const std::string& path,
                       const std::function<bool(std::ostream&)>& write) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
-        return "cannot write " + quoted(path) + ": not a regular file";
-    errno = 0;
-    staged = stageOutputText(path, write, SameContent::Keep);
-    if (staged) return {};
-    return "cannot write " + quoted(path) +
-           (errno ? ": " + std::string(std::strerror(errno)) : "");
+    return stageChecked(staged, path,
+                        [&] { return stageOutputText(path, write, SameContent::Keep); });
 }
 
-// Writes frame's rows text from the scratch file rowsFd (at its slot, see
-// writeFrameSet) to out; false when it cannot be read.
-bool copyRows(std::ostream& out, int rowsFd, const std::vector<std::size_t>& slots,
-              std::size_t frame) {
-    const std::size_t slot = slots.empty() ? frame : slots[frame];
-    return copyScratchTo(out, rowsFd, slot * FRAME_ROWS_TEXT_BYTES,
-                         FRAME_ROWS_TEXT_BYTES);
+// The slot of frame's rows text in the scratch file (see writeFrameSet).
+std::size_t slotOf(const std::vector<std::size_t>& slots, std::size_t frame) {
+    return slots.empty() ? frame : slots[frame];
 }
 
 // Stages the uncompressed set's NAME.c at path, its frames' rows copied from the
-// scratch file rowsFd as it is written; "" or the problem.
+// scratch file as it is written; "" or the problem.
 std::string stageWithRows(std::optional<StagedFile>& staged, const FrameSet& set,
-                          const std::string& path, int rowsFd,
+                          const std::string& path, const RowsScratch& rows,
                           const std::vector<std::size_t>& slots) {
     return stageText(staged, path, [&](std::ostream& out) {
         bool copied = true;
         writeFrameSetSource(out, set, [&](std::ostream& to, std::size_t frame) {
-            copied = copied && copyRows(to, rowsFd, slots, frame);
+            copied = copied && copyRows(to, rows, slotOf(slots, frame));
         });
         return copied;
     });
-}
-
-// The frames' rows text, written to a scratch file in dir as each frame is packed.
-struct RowsScratch {
-    int fd = -1;
-    std::atomic<bool> failed{false};
-};
-
-void writeRows(RowsScratch& scratch, std::size_t index, const PackedFrame& frame) {
-    char text[FRAME_ROWS_TEXT_BYTES];
-    formatFrameRows(frame, text);
-    if (!writeScratchAt(scratch.fd, text, sizeof text, index * FRAME_ROWS_TEXT_BYTES))
-        scratch.failed = true;
 }
 
 // Adds the names listed in options' --files-from file to its images; "" or the problem.
@@ -162,14 +151,9 @@ std::string stagePreview(std::optional<StagedFile>& staged, const FrameSet& set,
     const bool gif = path.size() > 4 && path.compare(path.size() - 4, 4, ".gif") == 0;
     const std::string bytes = gif ? animatedGif(set) : contactSheetPng(set);
     if (bytes.empty()) return "cannot make the preview " + quoted(path);
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
-        return "cannot write " + quoted(path) + ": not a regular file";
-    errno = 0;
-    staged = stageOutputFile(path, bytes.data(), bytes.size(), SameContent::Keep);
-    if (staged) return {};
-    return "cannot write " + quoted(path) +
-           (errno ? ": " + std::string(std::strerror(errno)) : "");
+    return stageChecked(staged, path, [&] {
+        return stageOutputFile(path, bytes.data(), bytes.size(), SameContent::Keep);
+    });
 }
 
 void fail(const std::string& problem) {
@@ -215,26 +199,21 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
     return {set, {}, slots};
 }
 
-std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd,
+std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScratch& rows,
                           const std::vector<std::size_t>& slots) {
     struct stat status {};
-    const std::string folder = endsWithSeparator(dir) ? inFolder(dir, ".") : dir;
-    if (::stat(folder.c_str(), &status) != 0) {
-        closeScratchFile(rowsFd);
+    if (::stat(outputFolder(dir).c_str(), &status) != 0)
         return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
-    }
-    if (!S_ISDIR(status.st_mode)) {
-        closeScratchFile(rowsFd);
+    if (!S_ISDIR(status.st_mode))
         return "cannot write into " + quoted(dir) + ": not a directory";
-    }
     const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
     bool streamed = false;
-    if (rowsFd >= 0 && !set.compressed) {
+    if (rows.fd >= 0 && !set.compressed) {
         std::ostringstream header;
         writeFrameSetHeader(header, set);
         streamed = stage(stagedHeader, base + ".h", header.str()).empty() &&
-                   stageWithRows(stagedSource, set, base + ".c", rowsFd, slots).empty();
+                   stageWithRows(stagedSource, set, base + ".c", rows, slots).empty();
         if (!streamed && stagedHeader) discardOutputFile(*stagedHeader);
     }
     // Failed with the scratch file beside them (it may have taken the room they need):
@@ -250,14 +229,14 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsF
         if (!streamed && set.frames.empty()) {  // its rows only in the scratch file
             made = true;
             writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
-                made = made && copyRows(out, rowsFd, slots, frame);
+                made = made && copyRows(out, rows, slotOf(slots, frame));
             });
         }
         made = made || !set.frames.empty();
     } catch (const std::length_error& error) {
         problem = std::string("cannot compress the set: ") + error.what();
     }
-    closeScratchFile(rowsFd);
+    closeRows(rows);
     if (!problem.empty()) return problem;
     if (!made) return "cannot write " + quoted(base + ".c");
     if (!streamed) {
@@ -294,10 +273,8 @@ int runEmbed(int argc, char** argv) {
     std::string problem = addListedImages(options);
     std::optional<LoadedFrameSet> loaded;
     RowsScratch rows;
-    if (problem.empty() && !options.compress) {
-        const std::string& dir = options.outputDir;
-        rows.fd = openScratchFile(endsWithSeparator(dir) ? inFolder(dir, ".") : dir);
-    }
+    if (problem.empty() && !options.compress)
+        openRows(rows, outputFolder(options.outputDir));
     const std::string& previewPath = options.animation.preview;
     const bool keep = rows.fd < 0 || !previewPath.empty();
     if (problem.empty()) {
@@ -309,29 +286,22 @@ int runEmbed(int argc, char** argv) {
                       const PackedFrame& frame) { writeRows(rows, index, frame); },
             keep);
         if (loaded->set && rows.failed && !keep) {  // the frames are nowhere: again
-            closeScratchFile(rows.fd);
-            rows.fd = -1;
+            closeRows(rows);
             loaded = loadFrameSet(options);
         }
         if (!loaded->set) problem = loaded->problem;
     }
     std::optional<StagedFile> preview;
-    if (rows.failed || !problem.empty()) {
-        closeScratchFile(rows.fd);
-        rows.fd = -1;
-    }
+    if (rows.failed) closeRows(rows);  // some frames' rows are not in it
     if (problem.empty() && !previewPath.empty()) {
         problem = stagePreview(preview, *loaded->set, previewPath);
         if (!problem.empty() && rows.fd >= 0) {  // perhaps for the scratch file's room
-            closeScratchFile(rows.fd);
-            rows.fd = -1;
+            closeRows(rows);
             problem = stagePreview(preview, *loaded->set, previewPath);
         }
     }
     if (problem.empty())
-        problem = writeFrameSet(*loaded->set, options.outputDir, rows.fd, loaded->slots);
-    else
-        closeScratchFile(rows.fd);
+        problem = writeFrameSet(*loaded->set, options.outputDir, rows, loaded->slots);
     if (preview && !problem.empty()) discardOutputFile(*preview);
     if (preview && problem.empty() && !commitOutputFile(*preview))
         problem = "cannot write " + quoted(previewPath);

@@ -7,6 +7,7 @@
 
 #include "batch/frame_stream.h"
 #include "embed/command_line.h"
+#include "embed/rows_scratch.h"
 #include "packed/frame_set.h"
 
 // The whole of grayframe-embed: parses the command line, then makes the frame set and
@@ -31,11 +32,10 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
 
 // Writes set as dir/NAME.h and dir/NAME.c, both or neither; a file whose bytes are
 // already these is not touched. "" when done, else the message line saying why not.
-// rowsFd, when not -1, is a scratch file (output/scratch_file.h) holding every frame's
-// rows text (formatFrameRows), frame i at slot i * FRAME_ROWS_TEXT_BYTES (or at
-// slots[i] * FRAME_ROWS_TEXT_BYTES when slots is not empty): an uncompressed
-// NAME.c then takes them from there as it is written, instead of being made whole first
-// (and is made whole when that fails, from set.frames, or when set.frames is empty from
-// the rows read back); writeFrameSet closes it.
-std::string writeFrameSet(const FrameSet& set, const std::string& dir, int rowsFd = -1,
+// When rows has a file holding every frame's rows text (frame i at slot i, or at
+// slots[i] when slots is not empty), an uncompressed NAME.c takes them from there as it
+// is written, instead of being made whole first (and is made whole when that fails,
+// from set.frames, or when set.frames is empty from the rows read back); rows is
+// closed before the files are staged whole, so that they may take its room.
+std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScratch& rows,
                           const std::vector<std::size_t>& slots = {});
