@@ -62,9 +62,10 @@ Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight
         Step& step = best[i];
         auto consider = [&](unsigned char code, int same, int length, int bytes) {
             const double cost =
-                bytes + weight * codeCycles(ROW_CODE, code, same, length) +
-                (wholeWeight ? wholeWeight * codeCycles(WHOLE_CODE, code, same, length)
-                             : 0) +
+                bytes + weight * codeCycles(CYCLES.rows.code, code, same, length) +
+                (wholeWeight
+                     ? wholeWeight * codeCycles(CYCLES.whole.code, code, same, length)
+                     : 0) +
                 best[i + same + length].cost;
             if (cost < step.cost) step = {cost, code, same, length};
         };
@@ -141,7 +142,7 @@ using RowsSeen = std::map<Bytes, size_t>;
 Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& seen,
                   RowsSeen& mine, const Bytes& set, const unsigned char* row,
                   const unsigned char* ref) {
-    if (codes.size() > 3 + weight * CALL_CYCLES) {
+    if (codes.size() > 3 + weight * CYCLES.rows.call) {
         size_t from = 0;
         for (const RowsSeen* rows : {&seen, static_cast<const RowsSeen*>(&mine)}) {
             const auto found = rows->find(codes);
@@ -250,13 +251,13 @@ constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
 bool rowsCallPays(const PackedFrame& frame, int y, const Callable& callable,
                   double weight, const FrameMatches& before, size_t at) {
     if (weight <= TIE_WEIGHT) return true;
-    double calling = 4 + weight * ROWS_CALL_CYCLES, afresh = 0;
+    double calling = 4 + weight * CYCLES.rows.rowsCall, afresh = 0;
     for (int k = y; k < y + callable.rows; ++k) {
         calling += weight * callable.from->cycles[k];
         const unsigned char* row = frame.data() + k * PACKED_ROW_BYTES;
         const unsigned char* above = k ? row - PACKED_ROW_BYTES : nullptr;
         if (above && std::equal(row, row + PACKED_ROW_BYTES, above)) {
-            afresh += 1.0 / GRAYFRAME_WHOLE_MAX + weight * HELD_ROW_CYCLES;
+            afresh += 1.0 / GRAYFRAME_WHOLE_MAX + weight * CYCLES.rows.heldRow;
             continue;
         }
         const Bytes codes = rowCodes(row, above, weight, before[k], at);
@@ -341,7 +342,8 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
         size_t origin = at;
         // A call of the codes at from, which make this row here, when it costs less.
         auto callWhenCheaper = [&](size_t from) {
-            const double calling = 3 + weight * (CALL_CYCLES + rowCodesCycles(set, from));
+            const double calling =
+                3 + weight * (CYCLES.rows.call + rowCodesCycles(set, from));
             if (calling >= cost) return;
             codes = distanceCode(GRAYFRAME_ROW_CALL, at - from);
             cost = calling;
@@ -368,8 +370,8 @@ Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFra
                 const Bytes change = rowCodes(row, made.data(), weight, matches, at + 3);
                 const double changing =
                     3 + change.size() +
-                    weight * (CALL_CYCLES + CHANGE_CYCLES + rowCodesCycles(set, from) +
-                              rowCodesCycles(change, 0));
+                    weight * (CYCLES.rows.call + CYCLES.rows.change +
+                              rowCodesCycles(set, from) + rowCodesCycles(change, 0));
                 if (changing < cost) {
                     const bool asBefore =
                         previous && std::equal(made.begin(), made.end(),
@@ -434,9 +436,10 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
                 frameRecord(GRAYFRAME_KIND_KEY, frame, nullptr, weight, history, before,
                             seen, *callable, previous, wholeToo ? weight : 0);
             if (key.bytes.size() >= best.bytes.size()) break;
-            const PlacedRecord placed{key.bytes, history.bytes, history.bytes.size()};
-            const bool rows = rowCyclesAlone(placed) <= budgets.rows,
-                       whole = wholeCycles(placed, previous != nullptr) <= budgets.whole;
+            const FrameCycles cycles = frameCycles(
+                {{key.bytes, history.bytes, history.bytes.size()}}, previous != nullptr);
+            const bool rows = cycles.rows <= budgets.rows,
+                       whole = cycles.whole <= budgets.whole;
             if (rows && whole) {
                 best = std::move(key);
                 break;
@@ -484,7 +487,7 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
             for (size_t i = 0; i < chain.size(); ++i)
                 placed.push_back({chain[i], history.bytes, starts[i]});
             const size_t size = delta.bytes.size(), alone = record.bytes.size();
-            if (size < alone && rowCyclesOfChain(placed) <= budgets.rows)
+            if (size < alone && frameCycles(placed, false).rows <= budgets.rows)
                 record = std::move(delta);
             chain.pop_back();
             starts.pop_back();
@@ -506,7 +509,7 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
         for (const auto& row : record.rows) seen[row.first] = row.second;
         if (bytes[0] == GRAYFRAME_KIND_KEY) {
             const std::vector<double> cycles =
-                rowCyclesEach({bytes, history.bytes, start});
+                frameCycles({{bytes, history.bytes, start}}, false).each;
             std::copy(cycles.begin(), cycles.end(), record.key.cycles.begin());
             keys.push_back(record.key);
         }

@@ -40,27 +40,7 @@ bool readRowCode(size_t at, Byte byte, RowCode& code) {
     return true;
 }
 
-// The fitted costs of the rest, rounded up. Row by row, alone:
-constexpr long FRAME = 60;        // opening a frame
-constexpr long CODES_ROW = 143;   // a row with codes
-constexpr long HOLD_START = 318;  // a row whose rows code starts a hold
-constexpr long RAW_ROW = 393;     // a raw row
-// A row that calls the codes of a row before, or starts a rows call, costs this more
-// (the decoder's quick path takes only rows of codes and held rows).
-constexpr long CALLED_ROW = 36;
-// Row by row, in a chain:
-constexpr long CHAIN_FRAME = 211;       // each delta frame of the chain, opened
-constexpr long CHAIN_ROW = 156;         // a row held in the base frame
-constexpr long CHAIN_CODES = 234;       // a row with codes in the base frame
-constexpr long CHAIN_RAW = 442;         // a raw row of the base frame
-constexpr long CHAIN_HOLD_START = 230;  // and more, for one whose rows code starts a hold
-constexpr long HELD_COPY = 300;         // a held row copied from the state
-constexpr double KEPT_CODE = 2, KEPT_BYTE = 8.7;  // bytes as the reference from the state
-constexpr long KEEP_ROW = 349;   // the base's row kept, when a delta frame changes it
-constexpr long KEEP_DELTA = 24;  // and each delta frame of the chain looked at then
-constexpr long DELTA_ROW = 173;  // a delta frame's row with codes
-constexpr long DELTA_HOLD = 38;  // a delta frame's rows code
-
+// One row of a record as the decoder meets it, and what its codes cost.
 struct Row {
     bool raw = false, held = false, holdStarts = false;
     bool called = false;  // made by a call, or the first of a rows call
@@ -74,10 +54,14 @@ struct Row {
     double notOver = 0;
 };
 
-// The codes of one row from at (a call followed back): their cost, *at past them.
+// A pair code makes at most this many bytes; with fewer left, whole costs more.
+constexpr int PAIR_BYTES = GRAYFRAME_PAIR_SAME_MAX + GRAYFRAME_PAIR_LITERAL_MAX;
+
+// Adds the cycles of the codes of one row from at (a call followed back) to row; *at
+// past them.
 template <typename Byte>
-void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
-              const CodeCycles& whole = WHOLE_CODE) {
+void addCodeCycles(Row& row, size_t& at, size_t end, Byte byte,
+                   const CodeCycles& whole = CYCLES.whole.code) {
     RowCode code;
     for (int x = 0; x < PACKED_ROW_BYTES && at < end && readRowCode(at, byte, code);
          at = code.next) {
@@ -86,10 +70,11 @@ void rowCodes(Row& row, size_t& at, size_t end, Byte byte,
             ++row.sameCodes;
             row.sameBytes += code.same;
         }
-        row.codes += codeCycles(ROW_CODE, c, code.same, code.length);
-        row.whole +=
-            codeCycles(whole, c, code.same, code.length) +
-            (c >= GRAYFRAME_PAIR && PACKED_ROW_BYTES - x < 14 ? WHOLE_PAIR_NEAR_END : 0);
+        row.codes += codeCycles(CYCLES.rows.code, c, code.same, code.length);
+        row.whole += codeCycles(whole, c, code.same, code.length) +
+                     (c >= GRAYFRAME_PAIR && PACKED_ROW_BYTES - x < PAIR_BYTES
+                          ? CYCLES.whole.pairNearEnd
+                          : 0);
         x += code.same + code.length;
     }
 }
@@ -132,8 +117,8 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
             before = byte(at) == GRAYFRAME_ROWS_BEFORE;
             back = at + 4;
             at -= byte(at + 2) | byte(at + 3) << 8;
-            row.codes += ROWS_CALL_CYCLES;
-            row.whole += WHOLE_ROWS_CALL;
+            row.codes += CYCLES.rows.rowsCall;
+            row.whole += CYCLES.whole.rowsCall;
             row.called = true;
         }
         row.skipped = called && before;
@@ -149,24 +134,24 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
              first == GRAYFRAME_CHANGED_BEFORE)) {
             size_t from = at - (byte(at + 1) | byte(at + 2) << 8);
             const double made = row.whole;
-            rowCodes(row, from, at, byte, WHOLE_CALLED_CODE);
-            row.codes += CALL_CYCLES;
+            addCodeCycles(row, from, at, byte, CYCLES.whole.calledCode);
+            row.codes += CYCLES.rows.call;
             row.called = true;
-            row.whole += WHOLE_CALL;
+            row.whole += CYCLES.whole.call;
             if (first == GRAYFRAME_CHANGED_BEFORE && !called)
                 row.notOver = row.whole - made;
             at += 3;
             if (first != GRAYFRAME_ROW_CALL) {
                 Row change;
-                rowCodes(change, at, end, byte);
-                row.codes += CHANGE_CYCLES + change.codes;
+                addCodeCycles(change, at, end, byte);
+                row.codes += CYCLES.rows.change + change.codes;
                 // the change is made in place: bytes as the reference stay as they are
-                row.whole += WHOLE_CHANGE + change.codes;
+                row.whole += CYCLES.whole.change + change.codes;
             }
             continue;
         }
-        rowCodes(row, at, end, byte);
-        if (after || called) row.whole += WHOLE_ROW_AGAIN;
+        addCodeCycles(row, at, end, byte);
+        if (after || called) row.whole += CYCLES.whole.rowAgain;
         again = called != 0;
     }
     return rows;
@@ -174,69 +159,87 @@ std::vector<Row> rowsOf(const PlacedRecord& placed) {
 
 long roundUp(double cycles) { return static_cast<long>(cycles) + 1; }
 
-}  // namespace
-
-double rowCodesCycles(const std::vector<unsigned char>& set, size_t at) {
-    Row row;
-    rowCodes(row, at, set.size(), [&](size_t k) { return set[k]; });
-    return CODES_ROW + row.codes;
-}
-
-std::vector<double> rowCyclesEach(const PlacedRecord& record) {
+// Each row's cycles row by row, of a raw or key frame alone.
+std::vector<double> eachRow(const std::vector<Row>& rows) {
+    const CycleTable::Rows& cost = CYCLES.rows;
     std::vector<double> each;
-    for (const Row& row : rowsOf(record))
-        each.push_back(row.raw          ? RAW_ROW
-                       : row.holdStarts ? HOLD_START
-                       : row.held
-                           ? HELD_ROW_CYCLES
-                           : CODES_ROW + row.codes + (row.called ? CALLED_ROW : 0));
+    for (const Row& row : rows)
+        each.push_back(row.raw          ? cost.rawRow
+                       : row.holdStarts ? cost.holdStart
+                       : row.held       ? cost.heldRow
+                                        : cost.codesRow + row.codes +
+                                        (row.called ? cost.calledRow : 0));
     return each;
 }
 
-long wholeCycles(const PlacedRecord& record, bool over) {
+long rowsAlone(const std::vector<double>& each) {
+    double cycles = CYCLES.rows.frame;
+    for (const double row : each) cycles += row;
+    return roundUp(cycles);
+}
+
+long whole(const PlacedRecord& record, const std::vector<Row>& rows, bool over) {
+    const CycleTable::Whole& cost = CYCLES.whole;
     if (!record.bytes.empty() && record.bytes[0] == GRAYFRAME_KIND_RAW)
-        return roundUp(WHOLE_RAW_FRAME);
-    double cycles = WHOLE_FRAME;
-    for (const Row& row : rowsOf(record))
-        cycles += over && row.skipped ? WHOLE_SKIPPED_ROW
-                  : row.held ? WHOLE_HELD_ROW + (row.holdStarts ? WHOLE_HOLD_START : 0)
-                             : WHOLE_ROW + row.whole - (over ? row.notOver : 0);
+        return roundUp(cost.rawFrame);
+    double cycles = cost.frame;
+    for (const Row& row : rows)
+        cycles += over && row.skipped ? cost.skippedRow
+                  : row.held ? cost.heldRow + (row.holdStarts ? cost.holdStart : 0)
+                             : cost.codesRow + row.whole - (over ? row.notOver : 0);
     return roundUp(cycles);
 }
 
-long rowCyclesAlone(const PlacedRecord& record) {
-    double cycles = FRAME;
-    for (const double row : rowCyclesEach(record)) cycles += row;
-    return roundUp(cycles);
-}
-
-long rowCyclesOfChain(const std::vector<PlacedRecord>& chain) {
-    if (chain.size() == 1) return rowCyclesAlone(chain[0]);
-    std::vector<std::vector<Row>> frames;
-    for (const PlacedRecord& record : chain) frames.push_back(rowsOf(record));
-    double cycles = FRAME + CHAIN_FRAME * (chain.size() - 1.0);
+// frames[0] the base, then the delta frames of the chain.
+long rowsOfChain(const std::vector<std::vector<Row>>& frames) {
+    const CycleTable::Chain& cost = CYCLES.chain;
+    const double deltas = frames.size() - 1.0;
+    double cycles = CYCLES.rows.frame + cost.frame * deltas;
     bool kept = false;  // the row before was changed by a delta frame
     for (int y = 0; y < GRAYFRAME_ROWS; ++y) {
         const Row& base = frames[0][y];
         if (base.raw)
-            cycles += CHAIN_RAW;
+            cycles += cost.rawRow;
         else if (base.held)
-            cycles += CHAIN_ROW + (base.holdStarts ? CHAIN_HOLD_START : 0) +
-                      (kept ? HELD_COPY : 0);
+            cycles += cost.heldRow + (base.holdStarts ? cost.holdStart : 0) +
+                      (kept ? cost.heldCopy : 0);
         else
             cycles +=
-                CHAIN_CODES + base.codes +
-                (kept ? KEPT_CODE * base.sameCodes + KEPT_BYTE * base.sameBytes : 0);
+                cost.codesRow + base.codes +
+                (kept ? cost.keptCode * base.sameCodes + cost.keptByte * base.sameBytes
+                      : 0);
         bool changed = false;
         for (size_t k = 1; k < frames.size(); ++k) {
             const Row& delta = frames[k][y];
-            if (delta.holdStarts) cycles += DELTA_HOLD;
+            if (delta.holdStarts) cycles += cost.deltaHold;
             if (delta.held) continue;
             changed = true;
-            cycles += DELTA_ROW + delta.codes;
+            cycles += cost.deltaRow + delta.codes;
         }
-        if (changed) cycles += KEEP_ROW + KEEP_DELTA * (chain.size() - 1.0);
+        if (changed) cycles += cost.keepRow + cost.keepDelta * deltas;
         kept = changed;
     }
     return roundUp(cycles);
+}
+
+}  // namespace
+
+double rowCodesCycles(const std::vector<unsigned char>& set, size_t at) {
+    Row row;
+    addCodeCycles(row, at, set.size(), [&](size_t k) { return set[k]; });
+    return CYCLES.rows.codesRow + row.codes;
+}
+
+FrameCycles frameCycles(const std::vector<PlacedRecord>& chain, bool over) {
+    FrameCycles cycles;
+    std::vector<std::vector<Row>> frames;
+    for (const PlacedRecord& record : chain) frames.push_back(rowsOf(record));
+    if (chain.size() > 1) {
+        cycles.rows = rowsOfChain(frames);
+        return cycles;
+    }
+    cycles.each = eachRow(frames[0]);
+    cycles.rows = rowsAlone(cycles.each);
+    cycles.whole = whole(chain[0], frames[0], over);
+    return cycles;
 }

@@ -7,9 +7,10 @@
 #include "grayframe_format.h"
 
 // What the compressed code costs the firmware decoder (avr-gcc -Os, the set in program
-// memory), in CPU cycles: row by row on an ATmega328P, and whole on an ATmega1284P; two
-// models fitted to frames measured under simavr (bench/firmware.sh), rounded up. The
-// encoder codes frames to decode within CYCLES_BUDGET and WHOLE_CYCLES_BUDGET with them.
+// memory), in CPU cycles: row by row on an ATmega328P, and whole on an ATmega1284P (the
+// 328P's core with RAM for a frame); a model fitted to frames measured under simavr
+// (bench/firmware.sh), every cost in CYCLES, rounded up. The encoder codes frames to
+// decode within CYCLES_BUDGET and WHOLE_CYCLES_BUDGET by it.
 
 // The cycles of one code that makes bytes of a row, by its kind: the code's own and each
 // byte's (for a pair: each byte as the reference, and each that follows).
@@ -17,6 +18,59 @@ struct CodeCycles {
     double same, sameByte, literal, literalByte, match, matchByte, run, runByte, pair,
         pairByte;
 };
+
+// Every fitted cost of the model.
+struct CycleTable {
+    // Row by row, a raw or key frame alone.
+    struct Rows {
+        double frame = 60;  // opening a frame
+        // A code, beside its row's: bytes as the reference cost nothing in place.
+        CodeCycles code = {16, 0, 24, 6.8, 58, 5.8, 26.5, 3.6, 41, 6.6};
+        double codesRow = 143;  // a row of codes, beside its codes
+        // A row that calls codes or starts a rows call, more (the decoder's quick path
+        // takes only rows of codes and held rows).
+        double calledRow = 36;
+        double rawRow = 393;
+        double heldRow = 90;     // a row whole as the row above, in a whole code
+        double holdStart = 318;  // a row whose whole code starts a hold
+        // A row whose codes are those of a row before: that row's codes and a call; when
+        // codes after the call change the row, theirs and a change; a rows call: its
+        // rows' codes and a rows call, once.
+        double call = 165, change = 65, rowsCall = 300;
+    } rows;
+    // Row by row, the chain of a delta frame (its raw or key frame the base).
+    struct Chain {
+        double frame = 211;      // each delta frame of the chain, opened
+        double heldRow = 156;    // a row held in the base
+        double holdStart = 230;  // and more, for one whose whole code starts a hold
+        double codesRow = 234;   // a row of codes in the base, beside its codes
+        double rawRow = 442;     // a raw row of the base
+        // After a row a delta frame changed, the base's row above is in the state: a
+        // held row copied from there, and the base's codes' bytes as the reference.
+        double heldCopy = 300, keptCode = 2, keptByte = 8.7;
+        double keepRow = 349;   // the base's row kept, when a delta frame changes it
+        double keepDelta = 24;  // and each delta frame of the chain looked at then
+        double deltaRow = 173;  // a delta frame's row of codes, beside its codes
+        double deltaHold = 38;  // a delta frame's whole code
+    } chain;
+    // Whole, into a 4,080-byte buffer, the rows of a key frame below its first in the
+    // decoder's own loop of assembler.
+    struct Whole {
+        double frame = 50, rawFrame = 23200;
+        // A code there (the bytes as the reference copied from the row above), and one
+        // whose row a call made or changed (the decoder's row loop).
+        CodeCycles code = {22, 4.4, 37, 5.4, 53, 5.4, 36, 2.4, 39, 5.4};
+        CodeCycles calledCode = {30, 4.4, 28, 6.5, 58, 5.8, 28, 3.5, 55, 6.5};
+        // A pair code with fewer bytes of its row left than a pair makes at most, more.
+        double pairNearEnd = 11;
+        double codesRow = 21;
+        double rowAgain = 26;  // a row of codes after one that was not, or in a rows call
+        double heldRow = 244, holdStart = 21;
+        double call = 70, change = 21, rowsCall = 91;
+        double skippedRow = 10;  // a row of the frame before's, left as it is
+    } whole;
+};
+constexpr CycleTable CYCLES{};
 
 // The cycles of the code whose first byte is `first`, making `same` bytes as the
 // reference, then `length` bytes of its kind.
@@ -30,32 +84,6 @@ constexpr double codeCycles(const CodeCycles& cost, unsigned char first, int sam
                : cost.pair + cost.sameByte * same + cost.pairByte * length;
 }
 
-// Row by row, beside the row's own: bytes as the reference cost nothing in place.
-constexpr CodeCycles ROW_CODE = {16, 0, 24, 6.8, 58, 5.8, 26.5, 3.6, 41, 6.6};
-// A row whole as the row above, in a rows code.
-constexpr double HELD_ROW_CYCLES = 90;
-// A row whose codes are those of a row before costs that row's codes and this more, and
-// when codes after the call change the row, theirs and CHANGE_CYCLES more; a rows call
-// costs its rows' codes and this more once.
-constexpr double CALL_CYCLES = 165, CHANGE_CYCLES = 65, ROWS_CALL_CYCLES = 300;
-
-// Decoded whole (into a 4,080-byte buffer, from nothing) on an ATmega1284P, the 328P's
-// core with RAM for a frame, the rows of a key frame below its first in the decoder's own
-// loop of assembler: the cycles of one code there (the bytes as the reference copied from
-// the row above), of one whose row a call made or changed (the decoder's row loop), and
-// of the rest.
-constexpr CodeCycles WHOLE_CODE = {22, 4.4, 37, 5.4, 53, 5.4, 36, 2.4, 39, 5.4};
-constexpr CodeCycles WHOLE_CALLED_CODE = {30, 4.4, 28, 6.5, 58, 5.8, 28, 3.5, 55, 6.5};
-// A pair code with fewer than 14 bytes of its row left costs this more.
-constexpr double WHOLE_PAIR_NEAR_END = 11;
-constexpr double WHOLE_ROW = 21, WHOLE_HELD_ROW = 244, WHOLE_HOLD_START = 21;
-// A row of codes after a row that was not one, or in a rows call, costs this more.
-constexpr double WHOLE_ROW_AGAIN = 26;
-constexpr double WHOLE_CALL = 70, WHOLE_CHANGE = 21, WHOLE_ROWS_CALL = 91;
-// A row of the frame before's, left as it is.
-constexpr double WHOLE_SKIPPED_ROW = 10;
-constexpr double WHOLE_FRAME = 50, WHOLE_RAW_FRAME = 23200;
-
 // A record where it lies in a set: a row's codes may be those of a row before (a call),
 // in the record or in the set's bytes before it.
 struct PlacedRecord {
@@ -68,18 +96,17 @@ struct PlacedRecord {
 // or a rows code), row by row.
 double rowCodesCycles(const std::vector<unsigned char>& set, size_t at);
 
-// The cycles of each row of one record decoded row by row on its own (a raw or key
-// frame), and of the whole record.
-std::vector<double> rowCyclesEach(const PlacedRecord& record);
-long rowCyclesAlone(const PlacedRecord& record);
-
-// The cycles of a raw or key frame decoded whole from nothing, or over the frame before
-// (rows its codes mark as the frame before's are then left as they are).
-long wholeCycles(const PlacedRecord& record, bool over);
-
-// The cycles of a delta chain decoded row by row: chain[0] the raw or key frame, then
-// the delta frames in order; the last one is the frame asked for.
-long rowCyclesOfChain(const std::vector<PlacedRecord>& chain);
+// The modelled cycles of a frame: chain[0] a raw or key frame, then the delta frames
+// after it in order, the last one the frame asked for.
+struct FrameCycles {
+    long rows = 0;  // row by row, with the chain
+    // A raw or key frame alone (a chain of one): decoded whole, from nothing or (over)
+    // over the frame before, which leaves the rows its codes mark as that frame's; and
+    // each row's cycles row by row. A delta frame: 0 and none.
+    long whole = 0;
+    std::vector<double> each;
+};
+FrameCycles frameCycles(const std::vector<PlacedRecord>& chain, bool over);
 
 // Most modelled cycles for a frame row by row that is to decode within 32,000 (2 ms at
 // 16 MHz): less a margin for the model. A raw frame, the slowest, takes about 30,700.
