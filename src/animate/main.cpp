@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
                                      {"help", no_argument, nullptr, 'h'},
                                      {nullptr, 0, nullptr, 0}};
     ReadOptions read;
-    double background = 0, maxFrames = 10000, parts = 1;
+    double background = 0, maxFrames = DEFAULT_MAX_FRAMES, parts = 1;
     CanvasGray gray = CanvasGray::None;
     bool good = true;
     for (int option; (option = ::getopt_long(argc, argv, "", options, nullptr)) != -1;) {

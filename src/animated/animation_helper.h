@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 #include <string>
 
+#include "animated/animation_stream.h"
 #include "animated/canvas_gray.h"
 
 // What the animation helper is asked for (see grayframe-embed's options).
@@ -17,7 +18,7 @@ struct AnimationRequest {
     double fps = 0;        // video sampling rate; 0: every decoded frame
     double start = 0;      // video: seconds skipped
     double duration = -1;  // video: seconds taken; negative: to the end
-    long maxFrames = 10000;
+    long maxFrames = DEFAULT_MAX_FRAMES;
     CanvasGray gray = CanvasGray::None;  // the canvases' gray of these weights instead
     int silenceSeconds = 30;  // the helper is ended once it sends nothing for so long
     int parts = 1;            // a video is decoded in up to so many parts at once
@@ -28,11 +29,17 @@ struct AnimationRequest {
 // file's canvases are every part's in the order they came, part after part.
 using CanvasHandler = std::function<void(cv::Mat canvas, int durationMs, int part)>;
 
-// "" or the one line (without the file's name) saying why the file cannot be read;
-// animated is false for a file of one still picture (a GIF of one image).
+// The kinds of problem a caller acts on: the file holds more frames than
+// request.maxFrames (FrameCap), or any other.
+enum class AnimationProblem { Other, FrameCap };
+
+// "" or the one line (without the file's name) saying why the file cannot be read, and
+// with a problem, its kind; animated is false for a file of one still picture (a GIF of
+// one image).
 struct AnimationRead {
     std::string problem;
     bool animated = true;
+    AnimationProblem kind = AnimationProblem::Other;
 };
 
 // Reads every frame of the GIF, animated WebP, APNG or video at path in the helper

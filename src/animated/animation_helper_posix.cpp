@@ -70,7 +70,14 @@ struct Stream {
     int fd = -1;
     int silenceMs = 0;
     bool silent = false;  // set once the helper sent nothing for silenceMs
+    bool cut = false;     // set once it ended before its End or Problem record
 };
+
+// The problem of a stream that ended before its End or Problem record.
+AnimationRead cutShort(Stream& stream) {
+    stream.cut = true;
+    return {"the animation reader stopped early"};
+}
 
 // All size bytes read from the stream, as readAll does, but false (and silent set) as
 // soon as no byte came for silenceMs.
@@ -102,18 +109,18 @@ AnimationRead receive(Stream& stream, const AnimationRequest& request,
     int part = 0;
     for (long frames = 0;;) {
         RecordHead head;
-        if (!readSoon(stream, &head, sizeof head))
-            return {"the animation reader stopped early"};
+        if (!readSoon(stream, &head, sizeof head)) return cutShort(stream);
         if (head.kind == RecordKind::End) return {"", head.value != 0};
         if (head.kind == RecordKind::Problem) {
             if (head.value < 0 || head.value > 4096)
                 return {"the animation reader failed"};
             std::string text(size_t(head.value), '\0');
-            if (!readSoon(stream, &text[0], text.size()))
-                return {"the animation reader stopped early"};
+            if (!readSoon(stream, &text[0], text.size())) return cutShort(stream);
             for (char& c : text)
                 if (c == '\n' || c == '\r') c = ' ';
-            return {text};
+            const bool capped = text == frameCapText(request.maxFrames);
+            return {text, true,
+                    capped ? AnimationProblem::FrameCap : AnimationProblem::Other};
         }
         if (head.kind == RecordKind::Part) {
             if (head.value < 0 || head.value >= MAX_READ_PARTS)
@@ -127,7 +134,7 @@ AnimationRead receive(Stream& stream, const AnimationRequest& request,
         cv::Mat canvas(head.rows, head.cols,
                        frameKind == RecordKind::Frame ? CV_8UC3 : CV_8UC1);
         if (!readSoon(stream, canvas.data, canvas.total() * canvas.elemSize()))
-            return {"the animation reader stopped early"};
+            return cutShort(stream);
         handler(std::move(canvas), head.value, part);
     }
 }
@@ -168,7 +175,6 @@ AnimationRead readAnimation(const std::string& path, const AnimationRequest& req
     }
     const std::string ended = howEnded(child);
     if (result.problem.empty() && !ended.empty()) result.problem = ended;
-    if (!ended.empty() && result.problem.find("stopped early") != std::string::npos)
-        result.problem = ended;
+    if (!ended.empty() && stream.cut) result.problem = ended;
     return result;
 }

@@ -23,5 +23,7 @@ AnimationRead readAnimation(const std::string& path, const AnimationRequest& req
             handler(std::move(picture), canvas.durationMs, canvas.part);
             return true;
         });
-    return {result.problem, result.animated};
+    const bool capped = result.problem == frameCapText(request.maxFrames);
+    return {result.problem, result.animated,
+            capped ? AnimationProblem::FrameCap : AnimationProblem::Other};
 }

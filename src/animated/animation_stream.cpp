@@ -8,6 +8,10 @@ int64_t maxFilePixels(int64_t fileBytes) {
     return fileBytes >= most >> 16 ? most : std::max(least, fileBytes << 16);
 }
 
+std::string frameCapText(long maxFrames) {
+    return "more than " + std::to_string(maxFrames) + " frames (see --max-frames)";
+}
+
 bool plausibleFrame(const RecordHead& head) {
     return (head.kind == RecordKind::Frame || head.kind == RecordKind::GrayFrame) &&
            head.rows > 0 && head.cols > 0 &&

@@ -17,7 +17,8 @@
 //   End:   the file is read; value is 1 when it is an animation or a video, 0 when it
 //          holds one still picture (a GIF of one image);
 //   Problem: value bytes of text follow, the one line saying why the file cannot be
-//          read; nothing comes after it.
+//          read (frameCapText's when it holds more canvases than --max-frames
+//          allows, which the reader tells by it); nothing comes after it.
 // The helper exits with status 0 after End, 1 after Problem.
 enum class RecordKind : int32_t {
     Frame = 1,
@@ -39,6 +40,10 @@ constexpr char ANIMATION_STREAM_TAG[4] = {'G', 'F', 'A', '1'};
 // The most parts a file is read in at once.
 constexpr int MAX_READ_PARTS = 256;
 
+// The most frames taken when --max-frames does not say: of a whole set
+// (grayframe-embed) and of one file (the helper).
+constexpr long DEFAULT_MAX_FRAMES = 10000;
+
 // The largest canvas either side accepts, in pixels (4096 x 4096; a video of 4K fits).
 constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
 
@@ -47,6 +52,9 @@ constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
 // the file (real animations and videos hold far fewer), at least 2^28 and at most 2^31
 // (some 1,000 frames of 1920 x 1080).
 int64_t maxFilePixels(int64_t fileBytes);
+
+// The Problem text of a file that holds more canvases than maxFrames.
+std::string frameCapText(long maxFrames);
 
 // True when head is a frame (of either kind) the reader may allocate: both sides at
 // least 1, within MAX_CANVAS_PIXELS, a duration from 0 to 65535 ms.

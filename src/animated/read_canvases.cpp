@@ -50,8 +50,7 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
             result.problem = "not an animation or video this program reads";
     }
     if (overCap)
-        result.problem = "more than " + std::to_string(request.maxFrames) +
-                         " frames (see --max-frames)";
+        result.problem = frameCapText(request.maxFrames);
     else if (overBudget)
         result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
                          " pixels in all, too many for its size (see --fps, --start and "

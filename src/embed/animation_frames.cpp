@@ -43,6 +43,11 @@ void placeParts(const std::vector<int>& parts, std::size_t first,
     for (const std::size_t slot : order) slots.push_back(first + slot);
 }
 
+// The problem of a set that would hold more than maxFrames frames, path's among them.
+std::string overCap(const std::string& path, long maxFrames) {
+    return "cannot read image '" + path + "': " + frameCapText(maxFrames);
+}
+
 std::string baseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -88,10 +93,8 @@ std::string addAnimation(FrameSet& set, bool& timed, const std::string& path,
                    const PackedFrame& frame) { made(first + index, frame); }
              : FrameReduced(),
         keep);
-    if (read.problem.rfind("more than ", 0) == 0) {
-        set.labels.resize(size_t(animation.maxFrames) + 1);
-        return frameCapProblem(set, path, options);
-    }
+    if (read.kind == AnimationProblem::FrameCap)
+        return overCap(path, animation.maxFrames);
     if (!read.problem.empty()) return "cannot read image '" + path + "': " + read.problem;
     placeParts(parts, first, keep ? &frames : nullptr, durations, slots);
     const std::string name = baseName(path);
@@ -121,6 +124,5 @@ void addStillDurations(FrameSet& set, const EmbedOptions& options) {
 std::string frameCapProblem(const FrameSet& set, const std::string& path,
                             const EmbedOptions& options) {
     if (long(frameCount(set)) <= options.animation.maxFrames) return {};
-    return "cannot read image '" + path + "': more than " +
-           std::to_string(options.animation.maxFrames) + " frames (see --max-frames)";
+    return overCap(path, options.animation.maxFrames);
 }

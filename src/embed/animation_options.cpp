@@ -103,7 +103,9 @@ std::string animationUsage() {
            "      --start SECONDS        skip the first SECONDS of videos\n"
            "      --duration SECONDS     take only SECONDS of videos\n"
            "      --max-frames N         refuse a set of more than N frames (default:\n"
-           "                             10000)\n"
+           "                             " +
+           std::to_string(DEFAULT_MAX_FRAMES) +
+           ")\n"
            "      --preview FILE         also write FILE.png, a contact sheet of the\n"
            "                             frames, or FILE.gif, an animation of them\n";
 }

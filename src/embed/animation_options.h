@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "animated/animation_stream.h"
+
 // grayframe-embed's options for animations, videos and timing.
 struct AnimationOptions {
     int background = 0;          // --background: gray level behind transparent pixels
@@ -14,8 +16,8 @@ struct AnimationOptions {
     double fps = 0;              // --fps: video sampling rate; 0 for every frame
     double start = 0;            // --start: seconds of video skipped
     double duration = -1;        // --duration: seconds of video taken; < 0 for all
-    long maxFrames = 10000;      // --max-frames: frames allowed in the whole set
-    std::string preview;         // --preview: a .png or .gif file, or ""
+    long maxFrames = DEFAULT_MAX_FRAMES;  // --max-frames: frames allowed in the whole set
+    std::string preview;                  // --preview: a .png or .gif file, or ""
 };
 
 // The long options above, for getopt_long (their codes are above any character).
