@@ -47,9 +47,9 @@ Bytes distanceCode(unsigned char first, size_t distance) {
 // cycles whole; of codes that cost the same, the one that covers more bytes. The codes
 // start at byte `at` of the set; matches are the longest copies of the row's bytes before
 // it.
-Bytes rowCodes(const unsigned char* row, const unsigned char* ref, double weight,
-               const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at,
-               double wholeWeight = 0) {
+Bytes cheapestCodes(const unsigned char* row, const unsigned char* ref, double weight,
+                    const std::array<Match, PACKED_ROW_BYTES>& matches, size_t at,
+                    double wholeWeight = 0) {
     struct Step {
         double cost = 1e30;
         unsigned char code = 0;
@@ -134,28 +134,6 @@ bool decodeRow(const Bytes& set, size_t at, const unsigned char* ref, Row& row) 
 
 // The codes of rows coded so far, each at the last place in the set it starts.
 using RowsSeen = std::map<Bytes, size_t>;
-
-// The codes of a row, or a call of the same codes before when that saves more bytes than
-// weight times its cycles and they make the row there too (a match in them reads bytes
-// at its own distance): where they start in set, in seen or in mine (this record's rows
-// so far). row is made against ref.
-Bytes callOrCodes(const Bytes& codes, size_t at, double weight, const RowsSeen& seen,
-                  RowsSeen& mine, const Bytes& set, const unsigned char* row,
-                  const unsigned char* ref) {
-    if (codes.size() > 3 + weight * CYCLES.rows.call) {
-        size_t from = 0;
-        for (const RowsSeen* rows : {&seen, static_cast<const RowsSeen*>(&mine)}) {
-            const auto found = rows->find(codes);
-            if (found != rows->end()) from = std::max(from, found->second);
-        }
-        Row made;
-        if (from && at - from <= GRAYFRAME_DISTANCE_MAX &&
-            decodeRow(set, from, ref, made) && std::equal(made.begin(), made.end(), row))
-            return distanceCode(GRAYFRAME_ROW_CALL, at - from);
-    }
-    mine[codes] = at;
-    return codes;
-}
 
 // How a row of a key frame's record is made, for later key frames to call it.
 enum class RowKind : unsigned char {
@@ -246,159 +224,275 @@ constexpr double TIE_WEIGHT = 1e-6;
 constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
                                     0.08,       0.16,   0.32,  0.64, 1.28};
 
-// Whether a rows call of rows y to y + n - 1 costs less, bytes plus weight times
-// cycles, than those rows coded afresh against the rows above (estimated row by row).
-bool rowsCallPays(const PackedFrame& frame, int y, const Callable& callable,
-                  double weight, const FrameMatches& before, size_t at) {
+// What the record of a frame is coded from: the frame, of kind GRAYFRAME_KIND_KEY (its
+// rows against the row above) or GRAYFRAME_KIND_DELTA (against the same row of old); the
+// weights of the decoder's cycles against bytes, as cheapestCodes takes them; the longest
+// matches of its rows before it, and the rows coded so far; for a key frame, the key
+// frames so far to call rows of, and the frame before (nullptr for the first frame).
+struct Coding {
+    unsigned char kind;
+    const PackedFrame& frame;
+    const PackedFrame* old;
+    double weight, wholeWeight;
+    const FrameMatches& before;
+    const RowsSeen& seen;
+    const std::vector<KeyRows>& keys;
+    const PackedFrame* previous;
+};
+
+// A record as its rows are coded: where it starts in the set, how much of it is in the
+// history, the rows in the whole code at its end, and the rows of the frame made by codes
+// of their own, by their bytes and their reference's: where the codes start.
+struct Draft {
+    Record record;
+    size_t start;
+    size_t written = 0;
+    int wholeRows = 0;
+    std::map<Bytes, size_t> madeHere;
+};
+
+// Row y of the frame: its bytes, its reference (nullptr: none), and where its codes
+// start in the set.
+struct RowPlace {
+    int y;
+    const unsigned char* row;
+    const unsigned char* ref;
+    size_t at;
+};
+
+RowPlace placeOf(const Coding& coding, const Draft& draft, int y) {
+    const unsigned char* row = coding.frame.data() + y * PACKED_ROW_BYTES;
+    const unsigned char* ref = coding.old ? coding.old->data() + y * PACKED_ROW_BYTES
+                               : y > 0    ? row - PACKED_ROW_BYTES
+                                          : nullptr;
+    return {y, row, ref, draft.start + draft.record.bytes.size()};
+}
+
+// The rows from place's on that are whole as their reference.
+int heldRows(const RowPlace& place) {
+    int held = 0;
+    while (place.ref && place.y + held < GRAYFRAME_ROWS &&
+           std::equal(place.row + held * PACKED_ROW_BYTES,
+                      place.row + (held + 1) * PACKED_ROW_BYTES,
+                      place.ref + held * PACKED_ROW_BYTES))
+        ++held;
+    return held;
+}
+
+// Whether a rows call of callable's rows from place's on costs less, bytes plus weight
+// times cycles, than those rows coded afresh against the rows above (estimated row by
+// row).
+bool rowsCallPays(const Coding& coding, const RowPlace& place, const Callable& callable) {
+    const double weight = coding.weight;
     if (weight <= TIE_WEIGHT) return true;
     double calling = 4 + weight * CYCLES.rows.rowsCall, afresh = 0;
-    for (int k = y; k < y + callable.rows; ++k) {
+    for (int k = place.y; k < place.y + callable.rows; ++k) {
         calling += weight * callable.from->cycles[k];
-        const unsigned char* row = frame.data() + k * PACKED_ROW_BYTES;
+        const unsigned char* row = coding.frame.data() + k * PACKED_ROW_BYTES;
         const unsigned char* above = k ? row - PACKED_ROW_BYTES : nullptr;
         if (above && std::equal(row, row + PACKED_ROW_BYTES, above)) {
             afresh += 1.0 / GRAYFRAME_WHOLE_MAX + weight * CYCLES.rows.heldRow;
             continue;
         }
-        const Bytes codes = rowCodes(row, above, weight, before[k], at);
+        const Bytes codes = cheapestCodes(row, above, weight, coding.before[k], place.at);
         afresh += codes.size() + weight * rowCodesCycles(codes, 0);
     }
     return calling <= afresh;
 }
 
-// The record of frame of kind GRAYFRAME_KIND_KEY (its rows against the row above) or
-// GRAYFRAME_KIND_DELTA (against the same row of old), appended to the history as the
-// set's next bytes and taken back out. Each row's codes are weighed as rowCodes does;
-// rows that are whole as their reference share a rows code.
-Record frameRecord(unsigned char kind, const PackedFrame& frame, const PackedFrame* old,
-                   double weight, MatchHistory& history, const FrameMatches& before,
-                   const RowsSeen& seen, const std::vector<KeyRows>& keys,
-                   const PackedFrame* previous, double wholeWeight = 0) {
-    const size_t start = history.bytes.size();
-    Record record{{kind}, {}, {}};
-    Bytes& out = record.bytes;
-    record.key.frame = &frame;
-
-    size_t written = 0;  // of out, in the history
-    int wholeRows = 0;   // in the rows code at out.back()
-    // Rows of this frame made by codes of their own, with their reference: where the
-    // codes start.
-    std::map<Bytes, size_t> madeHere;
-    for (int y = 0; y < GRAYFRAME_ROWS; ++y) {
-        const unsigned char* row = frame.data() + y * PACKED_ROW_BYTES;
-        const unsigned char* ref = old     ? old->data() + y * PACKED_ROW_BYTES
-                                   : y > 0 ? row - PACKED_ROW_BYTES
-                                           : nullptr;
-        const size_t at = start + out.size();
-        record.key.start[y] = at;
-        const Callable callable = kind == GRAYFRAME_KIND_KEY
-                                      ? callableRows(frame, previous, y, keys, at)
-                                      : Callable{};
-        int held = 0;  // rows from y on as the row above
-        while (ref && y + held < GRAYFRAME_ROWS &&
-               std::equal(row + held * PACKED_ROW_BYTES,
-                          row + (held + 1) * PACKED_ROW_BYTES,
-                          ref + held * PACKED_ROW_BYTES))
-            ++held;
-        if (callable.rows >= 2 && callable.rows > held &&
-            rowsCallPays(frame, y, callable, weight, before, at)) {
-            Bytes call = distanceCode(
-                callable.before ? GRAYFRAME_ROWS_BEFORE : GRAYFRAME_ROWS_CALL,
-                at - callable.from->start[y]);
-            call.insert(call.begin() + 1, static_cast<unsigned char>(callable.rows - 1));
-            out.insert(out.end(), call.begin(), call.end());
-            for (int k = 0; k < callable.rows; ++k) {
-                record.key.kind[y + k] = RowKind::Called;
-                record.key.origin[y + k] = callable.from->origin[y + k];
-            }
-            y += callable.rows - 1;
-            wholeRows = 0;
-            continue;
-        }
-        if (held) {
-            if (wholeRows > 0 && wholeRows < GRAYFRAME_WHOLE_MAX) {
-                ++out.back();
-                ++wholeRows;
-                record.key.kind[y] = RowKind::Held;
-            } else {
-                out.push_back(GRAYFRAME_WHOLE);
-                wholeRows = 1;
-                record.key.kind[y] = RowKind::HoldStart;
-            }
-            continue;
-        }
-        appendHistory(history, out.data() + written, out.data() + out.size());
-        written = out.size();
-        std::array<Match, PACKED_ROW_BYTES> matches = before[y];
-        for (int i = 0; i < PACKED_ROW_BYTES; ++i) {
-            const Match inRecord = longestMatch(
-                history, row + i, std::min(GRAYFRAME_MATCH_MAX, PACKED_ROW_BYTES - i),
-                start, start);
-            if (inRecord.length > matches[i].length) matches[i] = inRecord;
-        }
-        const Bytes& set = history.bytes;
-        Bytes codes = rowCodes(row, ref, weight, matches, at, wholeWeight);
-        double cost = codes.size() + weight * rowCodesCycles(codes, 0);
-        size_t origin = at;
-        // A call of the codes at from, which make this row here, when it costs less.
-        auto callWhenCheaper = [&](size_t from) {
-            const double calling =
-                3 + weight * (CYCLES.rows.call + rowCodesCycles(set, from));
-            if (calling >= cost) return;
-            codes = distanceCode(GRAYFRAME_ROW_CALL, at - from);
-            cost = calling;
-            origin = from;
-        };
-        if (callable.rows == 1 && callable.from->kind[y] == RowKind::Own)
-            callWhenCheaper(callable.from->start[y]);
-        // An earlier row of this frame, the same over the same reference: its codes,
-        // matches included, make the same bytes here.
-        const Bytes rowOverRef = ref ? rowAndReference(row, ref) : Bytes();
-        const auto earlier = ref ? madeHere.find(rowOverRef) : madeHere.end();
-        if (earlier != madeHere.end() && at - earlier->second <= GRAYFRAME_DISTANCE_MAX)
-            callWhenCheaper(earlier->second);
-        if (kind == GRAYFRAME_KIND_KEY) {
-            // The row an earlier key frame's codes make here, changed by codes after the
-            // call; the frame before's row when it is that.
-            for (size_t k = keys.size(), looked = 0;
-                 k-- > 0 && looked < CHANGED_LOOKED_AT; ++looked) {
-                const size_t from = keys[k].origin[y];
-                Row made;
-                if (!from || at - from > GRAYFRAME_DISTANCE_MAX ||
-                    !decodeRow(set, from, ref, made))
-                    continue;
-                const Bytes change = rowCodes(row, made.data(), weight, matches, at + 3);
-                const double changing =
-                    3 + change.size() +
-                    weight * (CYCLES.rows.call + CYCLES.rows.change +
-                              rowCodesCycles(set, from) + rowCodesCycles(change, 0));
-                if (changing < cost) {
-                    const bool asBefore =
-                        previous && std::equal(made.begin(), made.end(),
-                                               previous->begin() + y * PACKED_ROW_BYTES);
-                    codes = distanceCode(
-                        asBefore ? GRAYFRAME_CHANGED_BEFORE : GRAYFRAME_CHANGED_CALL,
-                        at - from);
-                    codes.insert(codes.end(), change.begin(), change.end());
-                    cost = changing;
-                    origin = 0;
-                }
-            }
-        }
-        if (origin == at) {
-            codes = callOrCodes(codes, at, weight, seen, record.rows, set, row, ref);
-            if (codes[0] == GRAYFRAME_ROW_CALL) origin = at - (codes[1] | codes[2] << 8);
-        }
-        if (origin == at && ref) madeHere.emplace(rowOverRef, at);
-        record.key.kind[y] = origin == at ? RowKind::Own
-                             : origin     ? RowKind::Call
-                                          : RowKind::Changed;
-        record.key.origin[y] = origin;
-        out.insert(out.end(), codes.begin(), codes.end());
-        wholeRows = 0;
+// Appends a rows call of callable's rows from place's on.
+void appendRowsCall(Draft& draft, const RowPlace& place, const Callable& callable) {
+    Bytes call =
+        distanceCode(callable.before ? GRAYFRAME_ROWS_BEFORE : GRAYFRAME_ROWS_CALL,
+                     place.at - callable.from->start[place.y]);
+    call.insert(call.begin() + 1, static_cast<unsigned char>(callable.rows - 1));
+    draft.record.bytes.insert(draft.record.bytes.end(), call.begin(), call.end());
+    for (int y = place.y; y < place.y + callable.rows; ++y) {
+        draft.record.key.kind[y] = RowKind::Called;
+        draft.record.key.origin[y] = callable.from->origin[y];
     }
-    truncateHistory(history, start);
-    return record;
+    draft.wholeRows = 0;
+}
+
+// Appends row y, whole as its reference: to the whole code at the record's end, or in a
+// whole code of its own.
+void appendHeldRow(Draft& draft, int y) {
+    Bytes& out = draft.record.bytes;
+    if (draft.wholeRows > 0 && draft.wholeRows < GRAYFRAME_WHOLE_MAX) {
+        ++out.back();
+        ++draft.wholeRows;
+        draft.record.key.kind[y] = RowKind::Held;
+    } else {
+        out.push_back(GRAYFRAME_WHOLE);
+        draft.wholeRows = 1;
+        draft.record.key.kind[y] = RowKind::HoldStart;
+    }
+}
+
+using RowMatches = std::array<Match, PACKED_ROW_BYTES>;
+
+// The longest match at each byte of row: before the frame, or in the history from start
+// on (the record so far) when that is longer.
+RowMatches rowMatches(const MatchHistory& history, const RowMatches& before,
+                      const unsigned char* row, size_t start) {
+    RowMatches matches = before;
+    for (int i = 0; i < PACKED_ROW_BYTES; ++i) {
+        const Match inRecord = longestMatch(
+            history, row + i, std::min(GRAYFRAME_MATCH_MAX, PACKED_ROW_BYTES - i), start,
+            start);
+        if (inRecord.length > matches[i].length) matches[i] = inRecord;
+    }
+    return matches;
+}
+
+// A way to make a row: its codes, their bytes plus weight times their cycles row by row,
+// and where codes of a row's own that make the row start (0: none, after a changed
+// call).
+struct Choice {
+    Bytes codes;
+    double cost;
+    size_t origin;
+};
+
+// A call of the codes at from, which make place's row there, when it costs less.
+void callWhenCheaper(Choice& choice, const RowPlace& place, size_t from, double weight,
+                     const Bytes& set) {
+    const double calling = 3 + weight * (CYCLES.rows.call + rowCodesCycles(set, from));
+    if (calling < choice.cost)
+        choice = {distanceCode(GRAYFRAME_ROW_CALL, place.at - from), calling, from};
+}
+
+// The row an earlier key frame's codes make at place, changed by codes after the call,
+// when it costs less; the frame before's row when it is that.
+void changedCallWhenCheaper(Choice& choice, const Coding& coding, const RowPlace& place,
+                            const RowMatches& matches, const Bytes& set) {
+    for (size_t k = coding.keys.size(), looked = 0; k-- > 0 && looked < CHANGED_LOOKED_AT;
+         ++looked) {
+        const size_t from = coding.keys[k].origin[place.y];
+        Row made;
+        if (!from || place.at - from > GRAYFRAME_DISTANCE_MAX ||
+            !decodeRow(set, from, place.ref, made))
+            continue;
+        const Bytes change =
+            cheapestCodes(place.row, made.data(), coding.weight, matches, place.at + 3);
+        const double changing =
+            3 + change.size() +
+            coding.weight * (CYCLES.rows.call + CYCLES.rows.change +
+                             rowCodesCycles(set, from) + rowCodesCycles(change, 0));
+        if (changing >= choice.cost) continue;
+        const bool asBefore =
+            coding.previous &&
+            std::equal(made.begin(), made.end(),
+                       coding.previous->begin() + place.y * PACKED_ROW_BYTES);
+        choice = {
+            distanceCode(asBefore ? GRAYFRAME_CHANGED_BEFORE : GRAYFRAME_CHANGED_CALL,
+                         place.at - from),
+            changing, 0};
+        choice.codes.insert(choice.codes.end(), change.begin(), change.end());
+    }
+}
+
+// Codes of a row's own, or a call of the same codes before when that saves more bytes
+// than weight times its cycles and they make the row there too (a match in them reads
+// bytes at its own distance): where they start in set, in the rows seen or in mine (the
+// record's so far), which then holds these.
+void callSameCodes(Choice& choice, const Coding& coding, RowsSeen& mine,
+                   const RowPlace& place, const Bytes& set) {
+    if (choice.codes.size() > 3 + coding.weight * CYCLES.rows.call) {
+        size_t from = 0;
+        for (const RowsSeen* rows : {&coding.seen, static_cast<const RowsSeen*>(&mine)}) {
+            const auto found = rows->find(choice.codes);
+            if (found != rows->end()) from = std::max(from, found->second);
+        }
+        Row made;
+        if (from && place.at - from <= GRAYFRAME_DISTANCE_MAX &&
+            decodeRow(set, from, place.ref, made) &&
+            std::equal(made.begin(), made.end(), place.row)) {
+            choice = {distanceCode(GRAYFRAME_ROW_CALL, place.at - from), choice.cost,
+                      from};
+            return;
+        }
+    }
+    mine[choice.codes] = place.at;
+}
+
+// How place's row is made at the least cost: by its cheapest codes, a call of codes
+// before that make it, or a call of codes that make a row a change makes it of. The
+// history holds the record so far.
+Choice rowChoice(const Coding& coding, const MatchHistory& history, Draft& draft,
+                 const RowPlace& place, const Callable& callable) {
+    const RowMatches matches =
+        rowMatches(history, coding.before[place.y], place.row, draft.start);
+    const Bytes& set = history.bytes;
+    const Bytes codes = cheapestCodes(place.row, place.ref, coding.weight, matches,
+                                      place.at, coding.wholeWeight);
+    Choice choice{codes, codes.size() + coding.weight * rowCodesCycles(codes, 0),
+                  place.at};
+    if (callable.rows == 1 && callable.from->kind[place.y] == RowKind::Own)
+        callWhenCheaper(choice, place, callable.from->start[place.y], coding.weight, set);
+    // An earlier row of this frame, the same over the same reference: its codes, matches
+    // included, make the same bytes here.
+    const auto earlier = place.ref
+                             ? draft.madeHere.find(rowAndReference(place.row, place.ref))
+                             : draft.madeHere.end();
+    if (earlier != draft.madeHere.end() &&
+        place.at - earlier->second <= GRAYFRAME_DISTANCE_MAX)
+        callWhenCheaper(choice, place, earlier->second, coding.weight, set);
+    if (coding.kind == GRAYFRAME_KIND_KEY)
+        changedCallWhenCheaper(choice, coding, place, matches, set);
+    if (choice.origin == place.at)
+        callSameCodes(choice, coding, draft.record.rows, place, set);
+    return choice;
+}
+
+// Appends place's row, made as choice says.
+void appendRow(Draft& draft, const RowPlace& place, const Choice& choice) {
+    if (choice.origin == place.at && place.ref)
+        draft.madeHere.emplace(rowAndReference(place.row, place.ref), place.at);
+    draft.record.key.kind[place.y] = choice.origin == place.at ? RowKind::Own
+                                     : choice.origin           ? RowKind::Call
+                                                               : RowKind::Changed;
+    draft.record.key.origin[place.y] = choice.origin;
+    draft.record.bytes.insert(draft.record.bytes.end(), choice.codes.begin(),
+                              choice.codes.end());
+    draft.wholeRows = 0;
+}
+
+// Appends the record's bytes that the history does not hold yet to it.
+void updateHistory(MatchHistory& history, Draft& draft) {
+    const Bytes& out = draft.record.bytes;
+    appendHistory(history, out.data() + draft.written, out.data() + out.size());
+    draft.written = out.size();
+}
+
+// The record of a frame, its rows coded in turn, appended to the history as the set's
+// next bytes and taken back out: each row's codes weighed as cheapestCodes does, rows
+// that are whole as their reference in whole codes, and in a key frame rows the same as
+// in an earlier key frame in a rows call when that pays.
+Record frameRecord(const Coding& coding, MatchHistory& history) {
+    Draft draft{{{coding.kind}, {}, {}}, history.bytes.size(), 0, 0, {}};
+    draft.record.key.frame = &coding.frame;
+    for (int y = 0; y < GRAYFRAME_ROWS; ++y) {
+        const RowPlace place = placeOf(coding, draft, y);
+        draft.record.key.start[y] = place.at;
+        const Callable callable =
+            coding.kind == GRAYFRAME_KIND_KEY
+                ? callableRows(coding.frame, coding.previous, y, coding.keys, place.at)
+                : Callable{};
+        const int held = heldRows(place);
+        if (callable.rows >= 2 && callable.rows > held &&
+            rowsCallPays(coding, place, callable)) {
+            appendRowsCall(draft, place, callable);
+            y += callable.rows - 1;
+        } else if (held) {
+            appendHeldRow(draft, y);
+        } else {
+            updateHistory(history, draft);
+            appendRow(draft, place, rowChoice(coding, history, draft, place, callable));
+        }
+    }
+    truncateHistory(history, draft.start);
+    return draft.record;
 }
 
 // Most modelled cycles for a frame row by row and whole, for frames that are to decode
@@ -433,8 +527,9 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
         bool wholeToo = false;
         for (const double weight : SPEED_WEIGHTS) {
             Record key =
-                frameRecord(GRAYFRAME_KIND_KEY, frame, nullptr, weight, history, before,
-                            seen, *callable, previous, wholeToo ? weight : 0);
+                frameRecord({GRAYFRAME_KIND_KEY, frame, nullptr, weight,
+                             wholeToo ? weight : 0, before, seen, *callable, previous},
+                            history);
             if (key.bytes.size() >= best.bytes.size()) break;
             const FrameCycles cycles = frameCycles(
                 {{key.bytes, history.bytes, history.bytes.size()}}, previous != nullptr);
@@ -479,8 +574,9 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
         if (k > 0 && chain.size() < GRAYFRAME_CHAIN_MAX) {
             // Against the frame before when that is smaller and decodes within the budget
             // row by row with its chain.
-            Record delta = frameRecord(GRAYFRAME_KIND_DELTA, frames[k], &frames[k - 1],
-                                       TIE_WEIGHT, history, before, seen, keys, nullptr);
+            Record delta = frameRecord({GRAYFRAME_KIND_DELTA, frames[k], &frames[k - 1],
+                                        TIE_WEIGHT, 0, before, seen, keys, nullptr},
+                                       history);
             chain.push_back(delta.bytes);
             starts.push_back(start);
             std::vector<PlacedRecord> placed;
