@@ -25,6 +25,10 @@
 # make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
 #                        its cycles per frame under simavr: rows and spans
 #                        (ATmega328P), whole frames (ATmega1284P)
+# make web           build build-web/page/, the page that converts pictures in the
+#                    browser (docs/web.md): grayframe and grayframe-embed compiled to
+#                    WebAssembly with Emscripten, on libraries built once from Debian's
+#                    sources and kept in ~/.cache/grayframe/
 # make windows       cross-build build-windows/grayframe.exe (static, x86-64) and
 #                    build-windows/grayframe-VERSION-win64.zip; the image libraries and a
 #                    small OpenCV are cross-built once from Debian's sources and kept in
@@ -61,7 +65,7 @@ BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 .PHONY: test-asan test-tsan fuzz bench-memory
 .PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
 	package-test
-.PHONY: windows windows-deps windows-test
+.PHONY: windows windows-deps windows-test web
 
 all: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe grayframe_embed
@@ -174,7 +178,7 @@ bench-memory: deps configure
 	sh scripts/memory-bench.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(MINIMAL_DIR) $(WINDOWS_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(MINIMAL_DIR) $(WINDOWS_DIR) $(WEB_DIR)
 
 minimal-deps:
 	@sh scripts/install-deps.sh $(MINIMAL_PACKAGES)
@@ -264,3 +268,20 @@ windows-test: windows test-deps
 	$(WINE_ENV) wineboot --init </dev/null >/dev/null 2>&1
 	status=0; (cd $(BUILD_DIR) && ctest --output-on-failure -R '^Windows\.') || status=$$?; \
 		$(WINE_ENV) wineserver -k; exit $$status
+
+# The browser build. Emscripten's tools find Node's modules only on Debian's path.
+WEB_DIR ?= build-web
+WEB_PACKAGES := emscripten nodejs cmake make dpkg-dev
+WEB_ENV := NODE_PATH=/usr/share/nodejs
+
+web:
+	@sh scripts/install-deps.sh $(WEB_PACKAGES)
+	$(WEB_ENV) JOBS=$(JOBS) sh scripts/web-libraries.sh $(WEB_DIR)/libraries-work \
+		$(WEB_DIR)/libraries
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+		-DCMAKE_FIND_ROOT_PATH=$(abspath $(WEB_DIR))/libraries \
+		-DOpenCV_DIR=$(abspath $(WEB_DIR))/libraries/lib/cmake/opencv4 >/dev/null
+	$(WEB_ENV) cmake --build $(WEB_DIR) -j $(JOBS) --target web_page
+	@echo "the page: $(WEB_DIR)/page/ (make web-serve serves it)"
+
+-include web.mk

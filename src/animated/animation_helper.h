@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // animated: file -> canvases of an animation or a video. Tells such files from stills
 // by their bytes (animation_kind) and reads their composited canvases and durations
-// from the helper program grayframe-animate (src/animation/), which alone links the
+// from the helper program grayframe-animate (src/animate/), which alone links the
 // animation and video libraries, through the stream drawn in animation_stream.h.
 #pragma once
 

@@ -2,12 +2,16 @@
 #include <cstring>
 
 #include "animated/animation_helper.h"
+#include "animated/animation_kind.h"
 #include "animated/read_canvases.h"
 
 // The browser starts no helper program: the readers run here, on this thread, and each
-// canvas goes to handler as the helper would have sent it.
+// canvas goes to handler as the helper would have sent it. Its FFmpeg holds the APNG
+// decoder alone: videos are left to grayframe-embed.
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler) {
+    if (animationKind(path) == AnimationKind::Video)
+        return {"a video, which the page does not read: use grayframe-embed"};
     ReadOptions read;
     read.background = request.background;
     read.fps = request.fps;

@@ -134,7 +134,7 @@ void runPipeline(std::size_t count, const std::vector<std::ptrdiff_t>& after,
 }
 
 unsigned usableProcessors() {
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
     return std::max(1u, std::thread::hardware_concurrency());
 #else
     cpu_set_t set;

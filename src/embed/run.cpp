@@ -28,7 +28,7 @@ namespace {
 
 const char* const program = "grayframe-embed";
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+std::string singleQuoted(const std::string& text) { return "'" + text + "'"; }
 
 // The folder --output-dir names.
 std::string outputFolder(const std::string& dir) {
@@ -61,15 +61,15 @@ std::string addImage(FrameSet& set, const std::string& path, ResizeMode mode,
                      const DisplayOptions& display, const FrameReduced& made, bool keep) {
     const size_t pages = countPages(path);
     if (pages == 0)
-        return "cannot read image " + quoted(path) +
+        return "cannot read image " + singleQuoted(path) +
                ": its pages cannot be read under a name this long";
     for (size_t page = 0; page < pages; ++page) {
         const cv::Mat frame = framePage(path, page, mode, display);
         const std::string pageName =
             "page " + std::to_string(page + 1) + " of " + std::to_string(pages);
         if (frame.empty() && pages == 1)
-            return "cannot read image " + quoted(path) + ": " + unreadableCause(path);
-        if (frame.empty()) return "cannot read " + pageName + " of image " + quoted(path);
+            return "cannot read image " + singleQuoted(path) + ": " + unreadableCause(path);
+        if (frame.empty()) return "cannot read " + pageName + " of image " + singleQuoted(path);
         const PackedFrame packed = packFrame(frame, set.nibbles);
         if (made) made(frameCount(set), packed);
         if (keep) set.frames.push_back(packed);
@@ -85,11 +85,11 @@ std::string stageChecked(std::optional<StagedFile>& staged, const std::string& p
                          const std::function<std::optional<StagedFile>()>& stageFile) {
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
-        return "cannot write " + quoted(path) + ": not a regular file";
+        return "cannot write " + singleQuoted(path) + ": not a regular file";
     errno = 0;
     staged = stageFile();
     if (staged) return {};
-    return "cannot write " + quoted(path) +
+    return "cannot write " + singleQuoted(path) +
            (errno ? ": " + std::string(std::strerror(errno)) : "");
 }
 
@@ -136,11 +136,11 @@ std::string addListedImages(EmbedOptions& options) {
         errno = 0;
         file.open(options.imageList, std::ios::binary);
         if (!file.is_open())
-            return "cannot read the list " + quoted(options.imageList) +
+            return "cannot read the list " + singleQuoted(options.imageList) +
                    (errno ? ": " + std::string(std::strerror(errno)) : "");
     }
     const auto names = readImageList(options.imageList == "-" ? std::cin : file);
-    if (!names) return "cannot read the list " + quoted(options.imageList);
+    if (!names) return "cannot read the list " + singleQuoted(options.imageList);
     options.images.insert(options.images.end(), names->begin(), names->end());
     return options.images.empty() ? "no image given" : "";
 }
@@ -150,7 +150,7 @@ std::string stagePreview(std::optional<StagedFile>& staged, const FrameSet& set,
                          const std::string& path) {
     const bool gif = path.size() > 4 && path.compare(path.size() - 4, 4, ".gif") == 0;
     const std::string bytes = gif ? animatedGif(set) : contactSheetPng(set);
-    if (bytes.empty()) return "cannot make the preview " + quoted(path);
+    if (bytes.empty()) return "cannot make the preview " + singleQuoted(path);
     return stageChecked(staged, path, [&] {
         return stageOutputFile(path, bytes.data(), bytes.size(), SameContent::Keep);
     });
@@ -166,7 +166,7 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
                             bool keep) {
     if (!isArrayName(options.name))
         return {std::nullopt,
-                quoted(options.name) +
+                singleQuoted(options.name) +
                     " cannot name a C array (letters, "
                     "digits and _, not first a digit, not a keyword)",
                 {}};
@@ -203,9 +203,9 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScrat
                           const std::vector<std::size_t>& slots) {
     struct stat status {};
     if (::stat(outputFolder(dir).c_str(), &status) != 0)
-        return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
+        return "cannot write into " + singleQuoted(dir) + ": " + std::strerror(errno);
     if (!S_ISDIR(status.st_mode))
-        return "cannot write into " + quoted(dir) + ": not a directory";
+        return "cannot write into " + singleQuoted(dir) + ": not a directory";
     const std::string base = inFolder(dir, set.name);
     std::optional<StagedFile> stagedHeader, stagedSource;
     bool streamed = false;
@@ -238,7 +238,7 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScrat
     }
     closeRows(rows);
     if (!problem.empty()) return problem;
-    if (!made) return "cannot write " + quoted(base + ".c");
+    if (!made) return "cannot write " + singleQuoted(base + ".c");
     if (!streamed) {
         problem = stage(stagedHeader, base + ".h", header.str());
         if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
@@ -249,9 +249,9 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScrat
     }
     if (!commitOutputFile(*stagedHeader)) {
         discardOutputFile(*stagedSource);
-        return "cannot write " + quoted(base + ".h");
+        return "cannot write " + singleQuoted(base + ".h");
     }
-    return commitOutputFile(*stagedSource) ? "" : "cannot write " + quoted(base + ".c");
+    return commitOutputFile(*stagedSource) ? "" : "cannot write " + singleQuoted(base + ".c");
 }
 
 int runEmbed(int argc, char** argv) {
@@ -304,7 +304,7 @@ int runEmbed(int argc, char** argv) {
         problem = writeFrameSet(*loaded->set, options.outputDir, rows, loaded->slots);
     if (preview && !problem.empty()) discardOutputFile(*preview);
     if (preview && problem.empty() && !commitOutputFile(*preview))
-        problem = "cannot write " + quoted(previewPath);
+        problem = "cannot write " + singleQuoted(previewPath);
     if (problem.empty()) return 0;
     fail(problem);
     return 1;
