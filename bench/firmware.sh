@@ -17,8 +17,8 @@ work=$(mkdir -p "$1/firmware" && cd "$1/firmware" && pwd)
 build=$(cd "$2" && pwd)
 decoder=$source/firmware/grayframe_decode.c
 rm -rf "${work:?}"/*
-"$build/frame_set_pictures" "$work"
-cp "$source"/examples/avr-animation/ball-*.png "$work/"
+source "$here/firmware/cycles.sh"
+bench_pictures
 
 # The decoder alone: code and data in flash, static RAM, and its state.
 printf '#include "grayframe_decode.h"\ngrayframe_decoder state;\n' >"$work/state.c"
@@ -66,20 +66,6 @@ read -r m0_rows m0_spans m0_whole < <(linked arm-none-eabi -mcpu=cortex-m0 -mthu
 avr-gcc -mmcu=atmega328p -Os -std=c99 -DGRAYFRAME_SMALL -c "$decoder" -o "$work/small.o"
 read -r small_flash _ < <(sizes avr "$work/small.o" "$work/avr-state.o")
 
-# GROUP MODE MCU TAG [DEFINES...]: the "kind cycles" lines of the cycle firmware.
-cycles() {
-    local group=$1 mode=$2 mcu=$3 dir=$work/$1-$3$4
-    shift 4
-    mkdir -p "$dir"
-    "$build/grayframe-embed" --name frames --mode "$mode" --target avr --compress \
-        --output-dir "$dir" "$work/$group"-*.png
-    avr-gcc -mmcu="$mcu" -Os -std=c99 "$@" -I"$dir" -I"$source/firmware" \
-        -I"$source/tests/firmware" "$here/firmware/cycles.c" \
-        "$source/tests/firmware/board_avr.c" "$dir/frames.c" "$decoder" -o "$dir/cycles.elf"
-    timeout 300 simavr -m "$mcu" -f 16000000 "$dir/cycles.elf" 2>&1 >/dev/null |
-        sed 's/\x1b\[[0-9;]*m//g' | sed -nE 's/^((rows|spans|whole|alone) [0-9]+)\.$/\1/p' |
-        tee "$work/$group-$mcu.txt"
-}
 # KIND: "mean / most" of the cycles of that kind read on standard input.
 summary() {
     awk -v kind="$1" '$1 == kind { n++; sum += $2; if ($2 > most) most = $2 }
@@ -117,13 +103,12 @@ summary() {
     echo "| set | frames | rows (328P) | spans (328P) | whole (1284P) | alone (1284P) |" \
         "small: rows (1284P) | small: whole (1284P) |"
     echo "|---|---:|---:|---:|---:|---:|---:|---:|"
-    for entry in ui:fitin text:fitin icons:fitin sprites:fitin photo:fitout \
-        anim-bounce:stretch anim-clock:stretch anim-ticker:stretch \
-        anim-progress:stretch anim-walk:stretch anim-blink:stretch ball:stretch; do
+    for entry in $BENCH_SETS; do
         group=${entry%:*} mode=${entry#*:}
-        rows=$(cycles "$group" "$mode" atmega328p "")
-        whole=$(cycles "$group" "$mode" atmega1284p "" -DWHOLE_FRAMES -DGRAYFRAME_NEAR_FLASH)
-        small=$(cycles "$group" "$mode" atmega1284p -small -DWHOLE_FRAMES \
+        rows=$(frame_cycles "$group" "$mode" atmega328p "")
+        whole=$(frame_cycles "$group" "$mode" atmega1284p "" -DWHOLE_FRAMES \
+            -DGRAYFRAME_NEAR_FLASH)
+        small=$(frame_cycles "$group" "$mode" atmega1284p -small -DWHOLE_FRAMES \
             -DGRAYFRAME_NEAR_FLASH -DGRAYFRAME_SMALL)
         count=$(grep -c '^rows' <<<"$rows")
         echo "| $group | $count | $(summary rows <<<"$rows") | $(summary spans <<<"$rows") |" \

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "packed/row_cycles.h"
 
-#include "packed/packed.h"
-
 namespace {
 
 // One code that makes bytes of a row: its first byte, `same` bytes as the reference,
@@ -63,7 +61,7 @@ template <typename Byte>
 void addCodeCycles(Row& row, size_t& at, size_t end, Byte byte,
                    const CodeCycles& whole = CYCLES.whole.code) {
     RowCode code;
-    for (int x = 0; x < PACKED_ROW_BYTES && at < end && readRowCode(at, byte, code);
+    for (int x = 0; x < GRAYFRAME_ROW_BYTES && at < end && readRowCode(at, byte, code);
          at = code.next) {
         const unsigned char c = code.first;
         if (code.same) {
@@ -72,7 +70,7 @@ void addCodeCycles(Row& row, size_t& at, size_t end, Byte byte,
         }
         row.codes += codeCycles(CYCLES.rows.code, c, code.same, code.length);
         row.whole += codeCycles(whole, c, code.same, code.length) +
-                     (c >= GRAYFRAME_PAIR && PACKED_ROW_BYTES - x < PAIR_BYTES
+                     (c >= GRAYFRAME_PAIR && GRAYFRAME_ROW_BYTES - x < PAIR_BYTES
                           ? CYCLES.whole.pairNearEnd
                           : 0);
         x += code.same + code.length;
