@@ -26,12 +26,19 @@ async function asInput(file, index) {
     return {name: String(file.name), bytes};
 }
 
+function stoppedError() {
+    const stopped = new Error('stopped');
+    stopped.stopped = true;
+    return stopped;
+}
+
 // One worker and the requests sent to it, one at a time.
 export class Converter {
     constructor({grayframe = true} = {}) {
         this.grayframe = grayframe;
         this.pending = new Map();
         this.next = 1;
+        this.stops = 0;
         this.start();
     }
 
@@ -68,7 +75,11 @@ export class Converter {
         }
     }
 
-    request(message, hooks = {}) {
+    // Sends message once its files are read; a stop() in between ends it too.
+    async request(message, files, hooks = {}) {
+        const stops = this.stops;
+        message.files = await Promise.all(Array.from(files, asInput));
+        if (stops !== this.stops) throw stoppedError();
         const id = this.next++;
         return new Promise((resolve, reject) => {
             this.pending.set(id, {resolve, reject, hooks});
@@ -83,25 +94,22 @@ export class Converter {
     // hooks.onFrames(result) is called as soon as the frames are made (before
     // grayframe's own files and the compressed sizes); hooks.onProgress({read, total,
     // frames, expected}) while the program runs.
-    async convert(files, options, hooks = {}) {
-        const inputs = await Promise.all(Array.from(files, asInput));
-        return this.request({type: 'convert', files: inputs, options: Object.assign({}, options),
-                             grayframe: hooks.grayframe, sizes: hooks.sizes}, hooks);
+    convert(files, options, hooks = {}) {
+        return this.request({type: 'convert', options: Object.assign({}, options),
+                             grayframe: hooks.grayframe, sizes: hooks.sizes}, files, hooks);
     }
 
     // Reads sets (NAME.c with its NAME.h, grayframe headers, raw streams):
     // {sets: [{name, source, kind, frames, durations, labels, nibbles, code}], messages}.
-    async openSet(files) {
-        const inputs = await Promise.all(Array.from(files, asInput));
-        return this.request({type: 'open', files: inputs});
+    openSet(files) {
+        return this.request({type: 'open'}, files);
     }
 
     // Ends whatever runs: its requests fail with 'stopped', and a fresh worker starts.
     stop() {
+        ++this.stops;
         this.worker.terminate();
-        const stopped = new Error('stopped');
-        stopped.stopped = true;
-        for (const request of this.pending.values()) request.reject(stopped);
+        for (const request of this.pending.values()) request.reject(stoppedError());
         this.pending.clear();
         this.start();
     }

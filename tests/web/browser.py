@@ -2,12 +2,17 @@
 """The page served from 127.0.0.1 and driven in headless Chromium, for the page's tests
 and its benchmark."""
 import base64
+import http.server
 import json
 import os
 import socket
 import subprocess
 import tempfile
+import threading
 import time
+import urllib.error
+import urllib.parse
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -17,7 +22,11 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 
 CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
                   '--disable-component-update', '--disable-sync', '--no-first-run',
-                  '--window-size=1280,1600']
+                  '--window-size=1280,1600', '--disable-default-apps', '--no-pings',
+                  '--disable-domain-reliability', '--disable-client-side-phishing-detection',
+                  '--disable-features=AutofillServerCommunication,OptimizationHints,Translate,'
+                  'MediaRouter,NetworkTimeServiceQuerying,SignInProfileCreation',
+                  '--homepage=about:blank', '--disable-search-engine-choice-screen']
 WAIT = 20  # seconds: the longest any step may take
 
 
@@ -55,11 +64,69 @@ def serve(folder):
     return server, f'http://127.0.0.1:{port}/'
 
 
-def chromium(scratch):
+class Recorder:
+    """A proxy that every request of the browser goes through (its workers' too, and
+    those for 127.0.0.1): it notes each URL, passes on those for origin and refuses the
+    others."""
+
+    def __init__(self, origin):
+        recorder = self
+        self.urls = []
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def refuse(self, url):
+                recorder.urls.append(url)
+                try:
+                    self.send_error(502)
+                except OSError:
+                    pass
+
+            def do_GET(self):
+                if not self.path.startswith(origin):
+                    return self.refuse(self.path)
+                recorder.urls.append(self.path)
+                try:
+                    answer = DIRECT.open(self.path, timeout=WAIT)
+                except urllib.error.HTTPError as error:
+                    answer = error
+                body = answer.read()
+                self.send_response(answer.status)
+                self.send_header('Content-Type', answer.headers.get('Content-Type', ''))
+                self.send_header('Content-Length', str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def do_CONNECT(self):
+                self.refuse('https://' + self.path)
+
+            do_POST = do_PUT = do_HEAD = do_DELETE = do_OPTIONS = \
+                lambda self: self.refuse(self.path)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+        self.address = f'http://127.0.0.1:{self.server.server_address[1]}'
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def taken(self):
+        """The URLs asked for since the last call."""
+        urls, self.urls = self.urls, []
+        return urls
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+DIRECT = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+
+
+def chromium(scratch, proxy):
     options = webdriver.ChromeOptions()
-    for flag in CHROMIUM_FLAGS + ['--user-data-dir=' + tempfile.mkdtemp(dir=scratch)]:
+    for flag in CHROMIUM_FLAGS + ['--user-data-dir=' + tempfile.mkdtemp(dir=scratch),
+                                  '--proxy-server=' + proxy, '--proxy-bypass-list=<-loopback>']:
         options.add_argument(flag)
-    options.set_capability('goog:loggingPrefs', {'performance': 'ALL'})
     driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
     driver.set_script_timeout(WAIT)
     return driver
@@ -77,6 +144,60 @@ def firefox_screenshot(url, scratch):
     return shot
 
 
+class Firefox:
+    """Headless firefox-esr driven through its own remote protocol, Marionette (Debian
+    has no WebDriver for Firefox): enough to open a page and run a script in it."""
+
+    def __init__(self, scratch):
+        profile = tempfile.mkdtemp(dir=scratch)
+        port = free_port()
+        with open(os.path.join(profile, 'user.js'), 'w') as prefs:
+            prefs.write(f'user_pref("marionette.port", {port});\n')
+        self.process = subprocess.Popen(
+            ['firefox-esr', '--headless', '--marionette', '--no-remote', '--profile', profile],
+            env=dict(os.environ, HOME=profile, MOZ_CRASHREPORTER_DISABLE='1'),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + WAIT
+        while True:
+            try:
+                self.socket = socket.create_connection(('127.0.0.1', port), timeout=WAIT)
+                break
+            except OSError:
+                if time.monotonic() > deadline:
+                    self.process.kill()
+                    raise
+                time.sleep(0.1)
+        self.stream = self.socket.makefile('rb')
+        self.sent = 0
+        self.receive()  # its greeting
+        self.command('WebDriver:NewSession', {})
+
+    def receive(self):
+        length = b''
+        while not length.endswith(b':'):
+            length += self.stream.read(1)
+        return json.loads(self.stream.read(int(length[:-1])))
+
+    def command(self, name, parameters):
+        self.sent += 1
+        message = json.dumps([0, self.sent, name, parameters]).encode()
+        self.socket.sendall(str(len(message)).encode() + b':' + message)
+        _, _, error, result = self.receive()
+        if error:
+            raise AssertionError(f'firefox: {name}: {error}')
+        return result
+
+    def execute_async_script(self, script, *args):
+        return self.command('WebDriver:ExecuteAsyncScript',
+                            {'script': script, 'args': list(args), 'scriptTimeout': WAIT * 1000}
+                            )['value']
+
+    def close(self):
+        self.socket.close()
+        self.process.terminate()
+        self.process.wait()
+
+
 # The page's converter.js, loaded in the page, called with JSON-able arguments; bytes
 # cross as base64.
 CALL = '''
@@ -92,15 +213,47 @@ import('./converter.js').then(async (c) => {
 '''
 
 
+def call(browser, body, *args):
+    """Runs body (a function's body, converter.js as c) in the page browser shows."""
+    answer = browser.execute_async_script(CALL % body, *args)
+    if 'error' in answer:
+        raise AssertionError('in the page: ' + answer['error'])
+    return answer['value']
+
+
+def encoded(files):
+    return [{'name': f['name'], 'bytes': base64.b64encode(f['bytes']).decode()} for f in files]
+
+
+CONVERT = '''
+    const r = await c.convert(files(args[0]), args[1]);
+    return {files: Object.fromEntries(Object.entries(r.files).map(([n, b]) => [n, text(b)])),
+            frames: r.frames.map((f) => text(f.bytes)),
+            frames_info: r.frames.map((f) => ({picture: f.picture, durationMs: f.durationMs,
+                                               label: f.label})),
+            messages: r.messages, command: r.command, cmake: r.cmake, left: r.left,
+            sizes: r.sizes};'''
+
+
+def convert(browser, files, options):
+    """converter.js's convert() in the page browser shows, bytes as bytes."""
+    value = call(browser, CONVERT, None, [encoded(files), options])
+    value['files'] = {n: base64.b64decode(b) for n, b in value['files'].items()}
+    value['frames'] = [base64.b64decode(b) for b in value['frames']]
+    return value
+
+
 class Page:
     def __init__(self, folder, scratch):
-        self.server, self.url = serve(folder)
-        self.url += 'index.html'
-        self.driver = chromium(scratch)
+        self.server, origin = serve(folder)
+        self.url = origin + 'index.html'
+        self.recorder = Recorder(origin)
+        self.driver = chromium(scratch, self.recorder.address)
         self.load()
 
     def close(self):
         self.driver.quit()
+        self.recorder.close()
         self.server.terminate()
         self.server.wait()
 
@@ -113,34 +266,17 @@ class Page:
             lambda d: d.execute_script('return ' + condition))
 
     def script(self, body, *args):
-        answer = self.driver.execute_async_script(CALL % body, *args)
-        if 'error' in answer:
-            raise AssertionError('in the page: ' + answer['error'])
-        return answer['value']
-
-    @staticmethod
-    def encoded(files):
-        return [{'name': f['name'], 'bytes': base64.b64encode(f['bytes']).decode()} for f in files]
+        return call(self.driver, body, *args)
 
     def convert(self, files, options):
-        value = self.script('''
-            const r = await c.convert(files(args[0]), args[1]);
-            return {files: Object.fromEntries(Object.entries(r.files).map(([n, b]) => [n, text(b)])),
-                    frames: r.frames.map((f) => text(f.bytes)),
-                    frames_info: r.frames.map((f) => ({picture: f.picture, durationMs: f.durationMs,
-                                                       label: f.label})),
-                    messages: r.messages, command: r.command, cmake: r.cmake, left: r.left,
-                    sizes: r.sizes};''', None, [self.encoded(files), options])
-        value['files'] = {n: base64.b64decode(b) for n, b in value['files'].items()}
-        value['frames'] = [base64.b64decode(b) for b in value['frames']]
-        return value
+        return convert(self.driver, files, options)
 
     def open_set(self, files):
         value = self.script('''
             const r = await c.openSet(files(args[0]));
             return {messages: r.messages, sets: r.sets.map((s) => ({name: s.name, kind: s.kind,
                     nibbles: s.nibbles, durations: s.durations, frames: s.frames.map(text)}))};''',
-                            None, [self.encoded(files)])
+                            None, [encoded(files)])
         for found in value['sets']:
             found['frames'] = [base64.b64decode(b) for b in found['frames']]
         return value
@@ -174,14 +310,14 @@ class Page:
 
     def download(self, name):
         link = self.driver.find_element(By.CSS_SELECTOR, f'#downloads a[download="{name}"]')
-        encoded = self.driver.execute_async_script('''
+        answer = self.driver.execute_async_script('''
             const done = arguments[arguments.length - 1];
             fetch(arguments[0]).then((r) => r.arrayBuffer()).then((b) => {
                 const u8 = new Uint8Array(b); let s = '';
                 for (let i = 0; i < u8.length; i += 8192)
                     s += String.fromCharCode.apply(null, u8.subarray(i, i + 8192));
                 done(btoa(s)); });''', link.get_attribute('href'))
-        return base64.b64decode(encoded)
+        return base64.b64decode(answer)
 
     def canvas_levels(self, selector, index=0):
         """The levels a frame's canvas shows (gray / 17), or None where a gray is none."""
@@ -207,20 +343,19 @@ class Page:
 
     def requests(self):
         """Every URL the browser asked for since the last call, the page's and its
-        worker's."""
-        urls = []
-        for entry in self.driver.get_log('performance'):
-            message = json.loads(entry['message'])['message']
-            if message['method'] == 'Network.requestWillBeSent':
-                urls.append(message['params']['request']['url'])
-        return urls
+        workers'."""
+        return self.recorder.taken()
+
+    # Chromium's own services, which it calls whatever page it shows: its updates, its
+    # sign-in and the search engine Debian sets (connected to ahead of a search).
+    BROWSER_HOSTS = ('update.googleapis.com', 'clients2.google.com', 'accounts.google.com',
+                     'start.duckduckgo.com')
 
     def foreign_requests(self):
         """The requests since the last call that are not for the page's own files."""
         origin = self.url.rsplit('/', 1)[0] + '/'
-        return [u for u in self.requests()
-                if u.split(':', 1)[0] in ('http', 'https', 'ws', 'wss', 'ftp')
-                and not u.startswith(origin)]
+        return [u for u in self.requests() if not u.startswith(origin)
+                and urllib.parse.urlsplit(u).hostname not in self.BROWSER_HOSTS]
 
     def first_frame(self, path):
         """Seconds from picking the picture at path to its first frame on screen."""

@@ -85,8 +85,8 @@ def tearDownModule():
 class Converter(unittest.TestCase):
     """convert() through converter.js gives the native programs' bytes."""
 
-    def check_same_as_native(self, names, options):
-        result = PAGE.convert(pictures(*names), options)
+    def check_same_as_native(self, names, options, convert=None):
+        result = (convert or PAGE.convert)(pictures(*names), options)
         self.assertEqual(result['messages'], [])
         args = shlex.split(result['command'])
         self.assertEqual(args[0], 'grayframe-embed')
@@ -146,6 +146,16 @@ class Converter(unittest.TestCase):
             self.assertEqual(result['messages'], [stderr.rstrip('\n')])
             self.assertEqual(PAGE.call('nameProblem', name), stderr.rstrip('\n'))
         self.assertEqual(PAGE.call('nameProblem', 'logo_2'), '')
+
+    def test_stopping_and_going_on(self):
+        stopped = PAGE.script('''
+            const converter = new c.Converter();
+            const running = converter.convert(files(args[0]), {name: 'big'});
+            converter.stop();
+            const why = await running.then(() => 'finished', (error) => error.stopped);
+            const again = await converter.convert(files(args[0]), {name: 'big'});
+            return [why, again.command];''', None, [browser.encoded(pictures('photo.jpg'))])
+        self.assertEqual(stopped, [True, 'grayframe-embed --name big photo.jpg'])
 
     def test_a_bad_file_leaves_the_others(self):
         result = PAGE.convert(pictures('photo.png', 'bad.png', 'clip.mp4', 'anim.gif'),
@@ -243,8 +253,8 @@ class ThroughThePage(unittest.TestCase):
         self.assertEqual(PAGE.foreign_requests(), [])
 
 
+@unittest.skipUnless(shutil.which('firefox-esr'), 'firefox-esr is not installed')
 class Firefox(unittest.TestCase):
-    @unittest.skipUnless(shutil.which('firefox-esr'), 'firefox-esr is not installed')
     def test_screenshot_of_the_loaded_page(self):
         shot = browser.firefox_screenshot(PAGE.url, ARGS.scratch)
         with open(shot, 'rb') as image:
@@ -252,6 +262,16 @@ class Firefox(unittest.TestCase):
         self.assertEqual(head[:8], b'\x89PNG\r\n\x1a\n')
         self.assertGreater(int.from_bytes(head[16:20], 'big'), 400)
         self.assertGreater(os.path.getsize(shot), 10000)
+
+    def test_the_same_bytes_as_in_chromium(self):
+        firefox = browser.Firefox(ARGS.scratch)
+        try:
+            firefox.command('WebDriver:Navigate', {'url': PAGE.url})
+            Converter.check_same_as_native(
+                self, ['photo.png', 'anim.gif'], {'name': 'fox', 'compress': True, 'dither': 'ordered'},
+                lambda files, options: browser.convert(firefox, files, options))
+        finally:
+            firefox.close()
 
 
 def main():
