@@ -13,7 +13,6 @@ const state = {
     runningSince: 0,
     again: false,        // options changed while a conversion ran
     urls: [],            // blob URLs of the current downloads
-    players: new Set(),  // timers of playing animations
 };
 let nextId = 1;
 
@@ -63,7 +62,7 @@ async function addPictures(files) {
         state.pictures.push(picture);
         $('pictures').append(picture.item);
     }
-    showLines($('messages'), lines);
+    showLines($('pick-messages'), lines);
     defaultName();
     convertSoon(0);
 }
@@ -172,13 +171,8 @@ function frameCanvas(bytes, nibbles, label, capped, readout) {
     return canvas;
 }
 
-function stopPlayers() {
-    for (const timer of state.players) clearTimeout(timer.id);
-    state.players.clear();
-}
-
 // A canvas that shows the frames one after the other, each for its duration, with a
-// button to pause it.
+// button to pause it; it stops once off the page.
 function player(frames, durations, nibbles, label, readout) {
     const box = document.createElement('div');
     box.className = 'player';
@@ -187,6 +181,7 @@ function player(frames, durations, nibbles, label, readout) {
         timer.paused = !timer.paused;
         toggle.textContent = timer.paused ? 'Play' : 'Pause';
         toggle.setAttribute('aria-label', `${timer.paused ? 'Play' : 'Pause'} ${label}`);
+        clearTimeout(timer.id);
         if (!timer.paused) step();
     });
     const timer = {id: 0, paused: false, at: 0};
@@ -197,7 +192,6 @@ function player(frames, durations, nibbles, label, readout) {
         timer.id = setTimeout(step, Math.max(20, durations[timer.at] || 100));
     };
     timer.id = setTimeout(step, Math.max(20, durations[0] || 100));
-    state.players.add(timer);
     box.append(canvas, toggle);
     return box;
 }
@@ -235,11 +229,11 @@ function showFrames(container, frames, durations, nibbles, label) {
 
 // ---- converting ----
 
-let timer = 0;
+let soon = 0;
 function convertSoon(delay = 300) {
     document.body.dataset.state = 'working';
-    clearTimeout(timer);
-    timer = setTimeout(convertNow, delay);
+    clearTimeout(soon);
+    soon = setTimeout(convertNow, delay);
 }
 
 function showLines(list, lines) {
@@ -263,7 +257,6 @@ async function convertNow() {
         state.asked = '';
         document.body.dataset.state = 'ready';
         clearMade();
-        stopPlayers();
         for (const picture of state.pictures) picture.item.querySelector('.frames').replaceChildren();
         $('empty').hidden = state.pictures.length > 0 || !!problem;
         showLines($('messages'), []);
@@ -380,7 +373,6 @@ function showResult(result, pictures, drawn, final) {
     showLines($('messages'), general);
     for (const picture of pictures) picture.item.querySelector('.line').textContent = picture.line;
     if (!drawn) {
-        stopPlayers();
         pictures.forEach((picture, index) => {
             const container = picture.item.querySelector('.frames');
             container.replaceChildren();

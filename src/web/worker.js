@@ -359,15 +359,19 @@ async function convert(message) {
             kindOf(made.inputs[0]) === 'still') {
         const input = made.inputs[0];
         const mode = String(options.mode || 'fitin');
-        const own = await run('grayframe', ['-i', input.name, '-resizemode', mode], [input]);
-        for (const ext of ['_out.h', '_out.bmp'])
-            if (own.outputs[input.name + ext]) result.files[input.name + ext] = own.outputs[input.name + ext];
+        try {
+            const own = await run('grayframe', ['-i', input.name, '-resizemode', mode], [input]);
+            for (const ext of ['_out.h', '_out.bmp'])
+                if (own.outputs[input.name + ext]) result.files[input.name + ext] = own.outputs[input.name + ext];
+        } catch (error) {
+            messages.push(`grayframe's own files cannot be made here: ${error.message}`);
+        }
     }
     // The compressed sizes of a set not asked to be compressed.
     if (message.sizes !== false && !set.code) {
         const args = opts.embedArguments(names, Object.assign({}, options, {compress: true, target: ''}));
-        const compressed = await run('grayframe-embed', args, made.inputs);
-        const c = compressed.status === 0 && compressed.outputs[name + '.c'];
+        const compressed = await run('grayframe-embed', args, made.inputs).catch(() => null);
+        const c = compressed && compressed.status === 0 && compressed.outputs[name + '.c'];
         const again = c && (await reader.readSets([{name: name + '.c', bytes: c}])).sets[0];
         if (again && again.code) {
             result.sizes.compressed = reader.codeFrameSizes(again.code);
