@@ -9,7 +9,8 @@ WEB_DIR ?= build-web
 WEB_PORT ?= 8000
 # Debian's Python, which has python3-selenium (not one that PATH may put first).
 WEB_PYTHON := /usr/bin/python3
-WEB_TEST_PACKAGES := python3 chromium chromium-driver python3-selenium firefox-esr imagemagick
+WEB_TEST_PACKAGES := python3 chromium chromium-driver python3-selenium firefox-esr imagemagick \
+	ffmpeg
 
 .PHONY: web-serve web-test bench-web
 

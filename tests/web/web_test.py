@@ -7,7 +7,6 @@ screenshot of the page.
     tests/web/web_test.py --page build-web/page --native build [unittest options]
 """
 import argparse
-import base64
 import os
 import re
 import shlex
@@ -15,7 +14,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -37,6 +35,9 @@ def make_pictures(folder):
             'rectangle 8,8 30,30', '(', '-clone', '0', '-fill', 'gray60', '-draw',
             'circle 40,24 40,10', ')', '(', '-size', '64x48', 'xc:gray20', ')', '-loop', '0',
             'anim.gif')
+    convert('anim.gif', '-loop', '0', 'anim.webp')
+    subprocess.run(['ffmpeg', '-v', 'error', '-f', 'lavfi', '-i', 'testsrc=size=96x72:rate=5',
+                    '-t', '1', '-plays', '0', '-f', 'apng', 'spin.png'], cwd=folder, check=True)
     with open(os.path.join(folder, 'bad.png'), 'wb') as out:
         out.write(b'\x89PNG\r\n\x1a\n' + bytes(range(256)) * 4)
     with open(os.path.join(folder, 'clip.mp4'), 'wb') as out:
@@ -107,8 +108,7 @@ class Converter(unittest.TestCase):
 
     def test_still_pictures_and_grayframe_own_files(self):
         result = self.check_same_as_native(['photo.png'], {'name': 'photo'})
-        _, _, own, raw = native('grayframe', ['-resizemode', 'fitin', '-printdata', '-i', 'photo.png'],
-                                ['photo.png'])
+        raw = native('grayframe', ['-printdata', '-i', 'photo.png'], ['photo.png'])[3]
         self.assertEqual(result['files']['photo.raw'], raw)
         _, _, own, _ = native('grayframe', ['-i', 'photo.png', '-resizemode', 'fitin'], ['photo.png'])
         for name in ('photo.png_out.h', 'photo.png_out.bmp'):
@@ -120,12 +120,15 @@ class Converter(unittest.TestCase):
         _, _, own, _ = native('grayframe', ['-i', 'photo.jpg', '-resizemode', 'fitout'], ['photo.jpg'])
         self.assertEqual(result['files']['photo.jpg_out.h'], own['photo.jpg_out.h'])
 
-    def test_animation_dithered_and_sets(self):
+        self.check_same_as_native(['tall.webp'], {'name': 'tall', 'mode': 'stretch', 'levels': 'round'})
+
+    def test_animations_dithered(self):
         result = self.check_same_as_native(
-            ['tall.webp', 'anim.gif'], {'name': 'walk', 'dither': 'ordered', 'mode': 'stretch',
-                                        'nibbles': 'low-first', 'background': '128'})
-        self.assertEqual([f['picture'] for f in result['frames_info']], [0, 1, 1, 1])
-        self.assertEqual([f['durationMs'] for f in result['frames_info']][1:], [200, 200, 200])
+            ['anim.gif', 'anim.webp', 'spin.png'],
+            {'name': 'walk', 'dither': 'ordered', 'mode': 'stretch', 'nibbles': 'low-first',
+             'background': '128'})
+        self.assertEqual([f['picture'] for f in result['frames_info']], [0] * 3 + [1] * 3 + [2] * 5)
+        self.assertEqual([f['durationMs'] for f in result['frames_info']], [200] * 11)
 
     def test_compressed_sets(self):
         result = self.check_same_as_native(
