@@ -55,7 +55,13 @@ async function addPictures(files) {
             lines.push(`${file.name}: a picture of this name is in the set already`);
             continue;
         }
-        const bytes = new Uint8Array(await file.arrayBuffer());
+        let bytes;
+        try {
+            bytes = new Uint8Array(await file.arrayBuffer());
+        } catch (error) {
+            lines.push(`${file.name}: cannot be read (${error.message})`);
+            continue;
+        }
         const picture = {id: nextId++, name: file.name, bytes, line: '',
                          url: URL.createObjectURL(file)};
         picture.item = pictureItem(picture);
@@ -344,9 +350,9 @@ function download(name, bytes, what) {
 }
 
 function describe(name, file) {
-    if (file.endsWith('.h') && file.startsWith(name + '.')) return 'the set\'s declarations';
-    if (file.endsWith('.c')) return 'the frames, to compile into the firmware';
-    if (file.endsWith('.raw')) return 'the frames\' bytes one after the other (as -printdata writes them)';
+    if (file === name + '.h') return 'the set\'s declarations';
+    if (file === name + '.c') return 'the frames, to compile into the firmware';
+    if (file === name + '.raw') return 'the frames\' bytes one after the other (as -printdata writes them)';
     if (file.endsWith('_out.h')) return 'grayframe\'s own header of the picture (no display options)';
     if (file.endsWith('_out.bmp')) return 'grayframe\'s own BMP of the picture';
     return '';
@@ -515,6 +521,3 @@ for (const copy of document.querySelectorAll('button[data-copy]')) {
     });
 }
 defaultName();
-
-// For scripts and tests: the converter the page uses, and what it shows.
-window.grayframePage = {converter, state};
