@@ -1,7 +1,8 @@
 # make        build build/grayframe and build/grayframe-embed (Release)
 # make demo   convert the example chart in all three fit modes
 # make test   build and run the whole test suite
-# make pictures  regenerate the README's pictures in docs/pictures
+# make pictures  regenerate the README's pictures in docs/pictures (the page's
+#                screenshot too)
 # make deb    build the Debian package of the minimal build into build-minimal/
 #             (MAINTAINER="Name <address>" sets its Maintainer field for this run)
 # make install   install the minimal build under PREFIX (default /usr/local)
@@ -91,10 +92,14 @@ test: test-deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-pictures: all
+# The page's screenshot is taken in headless Chromium (make web-test's packages).
+pictures: all web
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target docs_pictures
 	sh scripts/make-pictures.sh $(BUILD_DIR)/grayframe $(BUILD_DIR)/docs_pictures \
 		docs/pictures $(BUILD_DIR)/pictures $(BUILD_DIR)/grayframe-embed
+	@sh scripts/install-deps.sh $(WEB_TEST_PACKAGES)
+	$(WEB_PYTHON) tests/web/screenshot.py --page $(WEB_DIR)/page \
+		--out docs/pictures/web-page.png examples/chart.png examples/rose.png
 
 # What make deb and make install deliver is the minimal build: it starts in a few
 # milliseconds, and its decode helper (built on Debian's OpenCV) reads the rest.
@@ -284,4 +289,4 @@ web:
 	$(WEB_ENV) cmake --build $(WEB_DIR) -j $(JOBS) --target web_page
 	@echo "the page: $(WEB_DIR)/page/ (make web-serve serves it)"
 
--include web.mk
+include web.mk
