@@ -6,6 +6,7 @@
 # make deb    build the Debian package of the minimal build into build-minimal/
 #             (MAINTAINER="Name <address>" sets its Maintainer field for this run)
 # make install   install the minimal build under PREFIX (default /usr/local)
+# make uninstall remove what the last make install put in place
 # make package-test  make deb, then check that package (lintian, a run from a scratch root)
 #                    and make install from a fresh clone
 # make test-asan  the whole test suite built with AddressSanitizer and UBSan
@@ -62,7 +63,7 @@ MINIMAL_PACKAGES := $(TEST_PACKAGES) libgtk-3-dev libpng-dev libjpeg-dev \
 MAINTAINER ?=
 BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 
-.PHONY: all deps test-deps configure demo test clean pictures deb install
+.PHONY: all deps test-deps configure demo test clean pictures deb install uninstall
 .PHONY: test-asan test-tsan fuzz bench-memory
 .PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
 	package-test
@@ -107,8 +108,17 @@ deb: minimal
 	cd $(MINIMAL_DIR) && cpack -G DEB
 	@ls -1 $(MINIMAL_DIR)/*.deb
 
+# make uninstall removes what the last make install put in place, under its prefix: the
+# list of those files is kept apart from CMake's install_manifest.txt, which make deb
+# overwrites.
+INSTALLED_LIST = $(MINIMAL_DIR)/installed-files.txt
+
 install: minimal
 	cmake --install $(MINIMAL_DIR) --prefix $(or $(PREFIX),/usr/local)
+	cp $(MINIMAL_DIR)/install_manifest.txt $(INSTALLED_LIST)
+
+uninstall:
+	@sh scripts/uninstall.sh $(INSTALLED_LIST)
 
 package-test: all deb
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe make_picture

@@ -8,23 +8,6 @@
 add_compile_options(-fexceptions -msimd128)
 add_link_options(-fexceptions)
 
-# Defines GIF::GIF and sets ANIMATION_LIBRARIES for the animation readers.
-macro(grayframe_web_animation_libraries)
-  find_path(GIF_INCLUDE_DIR gif_lib.h REQUIRED)
-  find_library(GIF_LIBRARY gif REQUIRED)
-  add_library(GIF::GIF INTERFACE IMPORTED)
-  set_target_properties(GIF::GIF PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${GIF_INCLUDE_DIR}
-                        INTERFACE_LINK_LIBRARIES ${GIF_LIBRARY})
-  set(ANIMATION_LIBRARIES)
-  foreach(name avformat avcodec swscale avutil webpdemux webp z)
-    find_library(WEB_${name}_LIBRARY ${name} REQUIRED)
-    list(APPEND ANIMATION_LIBRARIES ${WEB_${name}_LIBRARY})
-  endforeach()
-  find_path(FFMPEG_INCLUDE_DIR libavformat/avformat.h REQUIRED)
-  find_path(WEBP_INCLUDE_DIR webp/demux.h REQUIRED)
-  include_directories(SYSTEM ${FFMPEG_INCLUDE_DIR} ${WEBP_INCLUDE_DIR})
-endmacro()
-
 # Makes the program target a module for the page: a factory EXPORT_NAME(overrides) that
 # gives the module, whose callMain(arguments) runs the program once more each time on
 # the files of its in-memory file system (FS), standard output and error going to

@@ -42,3 +42,8 @@ fetch_source() {
     fi
     find "$sources" -mindepth 1 -maxdepth 1 -type d -name "$1-[0-9]*" | head -n 1
 }
+
+# The C sources giflib's Makefile in the tree $1 builds its library from.
+giflib_sources() {
+    printf 'list-sources:\n\t@echo $(SOURCES)\n' | make -s -C "$1" -f Makefile -f - list-sources
+}

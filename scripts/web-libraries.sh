@@ -114,8 +114,7 @@ build_giflib() {
     build="$work/build/giflib"
     rm -rf "$build"
     mkdir -p "$build" "$prefix/include" "$prefix/lib"
-    files=$(printf 'list-sources:\n\t@echo $(SOURCES)\n' |
-        make -s -C "$tree" -f Makefile -f - list-sources)
+    files=$(giflib_sources "$tree")
     [ -n "$files" ] || exit 1
     for file in $files; do
         echo "compiling $file" >&2

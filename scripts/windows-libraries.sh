@@ -1,9 +1,10 @@
 #!/bin/sh
 # SPDX-License-Identifier: Apache-2.0
 # Cross-builds, once, the libraries grayframe.exe links statically for 64-bit Windows:
-# zlib, libpng, libjpeg-turbo, libtiff and libwebp, then a small OpenCV (core, imgproc,
-# imgcodecs, highgui on its Win32 backend) on top of them, all from Debian's source
-# packages; nothing else is downloaded.
+# zlib, libpng, libjpeg-turbo, libtiff and libwebp (with its demuxer and animation
+# decoder), giflib and a small FFmpeg that reads APNG, then a small OpenCV (core,
+# imgproc, imgcodecs, highgui on its Win32 backend) on top of them, all from Debian's
+# source packages; nothing else is downloaded.
 #   scripts/windows-libraries.sh WORK_DIR PREFIX [OPENCV_SOURCE_TREE]
 # The sources are fetched into WORK_DIR/src-debian through source entries derived from
 # this system's apt configuration, which is left as it is. Each library is built once;
@@ -25,7 +26,7 @@ if [ -n "$opencv_tree" ] && [ ! -f "$opencv_tree/debian/changelog" ]; then
     prefix=$(mkdir -p "$2" && cd "$2" && pwd)
 else
     versions=$(for binary in zlib1g libpng16-16 libjpeg62-turbo libtiff6 libwebp7 \
-        libopencv-dev; do
+        libgif7 libavcodec59 libopencv-dev; do
         echo "$binary $(dpkg-query -W -f='${source:Version}' "$binary" 2>/dev/null || true)"
     done)
     . "$here/scripts/build-cache.sh"
@@ -93,6 +94,49 @@ build_libwebp() {
         -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF
 }
 
+# Its library alone, from the sources its Makefile lists for it.
+build_giflib() {
+    tree=$(fetch_source giflib libgif7)
+    build="$work/build/giflib"
+    rm -rf "$build"
+    mkdir -p "$build" "$prefix/include" "$prefix/lib"
+    files=$(giflib_sources "$tree")
+    [ -n "$files" ] || exit 1
+    for file in $files; do
+        x86_64-w64-mingw32-gcc-posix -std=gnu99 -O2 -DNDEBUG -c "$tree/$file" \
+            -o "$build/${file%.c}.o"
+    done
+    x86_64-w64-mingw32-gcc-ar-posix rcs "$build/libgif.a" "$build"/*.o
+    cp "$build/libgif.a" "$prefix/lib/"
+    cp "$tree/gif_lib.h" "$prefix/include/"
+}
+
+# FFmpeg's libraries as the APNG reader needs them, and nothing else (no videos on
+# Windows); its configure is silent unless it fails.
+build_ffmpeg() {
+    tree=$(fetch_source ffmpeg libavcodec59)
+    build="$work/build/ffmpeg"
+    rm -rf "$build"
+    mkdir -p "$build"
+    (cd "$build" && "$tree/configure" --prefix="$prefix" \
+        --target-os=mingw32 --arch=x86_64 --enable-cross-compile \
+        --cross-prefix=x86_64-w64-mingw32- --cc=x86_64-w64-mingw32-gcc-posix \
+        --ar=x86_64-w64-mingw32-gcc-ar-posix --ranlib=x86_64-w64-mingw32-gcc-ranlib-posix \
+        --pkg-config=false --optflags=-O2 --extra-cflags="-I$prefix/include" \
+        --extra-ldflags="-L$prefix/lib" \
+        --enable-static --disable-shared --disable-programs --disable-doc \
+        --disable-debug --disable-asm --disable-autodetect --disable-network \
+        --disable-pthreads --disable-w32threads \
+        --disable-avdevice --disable-avfilter --disable-swresample --disable-postproc \
+        --disable-everything --enable-protocol=file --enable-demuxer=apng \
+        --enable-decoder=apng --enable-zlib --enable-swscale >configure.out 2>&1) || {
+        cat "$build/configure.out" >&2
+        exit 1
+    }
+    make -C "$build" -j "$jobs" >&2
+    make -C "$build" install >/dev/null
+}
+
 # The same compiler optimisation and CPU baseline as the Linux builds, so that all
 # compute alike; the decoders above stay in their libraries' own defaults.
 build_opencv() {
@@ -121,7 +165,7 @@ build_opencv() {
         -DENABLE_PRECOMPILED_HEADERS=OFF -DBUILD_WITH_STATIC_CRT=OFF
 }
 
-for library in zlib libpng libjpeg_turbo tiff libwebp opencv; do
+for library in zlib libpng libjpeg_turbo tiff libwebp giflib ffmpeg opencv; do
     [ -f "$prefix/.done-$library" ] && continue
     echo "building $library for Windows" >&2
     "build_$library"

@@ -14,6 +14,7 @@ for tool in avr-gcc avr-nm avr-objdump avr-objcopy simavr /usr/lib/avr/include/a
         { echo "SKIPPED: $tool is not installed (make test-deps installs it)"; exit 77; }
 done
 budget=32000
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited $?" >&2' ERR
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$source/bench/firmware/cycles.sh"

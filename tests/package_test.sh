@@ -46,6 +46,15 @@ if [ -n "$deb" ]; then
         fail "make install: $(installed_files "$scratch/clone-prefix" | tr '\n' ' ')"
     ldd "$scratch/clone-prefix/bin/grayframe" | grep libopencv |
         grep -v -q "$scratch/clone-prefix" && fail "make install: not the small OpenCV"
+    # make uninstall removes what make install put there, also after make deb, and
+    # nothing else.
+    touch "$scratch/clone-prefix/bin/mine"
+    make -C "$scratch/clone" deb >"$scratch/install.log" 2>&1 ||
+        { tail -n 30 "$scratch/install.log"; fail "make deb in the clone"; }
+    make -C "$scratch/clone" uninstall >"$scratch/install.log" 2>&1 ||
+        { cat "$scratch/install.log"; fail "make uninstall"; }
+    [ "$(installed_files "$scratch/clone-prefix")" = "./bin/mine" ] ||
+        fail "make uninstall left: $(installed_files "$scratch/clone-prefix" | tr '\n' ' ')"
     rm -rf "$scratch/clone"
 fi
 

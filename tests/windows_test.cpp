@@ -8,6 +8,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -179,6 +180,50 @@ TEST(Windows, EmbedWritesTheSameFrameSet) {
                       withCrLf(test::readFile(dir / ("linux/" + std::string(file)))))
                 << file;
     }
+}
+
+// Animations are read in the program on Windows: a GIF and an animated WebP give the
+// Linux build's frames, durations and GIF preview; a video gets one line.
+TEST(Windows, EmbedReadsAnimationsAsLinuxDoes) {
+    const test::TempDir dir;
+    std::vector<std::string> frames;
+    for (int i = 0; i < 3; ++i) {
+        frames.push_back(dir / ("f" + std::to_string(i) + ".png"));
+        cv::imwrite(frames.back(), test::makePicture(90, 60, unsigned(30 + i)));
+    }
+    std::vector<std::string> gif{"-delay", "7", "-loop", "0"}, webp = gif;
+    gif.insert(gif.end(), frames.begin(), frames.end());
+    gif.push_back(dir / "a.gif");
+    webp.insert(webp.end(), frames.begin(), frames.end());
+    webp.push_back(dir / "a.webp");
+    ASSERT_EQ(test::runProgram("/usr/bin/convert", gif, dir.path).status, 0);
+    ASSERT_EQ(test::runProgram("/usr/bin/convert", webp, dir.path).status, 0);
+    const std::string windowsEmbed =
+        (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
+    const std::vector<std::string> args{"--name", "anim", "--background", "40",
+                                        "--preview", "sheet.gif", "a.gif", "a.webp"};
+    EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, args, dir.path).status, 0);
+    for (const char* file : {"anim.h", "anim.c", "sheet.gif"})
+        fs::rename(dir / file, dir / ("linux-" + std::string(file)));
+    std::vector<std::string> windowsArgs{windowsEmbed};
+    windowsArgs.insert(windowsArgs.end(), args.begin(), args.end());
+    const test::RunResult run =
+        test::runProgram("/usr/bin/wine", windowsArgs, dir.path, 120, WINE_ENV);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char* file : {"anim.h", "anim.c"})
+        EXPECT_EQ(test::readFile(dir / file),
+                  withCrLf(test::readFile(dir / ("linux-" + std::string(file)))))
+            << file;
+    EXPECT_TRUE(test::readFile(dir / "sheet.gif") == test::readFile(dir / "linux-sheet.gif"));
+
+    std::ofstream(dir / "clip.mp4", std::ios::binary)
+        .write("\0\0\0\x18" "ftypmp42\0\0\0\0mp42isom", 24);
+    const test::RunResult video = test::runProgram(
+        "/usr/bin/wine", {windowsEmbed, "--name", "v", "clip.mp4"}, dir.path, 120, WINE_ENV);
+    EXPECT_EQ(video.status, 1);
+    EXPECT_EQ(video.err, "grayframe-embed: cannot read image 'clip.mp4': a video, which the "
+                         "Windows build does not read: use the Linux build\r\n");
 }
 
 // The file in dir named name but for case (wine keeps the case a name is created

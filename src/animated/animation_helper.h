@@ -47,8 +47,8 @@ struct AnimationRead {
 // installed), handing each canvas to handler on this thread as it arrives; at most
 // request.maxFrames of them. A helper that cannot be started, crashes, sends anything
 // else or nothing for request.silenceSeconds (then it is killed) is a problem. Never
-// throws (but passes on what handler throws). In the browser the readers run in this
-// process instead, with the same canvases, caps and problems. On Windows there is no
-// helper: every such file is a problem.
+// throws (but passes on what handler throws). On Windows and in the browser, which
+// start no helper, the readers run in this process instead, with the same canvases, caps
+// and problems; videos are refused there.
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler);

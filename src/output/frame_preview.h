@@ -14,5 +14,5 @@ std::string contactSheetPng(const FrameSet& set);
 
 // An animated GIF that loops forever: every frame at three times its size, shown for its
 // duration rounded to centiseconds (or 100 ms when the set has none). Empty when it
-// cannot be made, as always on Windows (no GIF encoder there).
+// cannot be made.
 std::string animatedGif(const FrameSet& set);

@@ -5,13 +5,13 @@
 #include "animated/animation_kind.h"
 #include "animated/read_canvases.h"
 
-// The browser starts no helper program: the readers run here, on this thread, and each
-// canvas goes to handler as the helper would have sent it. Its FFmpeg holds the APNG
-// decoder alone: videos are left to grayframe-embed.
+// Where no helper program is started (Windows, the browser), the readers run here, on
+// this thread, and each canvas goes to handler as the helper would have sent it. Their
+// FFmpeg holds the APNG decoder alone: a video gets VIDEO_NOT_READ, the line saying
+// where videos are read.
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler) {
-    if (animationKind(path) == AnimationKind::Video)
-        return {"a video, which the page does not read: use grayframe-embed"};
+    if (animationKind(path) == AnimationKind::Video) return {VIDEO_NOT_READ};
     ReadOptions read;
     read.background = request.background;
     read.fps = request.fps;
