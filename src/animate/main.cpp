@@ -36,8 +36,10 @@ bool parseNumber(const char* text, double low, double high, double& value) {
     return end != text && *end == '\0' && value >= low && value <= high;
 }
 
-bool sendProblem(int fd, const std::string& text) {
-    const RecordHead head{RecordKind::Problem, 0, 0, int32_t(text.size())};
+bool sendProblem(int fd, const ReadResult& result) {
+    const std::string& text = result.problem;
+    const RecordHead head{RecordKind::Problem, result.capped ? 1 : 0, 0,
+                          int32_t(text.size())};
     return writeAll(fd, &head, sizeof head) && writeAll(fd, text.data(), text.size());
 }
 
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
         });
     if (writeFailed) return 1;
     if (!result.problem.empty()) {
-        sendProblem(out, result.problem);
+        sendProblem(out, result);
         return 1;
     }
     const RecordHead end{RecordKind::End, 0, 0, result.animated ? 1 : 0};

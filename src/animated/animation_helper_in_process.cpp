@@ -27,7 +27,6 @@ AnimationRead readAnimation(const std::string& path, const AnimationRequest& req
             handler(std::move(picture), canvas.durationMs, canvas.part);
             return true;
         });
-    const bool capped = result.problem == frameCapText(request.maxFrames);
     return {result.problem, result.animated,
-            capped ? AnimationProblem::FrameCap : AnimationProblem::Other};
+            result.capped ? AnimationProblem::FrameCap : AnimationProblem::Other};
 }

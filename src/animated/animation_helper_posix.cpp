@@ -118,9 +118,8 @@ AnimationRead receive(Stream& stream, const AnimationRequest& request,
             if (!readSoon(stream, &text[0], text.size())) return cutShort(stream);
             for (char& c : text)
                 if (c == '\n' || c == '\r') c = ' ';
-            const bool capped = text == frameCapText(request.maxFrames);
             return {text, true,
-                    capped ? AnimationProblem::FrameCap : AnimationProblem::Other};
+                    head.rows == 1 ? AnimationProblem::FrameCap : AnimationProblem::Other};
         }
         if (head.kind == RecordKind::Part) {
             if (head.value < 0 || head.value >= MAX_READ_PARTS)

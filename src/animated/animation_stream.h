@@ -17,8 +17,8 @@
 //   End:   the file is read; value is 1 when it is an animation or a video, 0 when it
 //          holds one still picture (a GIF of one image);
 //   Problem: value bytes of text follow, the one line saying why the file cannot be
-//          read (frameCapText's when it holds more canvases than --max-frames
-//          allows, which the reader tells by it); nothing comes after it.
+//          read; rows is 1 when that is more canvases than --max-frames allows
+//          (frameCapText), else 0; nothing comes after it.
 // The helper exits with status 0 after End, 1 after Problem.
 enum class RecordKind : int32_t {
     Frame = 1,

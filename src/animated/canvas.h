@@ -34,6 +34,7 @@ using CanvasSink = std::function<bool(const Canvas&)>;
 struct ReadResult {
     std::string problem;
     bool animated = true;
+    bool capped = false;  // the problem is more canvases than asked for (readCanvases)
 };
 
 // Writes pixels RGBA (or, with bgra, BGRA) samples into bgr, each put over the gray

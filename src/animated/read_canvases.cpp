@@ -50,7 +50,7 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
             result.problem = "not an animation or video this program reads";
     }
     if (overCap)
-        result.problem = frameCapText(request.maxFrames);
+        result.problem = frameCapText(request.maxFrames), result.capped = true;
     else if (overBudget)
         result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
                          " pixels in all, too many for its size (see --fps, --start and "
