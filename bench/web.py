@@ -62,6 +62,7 @@ def main():
     parser.add_argument('--native', action='append', default=[],
                         help='LABEL=FOLDER of grayframe and grayframe-embed')
     args = parser.parse_args()
+    args.work = os.path.abspath(args.work)  # the browser takes files by absolute path
     os.makedirs(args.work, exist_ok=True)
     jpeg = picture(args.work, 'photo-12mp.jpg', '-seed', '3', '-size', '4000x3000',
                    'plasma:tomato-steelblue', '-blur', '0x2', '-quality', '90')
