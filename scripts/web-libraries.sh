@@ -38,7 +38,8 @@ else
     done)
     . "$here/scripts/build-cache.sh"
     cached_prefix web-libraries "$2" "scripts $(files_hash "$here/scripts/web-libraries.sh" \
-        "$here/scripts/fetch-source.sh" "$here/scripts/apt-source-entries.sh")
+        "$here/scripts/fetch-source.sh" "$here/scripts/library-recipes.sh" \
+        "$here/scripts/apt-source-entries.sh")
 $versions
 emcc $(emcc --version | sed -n 1p)
 cmake $(cmake --version | head -n 1)"
@@ -47,6 +48,17 @@ fi
 [ -f "$prefix/.complete" ] && exit 0
 
 . "$(dirname "$0")/fetch-source.sh"
+
+target_cc=emcc target_ar=emar target_cflags=$cflags make_with=emmake
+# Its configure probes of emcc leave noise on stderr.
+configure_ffmpeg() {
+    emconfigure "$tree/configure" --prefix="$prefix" \
+        --target-os=none --arch=x86_32 --enable-cross-compile \
+        --cc=emcc --cxx=em++ --ar=emar --ranlib=emranlib --nm=emnm \
+        --optflags=-O2 --extra-cflags="-msimd128 -I$prefix/include" \
+        --extra-ldflags="-L$prefix/lib" --disable-stripping --disable-runtime-cpudetect "$@"
+}
+. "$(dirname "$0")/library-recipes.sh"
 
 
 # Configures, builds and installs the CMake project in $1 into the prefix as static
@@ -83,73 +95,17 @@ build_zlib() {
     cp "$build/libz.a" "$prefix/lib/libz.a"
 }
 
-build_libpng() {
-    cmake_build "$(fetch_source libpng1.6 libpng16-16)" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
-        -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_FRAMEWORK=OFF
-}
 
 build_libjpeg_turbo() {
     cmake_build "$(fetch_source libjpeg-turbo libjpeg62-turbo)" -DENABLE_SHARED=OFF \
         -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
 }
 
-build_tiff() {
-    cmake_build "$(fetch_source tiff libtiff6)" -Dtiff-tools=OFF -Dtiff-tests=OFF \
-        -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON \
-        -Djbig=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF \
-        -Dpixarlog=ON
-}
 
-# libwebpdemux holds the animation decoder (WebPAnimDecoder).
-build_libwebp() {
-    cmake_build "$(fetch_source libwebp libwebp7)" -DWEBP_BUILD_ANIM_UTILS=OFF \
-        -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
-        -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF \
-        -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF
-}
 
-# Its library alone, from the sources its Makefile lists for it.
-build_giflib() {
-    tree=$(fetch_source giflib libgif7)
-    build="$work/build/giflib"
-    rm -rf "$build"
-    mkdir -p "$build" "$prefix/include" "$prefix/lib"
-    files=$(giflib_sources "$tree")
-    [ -n "$files" ] || exit 1
-    for file in $files; do
-        echo "compiling $file" >&2
-        emcc -std=gnu99 $cflags -DNDEBUG -c "$tree/$file" -o "$build/${file%.c}.o"
-    done
-    emar rcs "$build/libgif.a" "$build"/*.o
-    cp "$build/libgif.a" "$prefix/lib/"
-    cp "$tree/gif_lib.h" "$prefix/include/"
-}
 
 # libavformat, libavcodec, libswscale and libavutil with just what reads APNG files
 # (and their zlib streams through the zlib above).
-build_ffmpeg() {
-    tree=$(fetch_source ffmpeg libavcodec59)
-    build="$work/build/ffmpeg"
-    rm -rf "$build"
-    mkdir -p "$build"
-    # Its configure is silent unless it fails: its probes of emcc leave noise on stderr.
-    (cd "$build" && emconfigure "$tree/configure" --prefix="$prefix" \
-        --target-os=none --arch=x86_32 --enable-cross-compile \
-        --cc=emcc --cxx=em++ --ar=emar --ranlib=emranlib --nm=emnm \
-        --optflags=-O2 --extra-cflags="-msimd128 -I$prefix/include" \
-        --extra-ldflags="-L$prefix/lib" \
-        --enable-static --disable-shared --disable-programs --disable-doc \
-        --disable-debug --disable-stripping --disable-asm --disable-autodetect \
-        --disable-network --disable-pthreads --disable-runtime-cpudetect \
-        --disable-avdevice --disable-avfilter --disable-swresample --disable-postproc \
-        --disable-everything --enable-protocol=file --enable-demuxer=apng \
-        --enable-decoder=apng --enable-zlib --enable-swscale >configure.out 2>&1) || {
-        cat "$build/configure.out" >&2
-        exit 1
-    }
-    emmake make -C "$build" -j "$jobs" >&2
-    emmake make -C "$build" install >/dev/null
-}
 
 # The same compiler optimisation as the Linux builds, so that all compute alike, and
 # OpenCV's universal intrinsics on wasm SIMD; the decoders above stay in their

@@ -31,7 +31,8 @@ else
     done)
     . "$here/scripts/build-cache.sh"
     cached_prefix windows-libraries "$2" "scripts $(files_hash "$here/scripts/windows-libraries.sh" \
-        "$here/scripts/fetch-source.sh" "$here/scripts/apt-source-entries.sh" "$toolchain")
+        "$here/scripts/fetch-source.sh" "$here/scripts/library-recipes.sh" \
+        "$here/scripts/apt-source-entries.sh" "$toolchain")
 $versions
 c++ $(x86_64-w64-mingw32-g++-posix --version | head -n 1)
 cmake $(cmake --version | head -n 1)"
@@ -40,6 +41,18 @@ fi
 [ -f "$prefix/.complete" ] && exit 0
 
 . "$(dirname "$0")/fetch-source.sh"
+
+target_cc=x86_64-w64-mingw32-gcc-posix target_ar=x86_64-w64-mingw32-gcc-ar-posix
+target_cflags=-O2 make_with=
+configure_ffmpeg() {
+    "$tree/configure" --prefix="$prefix" \
+        --target-os=mingw32 --arch=x86_64 --enable-cross-compile \
+        --cross-prefix=x86_64-w64-mingw32- --cc=x86_64-w64-mingw32-gcc-posix \
+        --ar=x86_64-w64-mingw32-gcc-ar-posix --ranlib=x86_64-w64-mingw32-gcc-ranlib-posix \
+        --pkg-config=false --optflags=-O2 --extra-cflags="-I$prefix/include" \
+        --extra-ldflags="-L$prefix/lib" --disable-w32threads "$@"
+}
+. "$(dirname "$0")/library-recipes.sh"
 
 
 # Configures, builds and installs the CMake project in $1 into the prefix as static
@@ -70,72 +83,15 @@ build_zlib() {
     cp "$build/libzlibstatic.a" "$prefix/lib/libz.a"
 }
 
-build_libpng() {
-    cmake_build "$(fetch_source libpng1.6 libpng16-16)" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
-        -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_FRAMEWORK=OFF
-}
 
 build_libjpeg_turbo() {
     cmake_build "$(fetch_source libjpeg-turbo libjpeg62-turbo)" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
         -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
 }
 
-build_tiff() {
-    cmake_build "$(fetch_source tiff libtiff6)" -Dtiff-tools=OFF -Dtiff-tests=OFF \
-        -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON \
-        -Djbig=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF \
-        -Dpixarlog=ON
-}
 
-build_libwebp() {
-    cmake_build "$(fetch_source libwebp libwebp7)" -DWEBP_BUILD_ANIM_UTILS=OFF \
-        -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
-        -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF \
-        -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF
-}
 
-# Its library alone, from the sources its Makefile lists for it.
-build_giflib() {
-    tree=$(fetch_source giflib libgif7)
-    build="$work/build/giflib"
-    rm -rf "$build"
-    mkdir -p "$build" "$prefix/include" "$prefix/lib"
-    files=$(giflib_sources "$tree")
-    [ -n "$files" ] || exit 1
-    for file in $files; do
-        x86_64-w64-mingw32-gcc-posix -std=gnu99 -O2 -DNDEBUG -c "$tree/$file" \
-            -o "$build/${file%.c}.o"
-    done
-    x86_64-w64-mingw32-gcc-ar-posix rcs "$build/libgif.a" "$build"/*.o
-    cp "$build/libgif.a" "$prefix/lib/"
-    cp "$tree/gif_lib.h" "$prefix/include/"
-}
 
-# FFmpeg's libraries as the APNG reader needs them, and nothing else (no videos on
-# Windows); its configure is silent unless it fails.
-build_ffmpeg() {
-    tree=$(fetch_source ffmpeg libavcodec59)
-    build="$work/build/ffmpeg"
-    rm -rf "$build"
-    mkdir -p "$build"
-    (cd "$build" && "$tree/configure" --prefix="$prefix" \
-        --target-os=mingw32 --arch=x86_64 --enable-cross-compile \
-        --cross-prefix=x86_64-w64-mingw32- --cc=x86_64-w64-mingw32-gcc-posix \
-        --ar=x86_64-w64-mingw32-gcc-ar-posix --ranlib=x86_64-w64-mingw32-gcc-ranlib-posix \
-        --pkg-config=false --optflags=-O2 --extra-cflags="-I$prefix/include" \
-        --extra-ldflags="-L$prefix/lib" \
-        --enable-static --disable-shared --disable-programs --disable-doc \
-        --disable-debug --disable-asm --disable-autodetect --disable-network \
-        --disable-pthreads --disable-w32threads \
-        --disable-avdevice --disable-avfilter --disable-swresample --disable-postproc \
-        --disable-everything --enable-protocol=file --enable-demuxer=apng \
-        --enable-decoder=apng --enable-zlib --enable-swscale >configure.out 2>&1) || {
-        cat "$build/configure.out" >&2
-        exit 1
-    }
-    make -C "$build" -j "$jobs" >&2
-    make -C "$build" install >/dev/null
-}
 
 # The same compiler optimisation and CPU baseline as the Linux builds, so that all
 # compute alike; the decoders above stay in their libraries' own defaults.
