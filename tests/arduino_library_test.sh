@@ -35,7 +35,7 @@ done
 if command -v python3 >/dev/null 2>&1; then
     python3 -m json.tool "$library/library.json" >/dev/null || fail "library.json is not JSON"
 fi
-for file in "$source"/firmware/*; do
+for file in "$source"/firmware/*.[chS]; do
     cmp -s "$file" "$library/src/${file##*/}" || fail "src/ does not hold firmware/${file##*/}"
 done
 [ -f "$library/LICENSE" ] || fail "no LICENSE"
