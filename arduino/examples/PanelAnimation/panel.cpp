@@ -64,9 +64,9 @@ void panel_start(void)
     pinMode(PANEL_RST, OUTPUT);
     SPI.begin();
     digitalWrite(PANEL_RST, LOW);
-    delay(1);
+    delay(10);
     digitalWrite(PANEL_RST, HIGH);
-    delay(1);
+    delay(10);
     select_panel();
     for (k = 0; k < sizeof setup_commands; ++k) command(setup_commands[k]);
     set_window(0, 63, 0, 127);
