@@ -36,6 +36,9 @@
 #                    small OpenCV are cross-built once from Debian's sources and kept in
 #                    ~/.cache/grayframe/ (OPENCV_SOURCE=DIR uses that OpenCV tree)
 # make windows-test  build both and compare grayframe.exe under wine with build/grayframe
+# make arduino       build build/grayframe-arduino-VERSION.zip, the Arduino library (the
+#                    decoder and its examples, their sets made from pictures here) that
+#                    the Arduino IDE and PlatformIO install (docs/arduino.md)
 BUILD_DIR ?= build
 # The project's compilations are kept by ccache outside the clone (~/.cache/ccache), with
 # paths inside the clone taken relative to it, so that another clone or a second CI run
@@ -51,9 +54,8 @@ ANIMATION_PACKAGES := libavformat-dev libavcodec-dev libswscale-dev libavutil-de
 	libwebp-dev libgif-dev
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev ccache $(ANIMATION_PACKAGES)
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
-	x11-utils libx11-dev gcc-avr avr-libc simavr libsimavr-dev arduino-builder \
-	arduino-core-avr gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm ffmpeg \
-	imagemagick
+	x11-utils libx11-dev gcc-avr avr-libc simavr libsimavr-dev gcc-arm-none-eabi \
+	libnewlib-arm-none-eabi qemu-system-arm ffmpeg imagemagick arduino-builder arduino-core-avr
 # The CMake package's test builds the firmware example with Ninja too.
 FIRMWARE_TEST_PACKAGES := ninja-build
 DEMO_DIR := $(BUILD_DIR)/demo
@@ -68,7 +70,7 @@ BENCH_PACKAGES := hyperfine imagemagick time zlib1g-dev liblz4-dev
 .PHONY: test-asan test-tsan fuzz bench-memory
 .PHONY: minimal minimal-deps minimal-test bench bench-display bench-frame-code bench-firmware \
 	package-test
-.PHONY: windows windows-deps windows-test web
+.PHONY: windows windows-deps windows-test web arduino
 
 all: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target grayframe grayframe_embed
@@ -187,6 +189,10 @@ fuzz:
 			$(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
 	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
+
+arduino: deps configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target arduino_library
+	@ls -1 $(BUILD_DIR)/grayframe-arduino-*.zip
 
 bench-memory: deps configure
 	@sh scripts/install-deps.sh time
