@@ -26,7 +26,8 @@
 # make bench-frame-code  compressed frame sets beside zlib -9 and LZ4-HC, bytes per frame
 # make bench-firmware    the firmware decoder's flash and RAM on AVR and Cortex-M0, and
 #                        its cycles per frame under simavr: rows and spans
-#                        (ATmega328P), whole frames (ATmega1284P)
+#                        (ATmega328P), whole frames (ATmega1284P); the Arduino
+#                        examples' flash and RAM on an Uno and a Mega
 # make web           build build-web/page/, the page that converts pictures in the
 #                    browser (docs/web.md): grayframe and grayframe-embed compiled to
 #                    WebAssembly with Emscripten, on libraries built once from Debian's
@@ -249,8 +250,9 @@ bench-frame-code: all
 	bash bench/frame_code.sh $(BUILD_DIR)/bench $(BUILD_DIR)
 
 bench-firmware: all test-deps
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target frame_set_pictures arduino_library
 	bash bench/firmware.sh $(BUILD_DIR)/bench $(BUILD_DIR)
+	bash bench/arduino.sh $(BUILD_DIR)/bench $(BUILD_DIR)/grayframe-arduino-*.zip
 
 # The Windows build. Without OPENCV_SOURCE the OpenCV tree that make minimal fetched is
 # used when it is there, so that it is fetched only once.

@@ -21,6 +21,7 @@ done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 libraries=$scratch/sketchbook/libraries
+mkdir -p "$scratch/cores"
 mkdir -p "$libraries"
 (cd "$libraries" && cmake -E tar xf "$zip") || fail "$zip does not unpack"
 
@@ -39,13 +40,15 @@ for file in "$source"/firmware/*; do
 done
 [ -f "$library/LICENSE" ] || fail "no LICENSE"
 
-# Debian's AVR core needs DECIMAL_DIG, which its avr-libc lacks in C++.
+# Debian's AVR core needs DECIMAL_DIG, which Debian's avr-gcc leaves undefined in C++.
+# The Uno's core is compiled once.
 build() {
     sketch=$1 board=$2 flags=$3
     out=$scratch/build-$sketch-${board%%:*}
     mkdir -p "$out"
     arduino-builder -compile -hardware "$hardware" -tools "$hardware/tools" \
-        -libraries "$libraries" -fqbn "arduino:avr:$board" -build-path "$out" -warnings all \
+        -libraries "$libraries" -fqbn "arduino:avr:$board" -build-path "$out" \
+        -build-cache "$scratch/cores" -warnings all \
         -prefs="compiler.cpp.extra_flags=-DDECIMAL_DIG=17 $flags" \
         "$library/examples/$sketch/$sketch.ino" >"$out.log" 2>&1 ||
         { cat "$out.log"; fail "$sketch does not build for $board"; }

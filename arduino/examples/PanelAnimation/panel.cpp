@@ -61,10 +61,10 @@ static void set_window(unsigned char first_column, unsigned char last_column,
 void panel_start(void)
 {
     unsigned k;
+    digitalWrite(PANEL_CS, HIGH); /* high before it drives the pin: no stray select */
     pinMode(PANEL_CS, OUTPUT);
     pinMode(PANEL_DC, OUTPUT);
     pinMode(PANEL_RST, OUTPUT);
-    digitalWrite(PANEL_CS, HIGH);
     SPI.begin();
     digitalWrite(PANEL_RST, LOW);
     delay(1);
