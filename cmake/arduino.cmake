@@ -21,9 +21,9 @@ foreach(file library.properties library.json)
 endforeach()
 file(GLOB arduino_decoder CONFIGURE_DEPENDS firmware/*.c firmware/*.h firmware/*.S)
 file(GLOB_RECURSE arduino_examples CONFIGURE_DEPENDS arduino/examples/*)
-file(GLOB ball_pictures CONFIGURE_DEPENDS examples/avr-animation/ball-*.png)
-file(GLOB walk_pictures CONFIGURE_DEPENDS examples/cmake-firmware/walk-*.png)
-set(embed $<TARGET_FILE:grayframe_embed> --compress --target avr)
+file(GLOB arduino_ball CONFIGURE_DEPENDS examples/avr-animation/ball-*.png)
+file(GLOB arduino_walk CONFIGURE_DEPENDS examples/cmake-firmware/walk-*.png)
+set(arduino_embed $<TARGET_FILE:grayframe_embed> --compress --target avr)
 
 add_custom_command(OUTPUT ${GRAYFRAME_ARDUINO_ZIP}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${arduino_dir} ${GRAYFRAME_ARDUINO_ZIP}
@@ -33,14 +33,14 @@ add_custom_command(OUTPUT ${GRAYFRAME_ARDUINO_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy ${arduino_decoder} ${arduino_dir}/src
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/arduino/examples
           ${arduino_dir}/examples
-  COMMAND ${embed} --name ball --mode stretch --still-ms 60
-          --output-dir ${arduino_dir}/examples/PanelAnimation ${ball_pictures}
-  COMMAND ${embed} --name walk --still-ms 500
-          --output-dir ${arduino_dir}/examples/SerialFrames ${walk_pictures}
+  COMMAND ${arduino_embed} --name ball --mode stretch --still-ms 60
+          --output-dir ${arduino_dir}/examples/PanelAnimation ${arduino_ball}
+  COMMAND ${arduino_embed} --name walk --still-ms 500
+          --output-dir ${arduino_dir}/examples/SerialFrames ${arduino_walk}
   COMMAND ${CMAKE_COMMAND} -E tar cf ${GRAYFRAME_ARDUINO_ZIP} --format=zip Grayframe
   DEPENDS grayframe_embed ${arduino_work}/library.properties ${arduino_work}/library.json
           ${PROJECT_SOURCE_DIR}/LICENSE ${arduino_decoder} ${arduino_examples}
-          ${ball_pictures} ${walk_pictures}
+          ${arduino_ball} ${arduino_walk}
   WORKING_DIRECTORY ${arduino_work}
   VERBATIM)
 add_custom_target(arduino_library ALL DEPENDS ${GRAYFRAME_ARDUINO_ZIP})
