@@ -17,11 +17,14 @@
 #define DISPLAY_OFF 0xAE
 #define DISPLAY_ON 0xAF
 
-/* Remap: the high nibble is the left pixel (bit 1), addresses run along the row
- * (bit 2 clear), odd and even rows on the sides of the glass as 128 x 128 modules
- * wire them (bit 6). A module that shows the picture mirrored wants 0x51 instead. */
+/* Remap 0x51, as 128 x 128 modules are wired (the controller's last segment at the
+ * left edge, its last row line at the top): column addresses and rows reversed (bits 0
+ * and 4), which puts memory column 0 at the left with its high nibble first and memory
+ * row 0 at the top; addresses run along the row (bit 2 clear); odd and even rows on
+ * the sides of the glass (bit 6). A module that shows the picture turned half round
+ * wants 0x42 instead. */
 static const unsigned char setup_commands[] = {
-    DISPLAY_OFF, REMAP, 0x42, START_LINE, 0, OFFSET, 0, MULTIPLEX, 127,
+    DISPLAY_OFF, REMAP, 0x51, START_LINE, 0, OFFSET, 0, MULTIPLEX, 127,
     CONTRAST, 0x80, LINEAR_GRAY, NORMAL,
 };
 

@@ -3,7 +3,7 @@
  * chip select on D10, data/command on D9 (low: command, high: data) and reset on D8.
  *
  * The controller keeps the picture in its own memory: 128 rows of 64 bytes, two
- * pixels a byte. Set up as panel_start does it (remap 0x42), the left pixel of each
+ * pixels a byte. Set up as panel_start does it (remap 0x51), the left pixel of each
  * byte is its high nibble, as in a grayframe frame, and the 102 x 80 frame lies in
  * the middle of the panel: its 51 bytes a row at column bytes 6 to 56 (pixels 12 to
  * 113) and its 80 rows at panel rows 24 to 103.
