@@ -221,6 +221,58 @@ TEST(Animation, VideoFramesAreTheDecodedStillsAndTheCutIsTimed) {
         EXPECT_LE(meanLevelDifference(sampled.frames[i], shown[i]), 1.0);
 }
 
+// A video made by ffmpeg with args (the last naming it), and what grayframe makes of
+// each of its first count frames taken out as a still (upright, as ffmpeg shows them).
+std::vector<std::string> videoAndStills(std::vector<std::string> args, int count,
+                                        const std::string& dir) {
+    const std::string video = args.back(), stills = video + "-%d.png";
+    args.insert(args.begin(), {"-v", "error"});
+    tool("ffmpeg", args, dir);
+    tool("ffmpeg", {"-v", "error", "-i", video, "-fps_mode", "passthrough", stills}, dir);
+    return grayframeFrames(numbered(stills, count, 1), dir);
+}
+
+// Sampling at a video's own rate gives its frames, each sampled where a frame begins,
+// however far into the clip (1.4 s is not a sum of 0.04 s in floating point).
+TEST(Animation, SamplesAtFrameTimesAreThoseFrames) {
+    const test::TempDir dir;
+    const std::vector<std::string> h264 =
+        videoAndStills({"-f", "lavfi", "-i", "testsrc2=size=96x72:rate=25:duration=2.4",
+                        "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
+                       60, dir.path);
+    const std::vector<std::string> vp9 =
+        videoAndStills({"-f", "lavfi", "-i", "testsrc2=size=96x72:rate=20:duration=2",
+                        "-c:v", "libvpx-vp9", "-deadline", "realtime", "clip.webm"},
+                       40, dir.path);
+    ASSERT_EQ(h264.size(), 60u);
+    ASSERT_EQ(vp9.size(), 40u);
+    ASSERT_EQ(embed({"--fps", "25", "clip.mp4"}, dir.path).status, 0);
+    EXPECT_TRUE(readSet(dir.path).frames == h264);
+    ASSERT_EQ(embed({"--fps", "20", "clip.webm"}, dir.path).status, 0);
+    EXPECT_TRUE(readSet(dir.path).frames == vp9);
+    ASSERT_EQ(embed({"--start", "1.4", "--fps", "5", "clip.mp4"}, dir.path).status, 0);
+    const Set set = readSet(dir.path);
+    EXPECT_TRUE(set.frames == (std::vector<std::string>{h264[35], h264[40], h264[45],
+                                                        h264[50], h264[55]}));
+    EXPECT_EQ(set.durations, std::vector<int>(5, 200));
+}
+
+// A cut that begins where a frame does begins with that frame, for its whole duration.
+TEST(Animation, CutStartingOnAFrameTimeStartsWithThatFrame) {
+    const test::TempDir dir;
+    const std::vector<std::string> stills =
+        videoAndStills({"-f", "lavfi", "-i", "testsrc2=size=96x72:rate=25:duration=2",
+                        "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
+                       50, dir.path);
+    ASSERT_EQ(stills.size(), 50u);
+    ASSERT_EQ(embed({"--start", "1.4", "--duration", "0.2", "clip.mp4"}, dir.path).status,
+              0);
+    const Set set = readSet(dir.path);
+    EXPECT_TRUE(set.frames ==
+                std::vector<std::string>(stills.begin() + 35, stills.begin() + 40));
+    EXPECT_EQ(set.durations, std::vector<int>(5, 40));
+}
+
 TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
     const test::TempDir dir;
     writeLayers(dir);

@@ -22,6 +22,7 @@ extern "C" {
 
 #include "animated/animation_stream.h"
 #include "animated/readers.h"
+#include "animated/video_clock.h"
 #include "animated/video_parts.h"
 
 namespace {
@@ -191,55 +192,53 @@ struct Conversions {
     }
 };
 
-// Turns decoded frames, with their presentation times in seconds, into canvases with
-// durations, as readMedia promises for video.
+// Turns decoded frames, with their timestamps, into canvases with durations, as
+// readMedia promises for video.
 struct Timeline {
-    ReadOptions options;
-    double end = std::numeric_limits<double>::infinity();
+    VideoClock clock;
     Owned<AVFrame> held;  // the latest frame at or before the next sampling time
-    double heldTime = 0;
-    long sample = 0;  // with fps: the index of the next sampling time
+    int64_t heldStamp = 0;
+    int64_t sample = 0;  // with fps: the index of the next sampling time
     bool stopped = false;
 
-    double msFromStart(double seconds) const {
-        return std::round((seconds - options.start) * 1000);
-    }
-    double sampleTime(long k) const { return options.start + double(k) / options.fps; }
-
-    bool emit(const AVFrame* frame, double from, double to, Conversions& conversions) {
-        stopped =
-            !conversions.push(frame, clampDuration(msFromStart(to) - msFromStart(from)));
+    bool emit(const AVFrame* frame, int64_t fromMs, int64_t toMs,
+              Conversions& conversions) {
+        stopped = !conversions.push(frame, clampDuration(double(toMs - fromMs)));
         return !stopped;
     }
 
-    // Sends what frame at time now ends: false once the sink or the cut says stop.
-    bool next(const AVFrame* frame, double now, Conversions& conversions) {
-        if (options.fps > 0) {
-            for (; sampleTime(sample) < std::min(now, end); ++sample)
-                if (!emit(held ? held.get() : frame, sampleTime(sample),
-                          sampleTime(sample + 1), conversions))
-                    return false;
-        } else if (held && now > options.start) {
-            if (!emit(held.get(), std::max(heldTime, options.start), std::min(now, end),
+    // Sends the samples before until (a timestamp), each showing frame.
+    bool sampleUntil(const AVFrame* frame, int64_t until, Conversions& conversions) {
+        const int64_t count = sampleCount(clock);
+        for (; sample < count && sampleStamp(clock, sample) < until; ++sample)
+            if (!emit(frame, sampleMs(clock, sample), sampleMs(clock, sample + 1),
+                      conversions))
+                return false;
+        return true;
+    }
+
+    // Sends what frame at timestamp now ends: false once the sink or the cut says stop.
+    bool next(const AVFrame* frame, int64_t now, Conversions& conversions) {
+        if (clock.fps.num > 0) {
+            if (!sampleUntil(held ? held.get() : frame, now, conversions)) return false;
+        } else if (held && now > startStamp(clock)) {
+            if (!emit(held.get(), stampMs(clock, heldStamp), stampMs(clock, now),
                       conversions))
                 return false;
         }
         held.reset(av_frame_clone(frame));
-        heldTime = now;
-        return held && now < end;
+        heldStamp = now;
+        return held && now < endStamp(clock);
     }
 
-    void finish(double lastEnd, Conversions& conversions) {
+    void finish(int64_t lastEnd, Conversions& conversions) {
         if (!held || stopped) return;
-        const double until = std::min(lastEnd, end);
-        if (options.fps > 0) {
-            for (; sampleTime(sample) < until; ++sample)
-                if (!emit(held.get(), sampleTime(sample), sampleTime(sample + 1),
-                          conversions))
-                    return;
-        } else if (until > std::max(heldTime, options.start)) {
-            emit(held.get(), std::max(heldTime, options.start), until, conversions);
-        }
+        if (clock.fps.num > 0)
+            sampleUntil(held.get(), lastEnd, conversions);
+        else if (lastEnd > heldStamp && lastEnd > startStamp(clock) &&
+                 heldStamp < endStamp(clock))
+            emit(held.get(), stampMs(clock, heldStamp), stampMs(clock, lastEnd),
+                 conversions);
     }
 };
 
@@ -352,17 +351,17 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
     const double timeBase = av_q2d(video->time_base);
     const AVRational rate =
         video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
-    const double frameSeconds =
-        rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.1;
+    const AVRational frameTime =
+        rate.num > 0 && rate.den > 0 ? av_inv_q(rate) : AVRational{1, 10};
+    const int64_t frameStamps =
+        std::max<int64_t>(1, av_rescale_q(1, frameTime, video->time_base));
     const std::vector<double> delays =
         apng ? apngDelays(media.format->url) : std::vector<double>();
     const bool last = part.packets < 0, whole = part.firstPacket == 0 && last;
     Timeline timeline;
-    timeline.options = options;
-    if (options.duration >= 0) timeline.end = options.start + options.duration;
-    if (options.fps > 0 && part.firstPacket > 0)
-        while (timeline.sampleTime(timeline.sample) < part.firstPts * timeBase)
-            ++timeline.sample;
+    timeline.clock = videoClock(options, video->time_base.num, video->time_base.den);
+    if (timeline.clock.fps.num > 0 && part.firstPacket > 0)
+        timeline.sample = firstSampleFrom(timeline.clock, part.firstPts);
     const CanvasSink partSink = [&](const Canvas& canvas) {
         return !stop && sink(canvas);
     };
@@ -382,7 +381,7 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
                                        : Owned<AVPacket>(av_packet_alloc()));
     const Owned<AVFrame> frame(av_frame_alloc());
     long frames = 0, packets = 0;
-    double lastEnd = 0;
+    int64_t lastEnd = 0;
     bool going = true, pending = part.firstPacket > 0;
     std::string problem;
     // Takes every frame the decoder has ready; false to stop.
@@ -417,10 +416,10 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
                 problem = "damaged video (its frames are not shown in the order stored)";
                 return false;
             }
-            const double now = stamp == AV_NOPTS_VALUE ? lastEnd : stamp * timeBase;
-            const double length =
-                frame->pkt_duration > 0 ? frame->pkt_duration * timeBase : frameSeconds;
-            lastEnd = now + length;
+            const int64_t now = stamp == AV_NOPTS_VALUE ? lastEnd : stamp;
+            const int64_t length =
+                frame->pkt_duration > 0 ? frame->pkt_duration : frameStamps;
+            lastEnd = now > INT64_MAX - length ? INT64_MAX : now + length;
             if (!timeline.next(frame.get(), now, conversions)) return false;
         }
     };
@@ -450,7 +449,7 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
         if (!problem.empty()) return ended({problem});
     }
     if (stop || timeline.stopped || (!going && apng)) return ended({});
-    timeline.finish(last ? lastEnd : part.endPts * timeBase, conversions);
+    timeline.finish(last ? lastEnd : part.endPts, conversions);
     return ended({});
 }
 
