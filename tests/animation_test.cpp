@@ -273,6 +273,25 @@ TEST(Animation, CutStartingOnAFrameTimeStartsWithThatFrame) {
     EXPECT_EQ(set.durations, std::vector<int>(5, 40));
 }
 
+// A video whose stream says to show it turned gives its frames turned so, as ffmpeg
+// shows them: rotations both ways and a half turn.
+TEST(Animation, RotatedVideoFramesAreShownUpright) {
+    const test::TempDir dir;
+    tool("ffmpeg",
+         {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=96x64:rate=10:duration=0.3",
+          "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
+         dir.path);
+    for (const std::string angle : {"90", "180", "270"}) {
+        const std::vector<std::string> upright =
+            videoAndStills({"-i", "clip.mp4", "-c:v", "copy", "-metadata:s:v:0",
+                            "rotate=" + angle, "turned-" + angle + ".mp4"},
+                           3, dir.path);
+        ASSERT_EQ(upright.size(), 3u);
+        ASSERT_EQ(embed({"turned-" + angle + ".mp4"}, dir.path).status, 0);
+        EXPECT_TRUE(readSet(dir.path).frames == upright) << angle;
+    }
+}
+
 TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
     const test::TempDir dir;
     writeLayers(dir);

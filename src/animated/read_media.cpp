@@ -21,6 +21,7 @@ extern "C" {
 #include <utility>
 
 #include "animated/animation_stream.h"
+#include "animated/display_matrix.h"
 #include "animated/readers.h"
 #include "animated/video_clock.h"
 #include "animated/video_parts.h"
@@ -73,11 +74,13 @@ std::vector<double> apngDelays(const std::string& path) {
     return delays;
 }
 
-// A decoded frame as a BGR canvas: formats with alpha through RGBA, flattened. Writes
-// into canvas, whose samples are kept when the size does not change.
+// A decoded frame as a BGR canvas: formats with alpha through RGBA, flattened, then
+// turned as shown. Writes into canvas, whose samples are kept when the size does not
+// change.
 struct Converter {
+    Turn turn;
     Owned<SwsContext> scaler;
-    std::vector<uint8_t> rgba;
+    std::vector<uint8_t> rgba, turned;
 
     bool convert(const AVFrame* frame, int background, Canvas& canvas) {
         const AVPixelFormat format = AVPixelFormat(frame->format);
@@ -102,6 +105,7 @@ struct Converter {
             canvas.bgr.resize(pixels * 3);
             flattenOver(rgba.data(), pixels, false, background, canvas.bgr.data());
         }
+        turnCanvas(turn, canvas, turned);
         return true;
     }
 };
@@ -121,11 +125,13 @@ struct Conversions {
     bool stopped = false;        // the sink said stop, or a frame was not converted
     bool unconvertible = false;  // a frame could not be converted to colour
     std::thread thread;
+    Turn turn;  // how the pictures are shown
     Converter here;  // converts in push when no thread can be started (a single-threaded build)
     Canvas hereCanvas;
 
-    Conversions(const CanvasSink& to, int behind, int from)
-        : sink(to), background(behind), part(from) {
+    Conversions(const CanvasSink& to, int behind, int from, const Turn& shown)
+        : sink(to), background(behind), part(from), turn(shown) {
+        here.turn = shown;
         try {
             thread = std::thread([this] { convertWaiting(); });
         } catch (const std::system_error&) {
@@ -135,6 +141,7 @@ struct Conversions {
 
     void convertWaiting() {
         Converter converter;
+        converter.turn = turn;
         Canvas canvas;
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
@@ -365,7 +372,8 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
     const CanvasSink partSink = [&](const Canvas& canvas) {
         return !stop && sink(canvas);
     };
-    Conversions conversions(partSink, options.background, index);
+    Conversions conversions(partSink, options.background, index,
+                            apng ? Turn() : streamTurn(*video));
     PartRead read;
     // What the part gave, once every frame queued is converted and handed over.
     const auto ended = [&](ReadResult result) {

@@ -27,7 +27,8 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
 // denominator of 0 meaning 100). Video honours options.fps, start and duration: without
 // fps every decoded frame shown within the cut, lasting until the next one; with fps the
 // frame shown at each sampling time, 1000 / fps ms each (rounded so that the sum stays
-// on time); times are compared exactly with the frames' timestamps (video_clock.h). A
+// on time); times are compared exactly with the frames' timestamps (video_clock.h),
+// and the canvases turned as the stream's display matrix says (display_matrix.h). A
 // video of several key frames is decoded in up to options.parts parts at
 // once, each split where the frames before and after do not depend on each other and
 // giving what the whole would give in its place; its canvases carry their part's number
