@@ -355,7 +355,7 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         {{"empty.gif"}, "empty.gif': the GIF's canvas has no pixels"},
         {{"many.gif"},
          "many.gif': its frames hold more than 268435456 pixels in all, too many for its "
-         "size (see --fps, --start and --duration)"},
+         "size (no option cuts it: make it of fewer or smaller frames)"},
         {{"--max-frames", "8", "clip.mp4"},
          "clip.mp4': more than 8 frames (see --max-frames)"},
         {{"--max-frames", "3", "layer-0.png", "anim.gif"},

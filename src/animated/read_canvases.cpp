@@ -33,7 +33,8 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
         return send(canvas, request.gray == CanvasGray::None ? canvas.bgr : grays);
     };
     ReadResult result;
-    switch (animationKind(path)) {
+    const AnimationKind kind = animationKind(path);
+    switch (kind) {
         case AnimationKind::Gif:
             result = readGif(path, request.read, sink);
             break;
@@ -53,8 +54,10 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
         result.problem = frameCapText(request.maxFrames), result.capped = true;
     else if (overBudget)
         result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
-                         " pixels in all, too many for its size (see --fps, --start and "
-                         "--duration)";
+                         " pixels in all, too many for its size (" +
+                         (kind == AnimationKind::Video
+                              ? "see --fps, --start and --duration)"
+                              : "no option cuts it: make it of fewer or smaller frames)");
     else if (result.problem.empty() && sent == 0)
         result.problem = "no frame within the part asked for";
     return result;
