@@ -9,11 +9,9 @@ extern "C" {
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <system_error>
