@@ -221,15 +221,21 @@ TEST(Animation, VideoFramesAreTheDecodedStillsAndTheCutIsTimed) {
         EXPECT_LE(meanLevelDifference(sampled.frames[i], shown[i]), 1.0);
 }
 
-// A video made by ffmpeg with args (the last naming it), and what grayframe makes of
-// each of its first count frames taken out as a still (upright, as ffmpeg shows them).
-std::vector<std::string> videoAndStills(std::vector<std::string> args, int count,
-                                        const std::string& dir) {
-    const std::string video = args.back(), stills = video + "-%d.png";
-    args.insert(args.begin(), {"-v", "error"});
-    tool("ffmpeg", args, dir);
+// What grayframe makes of each of the first count frames of video taken out as a still
+// by ffmpeg (upright, as ffmpeg shows them).
+std::vector<std::string> videoStills(const std::string& video, int count,
+                                     const std::string& dir) {
+    const std::string stills = video + "-%d.png";
     tool("ffmpeg", {"-v", "error", "-i", video, "-fps_mode", "passthrough", stills}, dir);
     return grayframeFrames(numbered(stills, count, 1), dir);
+}
+
+// A video made by ffmpeg with args (the last naming it), and its stills as above.
+std::vector<std::string> videoAndStills(std::vector<std::string> args, int count,
+                                        const std::string& dir) {
+    args.insert(args.begin(), {"-v", "error"});
+    tool("ffmpeg", args, dir);
+    return videoStills(args.back(), count, dir);
 }
 
 // Sampling at a video's own rate gives its frames, each sampled where a frame begins,
@@ -273,22 +279,44 @@ TEST(Animation, CutStartingOnAFrameTimeStartsWithThatFrame) {
     EXPECT_EQ(set.durations, std::vector<int>(5, 40));
 }
 
-// A video whose stream says to show it turned gives its frames turned so, as ffmpeg
-// shows them: rotations both ways and a half turn.
-TEST(Animation, RotatedVideoFramesAreShownUpright) {
+// The bytes of an MP4 with the display matrix of its first track header set to a, b, c
+// and d (whole numbers; see display_matrix.h).
+std::string withDisplayMatrix(std::string mp4, int a, int b, int c, int d) {
+    const size_t type = mp4.find("tkhd");
+    const size_t matrix = type + 8 + (mp4[type + 4] == 1 ? 32 : 20) + 16;
+    const int entries[][2] = {{0, a}, {1, b}, {3, c}, {4, d}};
+    for (const auto& [index, value] : entries)
+        for (int i = 0; i < 4; ++i)
+            mp4[matrix + 4 * size_t(index) + size_t(i)] =
+                char(uint32_t(value) << 16 >> (24 - 8 * i));
+    return mp4;
+}
+
+// A video whose stream says to show it turned or mirrored gives its frames so, as ffmpeg
+// shows them: rotations both ways, a half turn, rows made columns, a mirror.
+TEST(Animation, TurnedVideoFramesAreShownUpright) {
     const test::TempDir dir;
     tool("ffmpeg",
          {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=96x64:rate=10:duration=0.3",
           "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
          dir.path);
+    std::vector<std::string> videos;
     for (const std::string angle : {"90", "180", "270"}) {
-        const std::vector<std::string> upright =
-            videoAndStills({"-i", "clip.mp4", "-c:v", "copy", "-metadata:s:v:0",
-                            "rotate=" + angle, "turned-" + angle + ".mp4"},
-                           3, dir.path);
+        videos.push_back("turned-" + angle + ".mp4");
+        tool("ffmpeg",
+             {"-v", "error", "-i", "clip.mp4", "-c:v", "copy", "-metadata:s:v:0",
+              "rotate=" + angle, videos.back()},
+             dir.path);
+    }
+    const std::string clip = test::readFile(dir / "clip.mp4");
+    test::writeFile(dir / "transposed.mp4", withDisplayMatrix(clip, 0, 1, 1, 0));
+    test::writeFile(dir / "mirrored.mp4", withDisplayMatrix(clip, -1, 0, 0, 1));
+    videos.insert(videos.end(), {"transposed.mp4", "mirrored.mp4"});
+    for (const std::string& video : videos) {
+        ASSERT_EQ(embed({video}, dir.path).status, 0);
+        const std::vector<std::string> upright = videoStills(video, 3, dir.path);
         ASSERT_EQ(upright.size(), 3u);
-        ASSERT_EQ(embed({"turned-" + angle + ".mp4"}, dir.path).status, 0);
-        EXPECT_TRUE(readSet(dir.path).frames == upright) << angle;
+        EXPECT_TRUE(readSet(dir.path).frames == upright) << video;
     }
 }
 
