@@ -217,31 +217,40 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScrat
         if (!streamed && stagedHeader) discardOutputFile(*stagedHeader);
     }
     // Failed with the scratch file beside them (it may have taken the room they need):
-    // made whole without it, as though it had never been.
-    std::ostringstream header, source;
-    bool made = streamed;
+    // written again without it, as though it had never been.
+    std::vector<unsigned char> code;
+    std::string rowsSource;  // NAME.c made whole, when its rows are only in the scratch
     std::string problem;
-    try {
-        const std::vector<unsigned char> code =
-            streamed ? std::vector<unsigned char>() : frameSetCode(set);
-        if (!streamed) writeFrameSetHeader(header, set, code);
-        if (!streamed && !set.frames.empty()) writeFrameSetSource(source, set, code);
-        if (!streamed && set.frames.empty()) {  // its rows only in the scratch file
-            made = true;
-            writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
-                made = made && copyRows(out, rows, slotOf(slots, frame));
-            });
+    if (!streamed) {
+        try {
+            code = frameSetCode(set);
+        } catch (const std::length_error& error) {
+            problem = std::string("cannot compress the set: ") + error.what();
         }
-        made = made || !set.frames.empty();
-    } catch (const std::length_error& error) {
-        problem = std::string("cannot compress the set: ") + error.what();
+        if (problem.empty() && set.frames.empty()) {
+            std::ostringstream source;
+            bool copied = true;
+            writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
+                copied = copied && copyRows(out, rows, slotOf(slots, frame));
+            });
+            if (!copied) problem = "cannot write " + singleQuoted(base + ".c");
+            rowsSource = source.str();
+        }
     }
     closeRows(rows);
     if (!problem.empty()) return problem;
-    if (!made) return "cannot write " + singleQuoted(base + ".c");
     if (!streamed) {
-        problem = stage(stagedHeader, base + ".h", header.str());
-        if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
+        problem = stageText(stagedHeader, base + ".h", [&](std::ostream& out) {
+            writeFrameSetHeader(out, set, code);
+            return true;
+        });
+        if (problem.empty())
+            problem = set.frames.empty()
+                          ? stage(stagedSource, base + ".c", rowsSource)
+                          : stageText(stagedSource, base + ".c", [&](std::ostream& out) {
+                                writeFrameSetSource(out, set, code);
+                                return true;
+                            });
         if (!problem.empty()) {
             if (stagedHeader) discardOutputFile(*stagedHeader);
             return problem;
