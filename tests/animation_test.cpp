@@ -260,6 +260,15 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
                        std::string(3, '\0') + std::string(3, '\xff');
     for (int i = 0; i < 100; ++i) many += image;
     test::writeFile(dir / "many.gif", many + ";");
+    // Frames lasting longer than a set's durations hold, and just as long as they do.
+    tool("convert",
+         {"-delay", "10", "layer-0.png", "-delay", "7000", "layer-1.png", "slow.gif"},
+         dir.path);
+    tool("convert", {"-delay", "6553", "layer-0.png", "layer-1.png", "edge.gif"},
+         dir.path);
+    tool("convert", {"-delay", "7000", "layer-2.png", "still.gif"}, dir.path);
+    ASSERT_EQ(embed({"edge.gif", "still.gif"}, dir.path).status, 0);
+    EXPECT_EQ(readSet(dir.path).durations, (std::vector<int>{65530, 65530, 0}));
     ASSERT_EQ(embed({"layer-0.png"}, dir.path).status, 0);
     const std::string header = test::readFile(dir / "set.h"),
                       source = test::readFile(dir / "set.c");
@@ -289,6 +298,12 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
          "clip.mp4': more than 8 frames (see --max-frames)"},
         {{"--max-frames", "3", "layer-0.png", "anim.gif"},
          "anim.gif': more than 3 frames (see --max-frames)"},
+        {{"layer-0.png", "slow.gif"},
+         "slow.gif': a frame lasts more than 65535 ms, the longest a set's durations "
+         "hold"},
+        {{"--fps", "0.01", "clip.mp4"},
+         "clip.mp4': a frame lasts more than 65535 ms, the longest a set's durations "
+         "hold"},
     };
     const struct {
         std::vector<std::string> args;
