@@ -387,6 +387,55 @@ TEST(Animation, TimingOnlyWhenAskedAndPreviewsReadBack) {
     }
 }
 
+// The bytes of frame f in dir/set.c.
+std::string frameOfSet(const std::string& dir, int f) {
+    const std::string text = test::readFile(dir + "/set.c");
+    std::string bytes;
+    for (size_t at = text.find("/* [" + std::to_string(f) + "] ");
+         at != std::string::npos && bytes.size() < 4080; at += 4)
+        if ((at = text.find("0x", at)) != std::string::npos)
+            bytes += char(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+    return bytes;
+}
+
+TEST(Animation, LongSetsPreviewOnSeveralSheetsStagedWithTheSet) {
+    const test::TempDir dir;
+    tool("ffmpeg",
+         {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=100", "-frames:v",
+          "1001", "many.gif"},
+         dir.path);
+    ASSERT_EQ(embed({"--preview", "look.png", "many.gif"}, dir.path).status, 0);
+    EXPECT_EQ(cv::imread(dir / "look.png", cv::IMREAD_GRAYSCALE).size(),
+              cv::Size(10 * 210 + 6, 100 * 182 + 6));
+    const cv::Mat last = cv::imread(dir / "look-2.png", cv::IMREAD_GRAYSCALE);
+    ASSERT_EQ(last.size(), cv::Size(210 + 6, 182 + 6));
+    EXPECT_FALSE(std::filesystem::exists(dir / "look-3.png"));
+    const std::string frame = frameOfSet(dir.path, 1000);
+    ASSERT_EQ(frame.size(), 4080u);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 102; ++x) {
+            const unsigned char byte =
+                static_cast<unsigned char>(frame[size_t(y * 51 + x / 2)]);
+            ASSERT_EQ(last.at<unsigned char>(6 + 2 * y, 6 + 2 * x),
+                      (x % 2 ? byte & 15 : byte >> 4) * 17);
+        }
+    // A sheet that cannot be written fails the run, leaving the set and the other sheets.
+    const std::string source = test::readFile(dir / "set.c"),
+                      first = test::readFile(dir / "look.png");
+    std::filesystem::remove(dir / "look-2.png");
+    std::filesystem::create_directory(dir / "look-2.png");
+    const test::RunResult run =
+        embed({"--mode", "stretch", "--preview", "look.png", "many.gif"}, dir.path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "grayframe-embed: cannot write 'look-2.png': not a regular file\n");
+    EXPECT_TRUE(test::readFile(dir / "set.c") == source);
+    EXPECT_TRUE(test::readFile(dir / "look.png") == first);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
+                            std::filesystem::directory_iterator()),
+              5);  // many.gif, set.h, set.c, look.png, look-2.png: no file left behind
+}
+
 // Writes a GIF through giflib: a 40 x 30 canvas whose global palette's background is
 // index 1, then images as given (left, top, width, height, interlaced, transparent
 // index or -1, a palette of their own or not), each filled by fill(x, y).
