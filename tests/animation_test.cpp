@@ -301,9 +301,6 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         {{"layer-0.png", "slow.gif"},
          "slow.gif': a frame lasts more than 65535 ms, the longest a set's durations "
          "hold"},
-        {{"--fps", "0.01", "clip.mp4"},
-         "clip.mp4': a frame lasts more than 65535 ms, the longest a set's durations "
-         "hold"},
     };
     const struct {
         std::vector<std::string> args;
@@ -409,7 +406,6 @@ TEST(Animation, LongSetsPreviewOnSeveralSheetsStagedWithTheSet) {
               cv::Size(10 * 210 + 6, 100 * 182 + 6));
     const cv::Mat last = cv::imread(dir / "look-2.png", cv::IMREAD_GRAYSCALE);
     ASSERT_EQ(last.size(), cv::Size(210 + 6, 182 + 6));
-    EXPECT_FALSE(std::filesystem::exists(dir / "look-3.png"));
     const std::string frame = frameOfSet(dir.path, 1000);
     ASSERT_EQ(frame.size(), 4080u);
     for (int y = 0; y < 80; ++y)
@@ -433,7 +429,7 @@ TEST(Animation, LongSetsPreviewOnSeveralSheetsStagedWithTheSet) {
     EXPECT_TRUE(test::readFile(dir / "look.png") == first);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
                             std::filesystem::directory_iterator()),
-              5);  // many.gif, set.h, set.c, look.png, look-2.png: no file left behind
+              5);  // many.gif, set.h, set.c, look.png, look-2.png: nothing left behind
 }
 
 // Writes a GIF through giflib: a 40 x 30 canvas whose global palette's background is
