@@ -359,6 +359,15 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
                        std::string(3, '\0') + std::string(3, '\xff');
     for (int i = 0; i < 100; ++i) many += image;
     test::writeFile(dir / "many.gif", many + ";");
+    // Frames lasting longer than a set's durations hold, and just as long as they do.
+    tool("convert",
+         {"-delay", "10", "layer-0.png", "-delay", "7000", "layer-1.png", "slow.gif"},
+         dir.path);
+    tool("convert", {"-delay", "6553", "layer-0.png", "layer-1.png", "edge.gif"},
+         dir.path);
+    tool("convert", {"-delay", "7000", "layer-2.png", "still.gif"}, dir.path);
+    ASSERT_EQ(embed({"edge.gif", "still.gif"}, dir.path).status, 0);
+    EXPECT_EQ(readSet(dir.path).durations, (std::vector<int>{65530, 65530, 0}));
     ASSERT_EQ(embed({"layer-0.png"}, dir.path).status, 0);
     const std::string header = test::readFile(dir / "set.h"),
                       source = test::readFile(dir / "set.c");
@@ -388,6 +397,9 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
          "clip.mp4': more than 8 frames (see --max-frames)"},
         {{"--max-frames", "3", "layer-0.png", "anim.gif"},
          "anim.gif': more than 3 frames (see --max-frames)"},
+        {{"layer-0.png", "slow.gif"},
+         "slow.gif': a frame lasts more than 65535 ms, the longest a set's durations "
+         "hold"},
     };
     const struct {
         std::vector<std::string> args;
@@ -469,6 +481,54 @@ TEST(Animation, TimingOnlyWhenAskedAndPreviewsReadBack) {
             static_cast<unsigned char>(set.frames[size_t(f)][40 * 51 + 25]);
         EXPECT_EQ(frame.at<unsigned char>(3 * 40 + 1, 3 * 50 + 1), (byte >> 4) * 17);
     }
+}
+
+// The bytes of frame f in dir/set.c.
+std::string frameOfSet(const std::string& dir, int f) {
+    const std::string text = test::readFile(dir + "/set.c");
+    std::string bytes;
+    for (size_t at = text.find("/* [" + std::to_string(f) + "] ");
+         at != std::string::npos && bytes.size() < 4080; at += 4)
+        if ((at = text.find("0x", at)) != std::string::npos)
+            bytes += char(std::stoi(text.substr(at + 2, 2), nullptr, 16));
+    return bytes;
+}
+
+TEST(Animation, LongSetsPreviewOnSeveralSheetsStagedWithTheSet) {
+    const test::TempDir dir;
+    tool("ffmpeg",
+         {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=100", "-frames:v",
+          "1001", "many.gif"},
+         dir.path);
+    ASSERT_EQ(embed({"--preview", "look.png", "many.gif"}, dir.path).status, 0);
+    EXPECT_EQ(cv::imread(dir / "look.png", cv::IMREAD_GRAYSCALE).size(),
+              cv::Size(10 * 210 + 6, 100 * 182 + 6));
+    const cv::Mat last = cv::imread(dir / "look-2.png", cv::IMREAD_GRAYSCALE);
+    ASSERT_EQ(last.size(), cv::Size(210 + 6, 182 + 6));
+    const std::string frame = frameOfSet(dir.path, 1000);
+    ASSERT_EQ(frame.size(), 4080u);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 102; ++x) {
+            const unsigned char byte =
+                static_cast<unsigned char>(frame[size_t(y * 51 + x / 2)]);
+            ASSERT_EQ(last.at<unsigned char>(6 + 2 * y, 6 + 2 * x),
+                      (x % 2 ? byte & 15 : byte >> 4) * 17);
+        }
+    // A sheet that cannot be written fails the run, leaving the set and the other sheets.
+    const std::string source = test::readFile(dir / "set.c"),
+                      first = test::readFile(dir / "look.png");
+    std::filesystem::remove(dir / "look-2.png");
+    std::filesystem::create_directory(dir / "look-2.png");
+    const test::RunResult run =
+        embed({"--mode", "stretch", "--preview", "look.png", "many.gif"}, dir.path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "grayframe-embed: cannot write 'look-2.png': not a regular file\n");
+    EXPECT_TRUE(test::readFile(dir / "set.c") == source);
+    EXPECT_TRUE(test::readFile(dir / "look.png") == first);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
+                            std::filesystem::directory_iterator()),
+              5);  // many.gif, set.h, set.c, look.png, look-2.png: nothing left behind
 }
 
 // Writes a GIF through giflib: a 40 x 30 canvas whose global palette's background is

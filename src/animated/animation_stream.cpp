@@ -16,5 +16,5 @@ bool plausibleFrame(const RecordHead& head) {
     return (head.kind == RecordKind::Frame || head.kind == RecordKind::GrayFrame) &&
            head.rows > 0 && head.cols > 0 &&
            int64_t(head.rows) * head.cols <= MAX_CANVAS_PIXELS && head.value >= 0 &&
-           head.value <= 65535;
+           head.value <= MAX_DURATION_MS;
 }

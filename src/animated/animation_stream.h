@@ -44,6 +44,9 @@ constexpr int MAX_READ_PARTS = 256;
 // (grayframe-embed) and of one file (the helper).
 constexpr long DEFAULT_MAX_FRAMES = 10000;
 
+// The longest a frame may last, in milliseconds: a set holds each duration in 16 bits.
+constexpr int MAX_DURATION_MS = 65535;
+
 // The largest canvas either side accepts, in pixels (4096 x 4096; a video of 4K fits).
 constexpr int64_t MAX_CANVAS_PIXELS = int64_t(1) << 24;
 
@@ -57,5 +60,5 @@ int64_t maxFilePixels(int64_t fileBytes);
 std::string frameCapText(long maxFrames);
 
 // True when head is a frame (of either kind) the reader may allocate: both sides at
-// least 1, within MAX_CANVAS_PIXELS, a duration from 0 to 65535 ms.
+// least 1, within MAX_CANVAS_PIXELS, a duration from 0 to MAX_DURATION_MS.
 bool plausibleFrame(const RecordHead& head);

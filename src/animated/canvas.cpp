@@ -2,6 +2,7 @@
 #include "animated/canvas.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 void flattenOver(const uint8_t* rgba, std::size_t pixels, bool bgra, int background,
@@ -29,5 +30,5 @@ Canvas flattenedCanvas(const uint8_t* rgba, int width, int height, bool bgra,
 
 int clampDuration(double milliseconds) {
     if (!(milliseconds > 0)) return 0;
-    return int(std::min(65535.0, std::round(milliseconds)));
+    return int(std::min(double(INT_MAX), std::round(milliseconds)));
 }

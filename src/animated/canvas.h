@@ -47,5 +47,6 @@ void flattenOver(const uint8_t* rgba, std::size_t pixels, bool bgra, int backgro
 Canvas flattenedCanvas(const uint8_t* rgba, int width, int height, bool bgra,
                        int background, int durationMs);
 
-// A duration in milliseconds as the stream carries it: cut to 0 ... 65535.
+// A duration in milliseconds, rounded: 0 for none (or less), and past what an int holds
+// cut to its largest, which readCanvases refuses as longer than a set's durations hold.
 int clampDuration(double milliseconds);

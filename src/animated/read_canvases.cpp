@@ -16,7 +16,7 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
     struct stat status {};
     const int64_t pixelBudget =
         maxFilePixels(::stat(path.c_str(), &status) == 0 ? int64_t(status.st_size) : 0);
-    bool overCap = false, overBudget = false;
+    bool overCap = false, overLong = false, overBudget = false;
     std::mutex sending;  // the parts of a video come from threads of their own
     const CanvasSink sink = [&](const Canvas& canvas) {
         thread_local std::vector<uint8_t> grays;
@@ -27,6 +27,7 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
         }
         const std::lock_guard<std::mutex> lock(sending);
         if (sent >= request.maxFrames) return !(overCap = true);
+        if (overLong || canvas.durationMs > MAX_DURATION_MS) return !(overLong = true);
         pixels += area;
         if (pixels > pixelBudget) return !(overBudget = true);
         ++sent;
@@ -52,6 +53,9 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
     }
     if (overCap)
         result.problem = frameCapText(request.maxFrames), result.capped = true;
+    else if (overLong)
+        result.problem = "a frame lasts more than " + std::to_string(MAX_DURATION_MS) +
+                         " ms, the longest a set's durations hold";
     else if (overBudget)
         result.problem = "its frames hold more than " + std::to_string(pixelBudget) +
                          " pixels in all, too many for its size (" +

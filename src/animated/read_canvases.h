@@ -23,9 +23,10 @@ using SampleSink = std::function<bool(const Canvas& canvas, const std::vector<ui
 
 // Reads the GIF, animated WebP, APNG or video at path with the reader its bytes call for
 // (animation_kind.h, readers.h), handing over its canvases as the animation helper sends
-// them: at most request.maxFrames, and within maxFilePixels of the file's size. The
-// problem, when there is one, is the one line the helper sends: the reader's own, more
-// frames than asked for, more pixels than the file's size allows, or no frame at all.
+// them: at most request.maxFrames, within maxFilePixels of the file's size, and each
+// lasting at most MAX_DURATION_MS. The problem, when there is one, is the one line the
+// helper sends: the reader's own, more frames than asked for, a frame lasting longer,
+// more pixels than the file's size allows, or no frame at all.
 // A sink that said stop for its own reasons leaves the reader's problem, if any.
 ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
                         const SampleSink& send);

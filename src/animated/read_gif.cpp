@@ -5,8 +5,8 @@
 #include <memory>
 #include <optional>
 
-#include "animated/readers.h"
 #include "animated/animation_stream.h"
+#include "animated/readers.h"
 
 namespace {
 
@@ -189,6 +189,7 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
     if (!held) return {"the GIF holds no image"};
     ReadResult result;
     result.animated = images > 1;
+    if (!result.animated) held->durationMs = 0;  // a still's delay is not its duration
     sink(*held);
     return result;
 }

@@ -13,7 +13,8 @@
 // GIF through giflib: disposal none, background (back to transparent) and previous,
 // the transparent index, interlace, local palettes, images smaller than the canvas and
 // offset (cut to the canvas). A delay of 0 or 1 centisecond is taken as 100 ms, as web
-// browsers show it. A GIF of one image is a still picture (animated false).
+// browsers show it. A GIF of one image is a still picture (animated false, its canvas
+// lasting 0 ms: the delay of a still is no duration).
 ReadResult readGif(const std::string& path, const ReadOptions& options,
                    const CanvasSink& sink);
 

@@ -145,15 +145,55 @@ std::string addListedImages(EmbedOptions& options) {
     return options.images.empty() ? "no image given" : "";
 }
 
-// Stages the preview of set at path (a .png or .gif name); "" or the problem.
-std::string stagePreview(std::optional<StagedFile>& staged, const FrameSet& set,
+// A preview file staged under the name it is reported by.
+struct StagedPreview {
+    std::string name;
+    StagedFile file;
+};
+
+void discardPreview(std::vector<StagedPreview>& staged) {
+    for (const StagedPreview& preview : staged) discardOutputFile(preview.file);
+    staged.clear();
+}
+
+// Stages the preview of set at path (a .png or .gif name): the GIF, or each contact
+// sheet in turn (contactSheetPath), made only once the one before is staged; "" or the
+// problem, with nothing staged.
+std::string stagePreview(std::vector<StagedPreview>& staged, const FrameSet& set,
                          const std::string& path) {
     const bool gif = path.size() > 4 && path.compare(path.size() - 4, 4, ".gif") == 0;
-    const std::string bytes = gif ? animatedGif(set) : contactSheetPng(set);
-    if (bytes.empty()) return "cannot make the preview " + singleQuoted(path);
-    return stageChecked(staged, path, [&] {
-        return stageOutputFile(path, bytes.data(), bytes.size(), SameContent::Keep);
-    });
+    const std::size_t files = gif ? 1 : contactSheetCount(set);
+    const std::size_t mostSheets = MAX_STAGED_FILES - 2;  // beside NAME.h and NAME.c
+    if (files > mostSheets)
+        return "cannot make the preview " + singleQuoted(path) + ": more than " +
+               std::to_string(mostSheets * SHEET_FRAMES) + " frames for its sheets";
+    std::string problem;
+    for (std::size_t sheet = 0; problem.empty() && sheet < files; ++sheet) {
+        const std::string name = gif ? path : contactSheetPath(path, sheet);
+        const std::string bytes = gif ? animatedGif(set) : contactSheetPng(set, sheet);
+        std::optional<StagedFile> file;
+        problem = bytes.empty()
+                      ? "cannot make the preview " + singleQuoted(name)
+                      : stageChecked(file, name, [&] {
+                            return stageOutputFile(name, bytes.data(), bytes.size(),
+                                                   SameContent::Keep);
+                        });
+        if (file) staged.push_back({name, *file});
+    }
+    if (!problem.empty()) discardPreview(staged);
+    return problem;
+}
+
+// Puts the staged preview files in place in turn; "" or the problem (the rest are then
+// discarded).
+std::string commitPreview(std::vector<StagedPreview>& staged) {
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (commitOutputFile(staged[i].file)) continue;
+        for (std::size_t k = i + 1; k < staged.size(); ++k)
+            discardOutputFile(staged[k].file);
+        return "cannot write " + singleQuoted(staged[i].name);
+    }
+    return {};
 }
 
 void fail(const std::string& problem) {
@@ -217,31 +257,40 @@ std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScrat
         if (!streamed && stagedHeader) discardOutputFile(*stagedHeader);
     }
     // Failed with the scratch file beside them (it may have taken the room they need):
-    // made whole without it, as though it had never been.
-    std::ostringstream header, source;
-    bool made = streamed;
+    // written again without it, as though it had never been.
+    std::vector<unsigned char> code;
+    std::string rowsSource;  // NAME.c made whole, when its rows are only in the scratch
     std::string problem;
-    try {
-        const std::vector<unsigned char> code =
-            streamed ? std::vector<unsigned char>() : frameSetCode(set);
-        if (!streamed) writeFrameSetHeader(header, set, code);
-        if (!streamed && !set.frames.empty()) writeFrameSetSource(source, set, code);
-        if (!streamed && set.frames.empty()) {  // its rows only in the scratch file
-            made = true;
-            writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
-                made = made && copyRows(out, rows, slotOf(slots, frame));
-            });
+    if (!streamed) {
+        try {
+            code = frameSetCode(set);
+        } catch (const std::length_error& error) {
+            problem = std::string("cannot compress the set: ") + error.what();
         }
-        made = made || !set.frames.empty();
-    } catch (const std::length_error& error) {
-        problem = std::string("cannot compress the set: ") + error.what();
+        if (problem.empty() && set.frames.empty()) {
+            std::ostringstream source;
+            bool copied = true;
+            writeFrameSetSource(source, set, [&](std::ostream& out, std::size_t frame) {
+                copied = copied && copyRows(out, rows, slotOf(slots, frame));
+            });
+            if (!copied) problem = "cannot write " + singleQuoted(base + ".c");
+            rowsSource = source.str();
+        }
     }
     closeRows(rows);
     if (!problem.empty()) return problem;
-    if (!made) return "cannot write " + singleQuoted(base + ".c");
     if (!streamed) {
-        problem = stage(stagedHeader, base + ".h", header.str());
-        if (problem.empty()) problem = stage(stagedSource, base + ".c", source.str());
+        problem = stageText(stagedHeader, base + ".h", [&](std::ostream& out) {
+            writeFrameSetHeader(out, set, code);
+            return true;
+        });
+        if (problem.empty())
+            problem = set.frames.empty()
+                          ? stage(stagedSource, base + ".c", rowsSource)
+                          : stageText(stagedSource, base + ".c", [&](std::ostream& out) {
+                                writeFrameSetSource(out, set, code);
+                                return true;
+                            });
         if (!problem.empty()) {
             if (stagedHeader) discardOutputFile(*stagedHeader);
             return problem;
@@ -291,7 +340,7 @@ int runEmbed(int argc, char** argv) {
         }
         if (!loaded->set) problem = loaded->problem;
     }
-    std::optional<StagedFile> preview;
+    std::vector<StagedPreview> preview;
     if (rows.failed) closeRows(rows);  // some frames' rows are not in it
     if (problem.empty() && !previewPath.empty()) {
         problem = stagePreview(preview, *loaded->set, previewPath);
@@ -302,9 +351,8 @@ int runEmbed(int argc, char** argv) {
     }
     if (problem.empty())
         problem = writeFrameSet(*loaded->set, options.outputDir, rows, loaded->slots);
-    if (preview && !problem.empty()) discardOutputFile(*preview);
-    if (preview && problem.empty() && !commitOutputFile(*preview))
-        problem = "cannot write " + singleQuoted(previewPath);
+    if (!problem.empty()) discardPreview(preview);
+    if (problem.empty()) problem = commitPreview(preview);
     if (problem.empty()) return 0;
     fail(problem);
     return 1;

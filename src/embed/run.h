@@ -32,10 +32,11 @@ LoadedFrameSet loadFrameSet(const EmbedOptions& options, const FrameReduced& mad
 
 // Writes set as dir/NAME.h and dir/NAME.c, both or neither; a file whose bytes are
 // already these is not touched. "" when done, else the message line saying why not.
+// Both are streamed into their staged files as they are written, never held whole.
 // When rows has a file holding every frame's rows text (frame i at slot i, or at
-// slots[i] when slots is not empty), an uncompressed NAME.c takes them from there as it
-// is written, instead of being made whole first (and is made whole when that fails,
-// from set.frames, or when set.frames is empty from the rows read back); rows is
-// closed before the files are staged whole, so that they may take its room.
+// slots[i] when slots is not empty), an uncompressed NAME.c takes them from there;
+// when that fails, rows is closed, so that the files may take its room, and they are
+// written again from set.frames (or, when set.frames is empty, NAME.c is made whole
+// from the rows read back before rows is closed).
 std::string writeFrameSet(const FrameSet& set, const std::string& dir, RowsScratch& rows,
                           const std::vector<std::size_t>& slots = {});

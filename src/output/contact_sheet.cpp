@@ -26,25 +26,46 @@ cv::Mat shownFrame(const PackedFrame& packed, int scale) {
 
 }  // namespace
 
-std::string contactSheetPng(const FrameSet& set) {
-    const int count = int(set.frames.size());
+std::size_t contactSheetCount(const FrameSet& set) {
+    return std::max<std::size_t>(1,
+                                 (set.frames.size() + SHEET_FRAMES - 1) / SHEET_FRAMES);
+}
+
+std::string contactSheetPng(const FrameSet& set, std::size_t sheet) {
+    const std::size_t first = std::min(set.frames.size(), sheet * SHEET_FRAMES);
+    const int count = int(std::min(SHEET_FRAMES, set.frames.size() - first));
     const int columns = std::min(count, COLUMNS), rows = (count + COLUMNS - 1) / COLUMNS;
     const int cellWidth = FRAME_WIDTH * SCALE + GAP,
               cellHeight = FRAME_HEIGHT * SCALE + LABEL + GAP;
-    cv::Mat sheet(rows * cellHeight + GAP, columns * cellWidth + GAP, CV_8UC1,
+    cv::Mat image(rows * cellHeight + GAP, columns * cellWidth + GAP, CV_8UC1,
                   cv::Scalar(96));
     for (int i = 0; i < count; ++i) {
         const int x = GAP + (i % COLUMNS) * cellWidth,
                   y = GAP + (i / COLUMNS) * cellHeight;
-        shownFrame(set.frames[size_t(i)], SCALE)
-            .copyTo(sheet(cv::Rect(x, y, FRAME_WIDTH * SCALE, FRAME_HEIGHT * SCALE)));
-        std::string label = "#" + std::to_string(i);
+        const std::size_t frame = first + size_t(i);
+        shownFrame(set.frames[frame], SCALE)
+            .copyTo(image(cv::Rect(x, y, FRAME_WIDTH * SCALE, FRAME_HEIGHT * SCALE)));
+        std::string label = "#" + std::to_string(frame);
         if (!set.durations.empty())
-            label += "  " + std::to_string(set.durations[size_t(i)]) + " ms";
-        cv::putText(sheet, label, {x + 2, y + FRAME_HEIGHT * SCALE + LABEL - 4},
+            label += "  " + std::to_string(set.durations[frame]) + " ms";
+        cv::putText(image, label, {x + 2, y + FRAME_HEIGHT * SCALE + LABEL - 4},
                     cv::FONT_HERSHEY_PLAIN, 1.0, cv::Scalar(255), 1, cv::LINE_8);
     }
     std::vector<unsigned char> bytes;
-    cv::imencode(".png", sheet, bytes);
+    try {
+        if (!cv::imencode(".png", image, bytes)) return {};
+    } catch (const cv::Exception&) {
+        return {};
+    }
     return std::string(bytes.begin(), bytes.end());
+}
+
+std::string contactSheetPath(const std::string& path, std::size_t sheet) {
+    if (sheet == 0) return path;
+    const std::size_t dot = path.find_last_of('.'), folder = path.find_last_of("/\\");
+    const std::size_t at =
+        dot == std::string::npos || (folder != std::string::npos && dot < folder)
+            ? path.size()
+            : dot;
+    return path.substr(0, at) + "-" + std::to_string(sheet + 1) + path.substr(at);
 }

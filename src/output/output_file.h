@@ -50,6 +50,10 @@ std::optional<StagedFile> stageOutputText(const std::string& path,
                                           const std::function<bool(std::ostream&)>& write,
                                           SameContent same);
 
+// The most files staged at once (not yet committed or discarded): staging another may
+// fail until one is.
+constexpr int MAX_STAGED_FILES = 256;
+
 // Puts a staged file in place (the rename, or the touch). False when that failed; the
 // temporary file is then removed.
 bool commitOutputFile(const StagedFile& staged);

@@ -23,7 +23,7 @@ namespace {
 
 // The temporary files in flight, for the signal handler: a path is published by setting
 // its slot's flag after the path is stored, and withdrawn before the slot is reused.
-constexpr int SLOTS = 8;
+constexpr int SLOTS = MAX_STAGED_FILES;
 std::array<std::array<char, PATH_MAX>, SLOTS> inFlightPaths;
 std::array<std::atomic<bool>, SLOTS> inFlight;
 std::mutex slotClaims;
