@@ -83,4 +83,33 @@ TEST(HeaderCompiles, SeveralInOneProgramBothWays) {
     EXPECT_EQ(test::runProgram(dir / "renamed", {}, dir.path).out, raw);
 }
 
+// A compressed set's header alone, as its comment says to take a frame, declares the
+// decoder too, in C and C++.
+TEST(HeaderCompiles, ACompressedSetsHeaderAlone) {
+    const test::TempDir dir;
+    cv::imwrite(dir / "logo.png", test::makePicture(200, 150, 3));
+    ASSERT_EQ(test::runProgram(EMBED_PATH, {"--name", "logo", "--compress", "logo.png"},
+                               dir.path)
+                  .status,
+              0);
+    const std::string source =
+        "#include \"logo.h\"\n"
+        "int first_row(unsigned char *row) {\n"
+        "    grayframe_decoder decoder;\n"
+        "    grayframe_open(&decoder, logo_code, LOGO_CODE_BYTES);\n"
+        "    grayframe_rows_begin(&decoder, 0);\n"
+        "    return grayframe_rows_next(&decoder, row);\n"
+        "}\n";
+    test::writeFile(dir / "first.c", source);
+    test::writeFile(dir / "first.cpp", source);
+    for (const auto& build : {std::pair<std::string, std::string>{C_COMPILER, "first.c"},
+                              {CXX_COMPILER, "first.cpp"}}) {
+        const test::RunResult compile = test::runProgram(
+            build.first,
+            {"-Wall", "-Wextra", "-pedantic", "-I", FIRMWARE_DIR, "-c", build.second},
+            dir.path);
+        EXPECT_EQ(compile.status, 0) << build.first << ":\n" << compile.err;
+    }
+}
+
 }  // namespace

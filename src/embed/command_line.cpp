@@ -121,6 +121,8 @@ EmbedCommand parseEmbedCommandLine(int argc, char** argv) {
     if (options.target == FrameSetTarget::Avr && !options.attribute.empty())
         return refused("--attribute cannot be used with --target avr");
     if (cyclesGiven && !options.compress) return refused("--cycles needs --compress");
+    if (!cyclesGiven && options.target == FrameSetTarget::Avr)
+        options.cycles = FRAME_CODE_CYCLES;
     command.action = EmbedCommand::Run;
     return command;
 }
@@ -148,9 +150,9 @@ std::string embedUsage() {
            "decoder\n"
            "                         grayframe_decode.c\n"
            "      --cycles N         compressed: each frame decodes within N CPU cycles\n"
-           "                         on an ATmega328P's core (default 32000, 2 ms at\n"
-           "                         16 MHz; at least that), or 0: no limit, fewest "
-           "bytes\n"
+           "                         on an ATmega328P's core (at least 32000, 2 ms at\n"
+           "                         16 MHz), or 0: no limit, fewest bytes (default;\n"
+           "                         32000 with --target avr)\n"
            "      --files-from LIST  also the images named in the file LIST (- for\n"
            "                         standard input), one a line, after any IMAGE\n"
            "  -t, --target avr       for avr-gcc: the frames in program memory (past\n"

@@ -15,9 +15,11 @@ struct EmbedOptions {
     ResizeMode mode = FitIn;
     std::string modeName = "fitin";
     std::string outputDir = ".";
-    std::string attribute;            // "" when not given
-    bool compress = false;            // the set in the frame set code
-    long cycles = FRAME_CODE_CYCLES;  // --cycles: most AVR cycles a frame (0: no limit)
+    std::string attribute;  // "" when not given
+    bool compress = false;  // the set in the frame set code
+    // --cycles: most AVR cycles a frame (0: no limit); FRAME_CODE_CYCLES with --target
+    // avr unless given, else no limit
+    long cycles = 0;
     FrameSetTarget target = FrameSetTarget::Any;
     std::vector<std::string> images;  // in command-line order; at least one unless
                                       // imageList is given
@@ -35,9 +37,9 @@ struct EmbedCommand {
 // Reads argv[1 .. argc-1] with getopt_long: --name NAME (required), --mode
 // fitin|fitout|stretch, --output-dir DIR, --attribute TEXT, --files-from FILE, the
 // display options (display_options.h), --compress, --cycles N (0, or at least
-// FRAME_CODE_CYCLES; with --compress only), --target avr (not with --attribute), the
-// animation options (animation_options.h), --help, --version, then
-// one or more images, or none with --files-from ("--" ends the options). getopt_long
+// FRAME_CODE_CYCLES; with --compress only; the default follows --target), --target avr
+// (not with --attribute), the animation options (animation_options.h), --help, --version,
+// then one or more images, or none with --files-from ("--" ends the options). getopt_long
 // may reorder argv.
 EmbedCommand parseEmbedCommandLine(int argc, char** argv);
 

@@ -26,7 +26,8 @@ std::string decoding(const FrameSet& set) {
            " * Compile grayframe_decode.c with it and take a frame, for instance row "
            "by\n * row:\n" +
            decodingExample(set, open) +
-           ". On AVR\n * the decoder reads the set from program memory (PROGMEM).\n";
+           ". On AVR\n * the decoder reads the set from program memory (PROGMEM).\n" +
+           budgetLine(set);
 }
 
 std::string declarations(const FrameSet& set) {
@@ -58,8 +59,10 @@ void writeDurations(std::ostream& out, const FrameSet& set) {
 
 void writeArrayFrameSetHeader(std::ostream& out, const FrameSet& set,
                               const std::vector<unsigned char>& code) {
-    writeSetHeader(out, set, code,
-                   {decoding(set), set.name + "_durations_ms[f]", "", declarations(set)});
+    writeSetHeader(
+        out, set, code,
+        {decoding(set), set.name + "_durations_ms[f]",
+         set.compressed ? "#include \"grayframe_decode.h\"\n\n" : "", declarations(set)});
 }
 
 void writeArrayFrameSetSource(std::ostream& out, const FrameSet& set,

@@ -11,8 +11,10 @@
 // the array NAME_durations_ms. NAME.c places set.attribute after each array's
 // declarator.
 
-// Writes NAME.h: the comment, guard and macros of set_text.h, and the extern
-// declarations of the arrays. Depends on nothing but set and code.
+// Writes NAME.h: the comment, guard and macros of set_text.h (compressed, with the
+// set's budget, budgetLine), and the extern declarations of the arrays; compressed, it
+// includes grayframe_decode.h, so that the set's header alone declares the decoder.
+// Depends on nothing but set and code.
 void writeArrayFrameSetHeader(std::ostream& out, const FrameSet& set,
                               const std::vector<unsigned char>& code);
 

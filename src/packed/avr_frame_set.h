@@ -15,8 +15,10 @@
 // NAME_open opens the decoder at.
 
 // Writes NAME.h: the comment, guard and macros of set_text.h, and the declarations of
-// NAME_byte and NAME_row, or compressed, of NAME_open; with durations, of
-// NAME_duration_ms. Depends on nothing but set and code.
+// NAME_byte and NAME_row, or compressed, of NAME_open and grayframe_decode.h's include;
+// with durations, of NAME_duration_ms. A compressed set's comment gives its budget
+// (budgetLine) when it is not FRAME_CODE_CYCLES, the one AVR sets are made for unless
+// asked. Depends on nothing but set and code.
 void writeAvrFrameSetHeader(std::ostream& out, const FrameSet& set,
                             const std::vector<unsigned char>& code);
 

@@ -113,6 +113,14 @@ void writeSourceStart(std::ostream& out, const FrameSet& set,
         << includes << "#include \"" << set.name << ".h\"\n\n";
 }
 
+std::string budgetLine(const FrameSet& set) {
+    if (set.cycles == 0)
+        return " * Coded in the fewest bytes: no limit on the cycles a frame takes to "
+               "decode.\n";
+    return " * Each frame decodes within " + std::to_string(set.cycles) +
+           " CPU cycles on an ATmega328P's core.\n";
+}
+
 std::string decodingExample(const FrameSet& set, const std::string& open) {
     return " *     grayframe_decoder decoder;\n"
            " *     unsigned char row[" +

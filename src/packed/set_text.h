@@ -37,8 +37,8 @@ struct HeaderParts {
 // then inside the include guard GRAYFRAME_SET_NAME (the name as given, so that names
 // differing in case have guards of their own) parts.includes, the NAME_UPPER_FRAME_*
 // macros (and compressed, NAME_UPPER_CODE_BYTES, code's size) and parts.declarations. The
-// comment depends on the name, the frame count and the packing only, so that another mode
-// or other pictures leave NAME.h as it was.
+// comment depends on the name, the frame count, the packing and the decoding budget
+// only, so that another mode or other pictures leave NAME.h as it was.
 void writeSetHeader(std::ostream& out, const FrameSet& set,
                     const std::vector<unsigned char>& code, const HeaderParts& parts);
 
@@ -47,6 +47,10 @@ void writeSetHeader(std::ostream& out, const FrameSet& set,
 // of NAME.h with a blank line after.
 void writeSourceStart(std::ostream& out, const FrameSet& set,
                       const std::string& includes);
+
+// The line of a compressed set's comment that says the most CPU cycles a frame takes to
+// decode, as set.cycles asked: " * " first, a line end last.
+std::string budgetLine(const FrameSet& set);
 
 // The lines of NAME.h's comment that show how a compressed set is decoded, with open
 // as the statement that opens the decoder: from the decoder's declaration to
