@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 #include <stdexcept>
 
+#include "packed/row_cycles.h"
 #include "support.h"
 
 extern "C" {
@@ -215,6 +218,113 @@ TEST(FrameCode, AMovingBoxOverABusyBackgroundCallsEarlierRows) {
         EXPECT_LE(sent, 24u * PACKED_ROW_BYTES) << "frame " << k;
     }
     expectRoundTrip(frames, code);
+}
+
+// A fractal plasma of 408 x 320 (four times a frame each way): random grids of 3 x 4
+// cells and finer, smoothly enlarged, each finer one at half the strength; blurred by
+// a Gaussian of `blur` pixels (0: not at all).
+cv::Mat plasma(unsigned seed, double blur) {
+    cv::RNG random(seed);
+    cv::Mat sum(320, 408, CV_32FC3, cv::Scalar::all(0)), cells, enlarged;
+    for (int octave = 0; octave < 6; ++octave) {
+        cells.create(3 << octave, 4 << octave, CV_32FC3);
+        random.fill(cells, cv::RNG::UNIFORM, 0, 255.0 / (1 << octave));
+        cv::resize(cells, enlarged, sum.size(), 0, 0, cv::INTER_CUBIC);
+        sum += enlarged;
+    }
+    if (blur > 0) cv::GaussianBlur(sum, sum, {0, 0}, blur);
+    cv::Mat picture;
+    sum.convertTo(picture, CV_8UC3, 0.5);
+    return picture;
+}
+
+// The frames grayframe -printdata makes of pictures, in order.
+std::vector<PackedFrame> printedFrames(const std::vector<cv::Mat>& pictures) {
+    const test::TempDir dir;
+    std::vector<std::string> args = {"-resizemode", "stretch", "-printdata"};
+    for (size_t k = 0; k < pictures.size(); ++k) {
+        cv::imwrite(dir / (std::to_string(k) + ".png"), pictures[k]);
+        args.insert(args.end(), {"-i", std::to_string(k) + ".png"});
+    }
+    const std::string out = test::runGrayframe(args, dir.path).out;
+    std::vector<PackedFrame> frames(out.size() / PACKED_FRAME_BYTES);
+    for (size_t k = 0; k < frames.size(); ++k)
+        std::copy_n(out.begin() + k * PACKED_FRAME_BYTES, PACKED_FRAME_BYTES,
+                    frames[k].begin());
+    EXPECT_EQ(frames.size(), pictures.size());
+    return frames;
+}
+
+// Twelve frames of a small thing moving across a still background: a white ball, or a
+// sprite (a dark box holding a light disc).
+std::vector<PackedFrame> movingOver(const cv::Mat& background, bool ball) {
+    std::vector<cv::Mat> pictures;
+    for (int k = 0; k < 12; ++k) {
+        cv::Mat picture = background.clone();
+        const int x = 40 + 28 * k;
+        if (ball) {
+            cv::circle(picture, {x, 60 + k % 6 * 30}, 24, cv::Scalar::all(255),
+                       cv::FILLED);
+        } else {
+            cv::rectangle(picture, {x, 120, 40, 50}, cv::Scalar::all(0), cv::FILLED);
+            cv::circle(picture, {x + 20, 140}, 12, cv::Scalar::all(255), cv::FILLED);
+        }
+        pictures.push_back(picture);
+    }
+    return printedFrames(pictures);
+}
+
+// Each frame's modelled cycles: row by row with its chain, and for a raw or key frame
+// whole over the frame before (from nothing for the first).
+std::vector<FrameCycles> modelledCycles(const Code& code, unsigned count) {
+    std::vector<Code> records;
+    std::vector<size_t> starts;
+    for (unsigned k = 0; k < count; ++k) {
+        const size_t at = 5 + 3 * k;
+        starts.push_back(code[at] | code[at + 1] << 8 | code[at + 2] << 16);
+        records.emplace_back(code.begin() + starts[k],
+                             code.begin() + starts[k] + recordBytes(code, k, count));
+    }
+    std::vector<FrameCycles> cycles;
+    for (unsigned k = 0; k < count; ++k) {
+        unsigned base = k;
+        while (base > 0 && records[base][0] == GRAYFRAME_KIND_DELTA) --base;
+        std::vector<PlacedRecord> chain;
+        for (unsigned j = base; j <= k; ++j)
+            chain.push_back({records[j], code, starts[j]});
+        cycles.push_back(frameCycles(chain, k > 0));
+    }
+    return cycles;
+}
+
+// A ball over a plasma and a sprite over a photo-like picture, each the frames
+// grayframe prints: every frame decodes back within its budget (the AVR's, and no
+// limit) by the model; a plasma's frames are too slow to decode other than raw for the
+// AVR, while with no limit the ball costs a few bytes a frame; a sprite's frames over
+// a plasma blurred by a frame pixel, a photo-like picture, call the rows of a key frame
+// before them, which leaves them cycles to do so.
+TEST(FrameCode, AThingMovingOverAStillPictureWithinEachBudget) {
+    const std::vector<PackedFrame> ball = movingOver(plasma(1, 0), true),
+                                   sprite = movingOver(plasma(2, 4), false);
+    const size_t raw = 12 * PACKED_FRAME_BYTES;
+    for (const long cycles : {FRAME_CODE_CYCLES, 0L}) {
+        SCOPED_TRACE("cycles " + std::to_string(cycles));
+        const Code balls = encodeFrameSet(ball, cycles),
+                   sprites = encodeFrameSet(sprite, cycles);
+        if (cycles)
+            EXPECT_LE(sprites.size() * 3, raw) << "a third of the raw frames at most";
+        else
+            EXPECT_LE(balls.size() * 10, raw);
+        for (const Code* code : {&balls, &sprites}) {
+            expectRoundTrip(code == &balls ? ball : sprite, *code);
+            const std::vector<FrameCycles> each = modelledCycles(*code, 12);
+            for (unsigned k = 0; k < 12 && cycles; ++k) {
+                if (kindOf(*code, k) == 'R') continue;
+                EXPECT_LE(each[k].rows, CYCLES_BUDGET) << "frame " << k;
+                EXPECT_LE(each[k].whole, WHOLE_CYCLES_BUDGET) << "frame " << k;
+            }
+        }
+    }
 }
 
 // A row changed at every other byte has the most spans a row can have (26), the last

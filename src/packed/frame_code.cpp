@@ -219,10 +219,10 @@ Callable callableRows(const PackedFrame& frame, const PackedFrame* previous, int
 
 // Weights of the decoder's cycles against bytes: the first breaks ties between codings
 // of a row with the same bytes; the others, in turn, when a key frame would take longer
-// than the budget to decode row by row.
+// than the budget to decode row by row, up to a heaviest.
 constexpr double TIE_WEIGHT = 1e-6;
-constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04,
-                                    0.08,       0.16,   0.32,  0.64, 1.28};
+constexpr double SPEED_WEIGHTS[] = {TIE_WEIGHT, 0.0025, 0.005, 0.01, 0.02, 0.04, 0.08,
+                                    0.16,       0.32,   0.64,  1.28, 2.56, 5.12, 10.24};
 
 // What the record of a frame is coded from: the frame, of kind GRAYFRAME_KIND_KEY (its
 // rows against the row above) or GRAYFRAME_KIND_DELTA (against the same row of old); the
@@ -496,9 +496,16 @@ Record frameRecord(const Coding& coding, MatchHistory& history) {
 }
 
 // Most modelled cycles for a frame row by row and whole, for frames that are to decode
-// within cycles (0: no limit): the margins of the 32,000 budgets kept.
+// within cycles (0: no limit): the margins of the 32,000 budgets kept. A key frame that
+// calls no earlier rows leaves spare cycles row by row unspent, so that later frames
+// that call its rows and change a few of them fit too.
 struct Budgets {
     long rows, whole;
+    long spare = 0;
+    // Once a key frame fast enough row by row is too slow whole, the weights count this
+    // share of its whole cycles as well.
+    double wholeShare = 1;
+    double heaviest = 1.28;  // of SPEED_WEIGHTS
 };
 Budgets budgetsFor(long cycles) {
     if (cycles == 0) return {LONG_MAX, LONG_MAX};
@@ -509,8 +516,9 @@ Budgets budgetsFor(long cycles) {
 }
 
 // The record of frame on its own: a key frame with the fewest bytes that decodes within
-// the budgets row by row and whole over the frame before (from nothing for the first), or
-// raw when that is smaller or no key frame does.
+// the budgets row by row (less the spare cycles, unless it calls earlier rows) and whole
+// over the frame before (from nothing for the first), or raw when that is smaller or no
+// key frame does.
 Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
                    MatchHistory& history, const FrameMatches& before,
                    const RowsSeen& seen, const std::vector<KeyRows>& keys,
@@ -522,35 +530,32 @@ Record aloneRecord(const PackedFrame& frame, const PackedFrame* previous,
     const std::vector<KeyRows> none;
     Record best = raw;
     for (const std::vector<KeyRows>* callable : {&keys, &none}) {
-        // Once a key frame fast enough row by row is too slow whole, the weights count
-        // whole cycles as well.
         bool wholeToo = false;
         for (const double weight : SPEED_WEIGHTS) {
-            Record key =
-                frameRecord({GRAYFRAME_KIND_KEY, frame, nullptr, weight,
-                             wholeToo ? weight : 0, before, seen, *callable, previous},
-                            history);
+            if (weight > budgets.heaviest) break;
+            Record key = frameRecord({GRAYFRAME_KIND_KEY, frame, nullptr, weight,
+                                      wholeToo ? weight * budgets.wholeShare : 0, before,
+                                      seen, *callable, previous},
+                                     history);
             if (key.bytes.size() >= best.bytes.size()) break;
             const FrameCycles cycles = frameCycles(
                 {{key.bytes, history.bytes, history.bytes.size()}}, previous != nullptr);
-            const bool rows = cycles.rows <= budgets.rows,
+            const bool calls =
+                std::count(key.key.kind.begin(), key.key.kind.end(), RowKind::Called) > 0;
+            const bool rows = cycles.rows <= budgets.rows - (calls ? 0 : budgets.spare),
                        whole = cycles.whole <= budgets.whole;
             if (rows && whole) {
                 best = std::move(key);
                 break;
             }
-            wholeToo = wholeToo || (rows && !whole);
+            wholeToo = wholeToo || (cycles.rows <= budgets.rows && !whole);
         }
         if (keys.empty()) break;
     }
     return best;
 }
 
-}  // namespace
-
-std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames,
-                                          long cycles) {
-    const Budgets budgets = budgetsFor(cycles);
+Bytes encodeWithin(const std::vector<PackedFrame>& frames, const Budgets& budgets) {
     const size_t count = frames.size();
     if (count > GRAYFRAME_COUNT_MAX)
         throw std::length_error("too many frames for the code");
@@ -611,4 +616,36 @@ std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames
         }
     }
     return out;
+}
+
+bool anyRaw(const Bytes& set) {
+    const size_t count = set[3] | set[4] << 8;
+    for (size_t k = 0; k < count; ++k) {
+        const unsigned char* entry =
+            &set[GRAYFRAME_HEADER_BYTES + GRAYFRAME_INDEX_ENTRY_BYTES * k];
+        if (set[entry[0] | entry[1] << 8 | entry[2] << 16] == GRAYFRAME_KIND_RAW)
+            return true;
+    }
+    return false;
+}
+
+// Spare cycles tried in turn when a set within a budget has raw frames, which leave
+// later frames nothing to call, with whole cycles weighed at half and heavier weights.
+constexpr long SPARE_CYCLES[] = {0, 500, 1000, 2000, 4000};
+
+}  // namespace
+
+std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames,
+                                          long cycles) {
+    Budgets budgets = budgetsFor(cycles);
+    Bytes best = encodeWithin(frames, budgets);
+    if (cycles == 0 || !anyRaw(best)) return best;
+    for (const long spare : SPARE_CYCLES) {
+        budgets.spare = spare;
+        budgets.wholeShare = 0.5;
+        budgets.heaviest = 10.24;
+        Bytes set = encodeWithin(frames, budgets);
+        if (set.size() < best.size()) best = std::move(set);
+    }
+    return best;
 }

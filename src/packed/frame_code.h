@@ -20,7 +20,9 @@ constexpr long FRAME_CODE_CYCLES = 32000;
 
 // The code of frames (at least one): the same bytes for the same frames, each frame
 // within cycles as above (0: no limit, the fewest bytes; else at least
-// FRAME_CODE_CYCLES, or std::invalid_argument). Throws std::length_error when the set
-// does not fit the code (more than 65,535 frames, or more than 16 MiB).
+// FRAME_CODE_CYCLES, or std::invalid_argument). Within a limit, a set with raw frames
+// is coded again with key frames that leave cycles to spare for later frames to call
+// their rows, and the smaller set kept. Throws std::length_error when the set does not
+// fit the code (more than 65,535 frames, or more than 16 MiB).
 std::vector<unsigned char> encodeFrameSet(const std::vector<PackedFrame>& frames,
                                           long cycles = FRAME_CODE_CYCLES);
