@@ -36,7 +36,8 @@ for group in photo rose granite; do
     raw $group fitout
     args+=("photo:$group=$work/$group.raw")
 done
-for group in anim-bounce anim-clock anim-ticker anim-progress anim-walk anim-blink walk; do
+for group in anim-bounce anim-clock anim-ticker anim-progress anim-walk anim-blink anim-plasma \
+    anim-sprite-photo walk; do
     raw $group stretch
     args+=("anim:$group=$work/$group.raw")
 done

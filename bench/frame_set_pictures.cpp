@@ -5,9 +5,12 @@
 //   dithered: screens drawn at 102 x 80 with an ordered-dither gradient, whose rows
 //   repeat every four rows but not from one to the next;
 //   photo: photo-like pictures (the batch's generator);
-//   anim-bounce, anim-clock, anim-ticker, anim-progress, anim-walk, anim-blink:
-//   animations, one file a frame (anim-blink a screen of 102 x 80 held still, a cursor
-//   blinking and a pixel moving on it: frames coded against the frame before).
+//   anim-bounce, anim-clock, anim-ticker, anim-progress, anim-walk, anim-blink,
+//   anim-plasma, anim-sprite-photo: animations, one file a frame (anim-blink a screen of
+//   102 x 80 held still, a cursor blinking and a pixel moving on it: frames coded
+//   against the frame before; anim-plasma a ball over a fractal plasma;
+//   anim-sprite-photo a sprite over a photo-like picture, a plasma blurred by a frame
+//   pixel).
 // Usage: frame_set_pictures DIR
 #include <cstdio>
 #include <opencv2/imgcodecs.hpp>
@@ -148,6 +151,24 @@ cv::Mat photoLike(cv::RNG& rng) {
     return smooth + texture + noise;
 }
 
+// A fractal plasma at 408 x 320: random grids of 3 x 4 cells and finer, smoothly
+// enlarged, each finer one at half the strength; blurred by a Gaussian of `blur`
+// pixels (0: not at all).
+cv::Mat plasma(unsigned seed, double blur) {
+    cv::RNG random(seed);
+    cv::Mat sum(320, 408, CV_32FC3, cv::Scalar::all(0)), cells, enlarged;
+    for (int octave = 0; octave < 6; ++octave) {
+        cells.create(3 << octave, 4 << octave, CV_32FC3);
+        random.fill(cells, cv::RNG::UNIFORM, 0, 255.0 / (1 << octave));
+        cv::resize(cells, enlarged, sum.size(), 0, 0, cv::INTER_CUBIC);
+        sum += enlarged;
+    }
+    if (blur > 0) cv::GaussianBlur(sum, sum, {0, 0}, blur);
+    cv::Mat picture;
+    sum.convertTo(picture, CV_8UC3, 0.5);
+    return picture;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,6 +227,20 @@ int main(int argc, char** argv) {
         if (i % 2) cv::rectangle(p, {82, 55, 2, 6}, cv::Scalar(255, 255, 255), cv::FILLED);
         p.at<cv::Vec3b>(70, 10 + 3 * i) = cv::Vec3b(255, 255, 255);
         save("anim-blink", i, p);
+    }
+    const cv::Mat busy = plasma(1, 0);
+    for (int i = 0; i < 12; ++i) {
+        cv::Mat p = busy.clone();
+        cv::circle(p, {40 + 28 * i, 60 + i % 6 * 30}, 24, cv::Scalar::all(255),
+                   cv::FILLED);
+        save("anim-plasma", i, p);
+    }
+    const cv::Mat photo = plasma(2, 4);
+    for (int i = 0; i < 12; ++i) {
+        cv::Mat p = photo.clone();
+        cv::rectangle(p, {40 + 28 * i, 120, 40, 50}, cv::Scalar::all(0), cv::FILLED);
+        cv::circle(p, {60 + 28 * i, 140}, 12, cv::Scalar::all(255), cv::FILLED);
+        save("anim-sprite-photo", i, p);
     }
     return 0;
 }
