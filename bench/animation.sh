@@ -23,7 +23,7 @@ short=$work/clip-250.mp4
 cd "$work"
 
 runs=${RUNS:-5}
-# Median of the runs: "wall seconds, peak kilobytes, CPU seconds" of COMMAND under CPUS.
+# Median of the runs: "wall seconds, peak KiB, CPU seconds" of COMMAND under CPUS.
 run() {
     local cpus=$1
     shift
@@ -46,9 +46,9 @@ echo "## grayframe-embed on a 1,000-frame clip (640 x 480, H.264)"
 echo
 echo "| run | wall time | CPU time (grayframe-embed) | peak memory (largest process) |"
 echo "|---|---|---|---|"
-echo "| 1,000 frames, 1 core | ${one_s} s | ${one_cpu} s | $((one_kb / 1024)) MB |"
-echo "| 1,000 frames, 2 cores | ${two_s} s | ${two_cpu} s | $((two_kb / 1024)) MB |"
-echo "| 250 frames, 2 cores | ${quarter_s} s | ${quarter_cpu} s | $((quarter_kb / 1024)) MB |"
+echo "| 1,000 frames, 1 core | ${one_s} s | ${one_cpu} s | $((one_kb / 1024)) MiB |"
+echo "| 1,000 frames, 2 cores | ${two_s} s | ${two_cpu} s | $((two_kb / 1024)) MiB |"
+echo "| 250 frames, 2 cores | ${quarter_s} s | ${quarter_cpu} s | $((quarter_kb / 1024)) MiB |"
 echo "| ffmpeg decoding alone, 1 core | ${decode_one} s | ${decode_one_cpu} s | |"
 echo "| ffmpeg decoding alone, 2 cores | ${decode_two} s | ${decode_two_cpu} s | |"
 echo

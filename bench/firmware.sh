@@ -115,4 +115,18 @@ summary() {
             "$(summary whole <<<"$whole") | $(summary alone <<<"$whole") |" \
             "$(summary rows <<<"$small") | $(summary whole <<<"$small") |"
     done
+    echo
+    echo "GRAYFRAME_SMALL against the default decoder, the same frame on the ATmega1284P,"
+    echo "least and most of the sets above:"
+    echo
+    echo "| rows | spans | whole | alone |"
+    echo "|---:|---:|---:|---:|"
+    for kind in rows spans whole alone; do
+        for entry in $BENCH_SETS; do
+            paste -d' ' <(grep "^$kind " "$work/${entry%:*}-atmega1284p/cycles.txt") \
+                <(grep "^$kind " "$work/${entry%:*}-atmega1284p-small/cycles.txt")
+        done | awk '{ r = $4 / $2; if (!n++ || r < least) least = r; if (r > most) most = r }
+            END { printf "| %.2f–%.2f × ", least, most }'
+    done
+    echo "|"
 } | tee "$work/../firmware.md"

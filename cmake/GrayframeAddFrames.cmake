@@ -21,9 +21,10 @@
 # stay the same, so a rebuild does not cascade.
 # With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
 # the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
-# directory; CYCLES is grayframe-embed's --cycles (0, or at least 32000). TARGET avr makes the set for avr-gcc: in program memory, read through
-# <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
-# (grayframe-embed --target avr). A deleted <name>.h or <name>.c is made again. Call
+# directory; CYCLES is grayframe-embed's --cycles (0, or at least 32000; by default no
+# limit, and 32000 with TARGET avr). TARGET avr makes the set for avr-gcc: in program
+# memory, read through <name>_byte() and <name>_row(), or with COMPRESS opened by
+# <name>_open() (grayframe-embed --target avr). A deleted <name>.h or <name>.c is made again. Call
 # it in the directory that creates <target>, once per <name> and target.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
