@@ -1,5 +1,6 @@
 #!/bin/bash
-# The firmware decoder on its targets: flash and RAM of grayframe_decode.c at -Os for
+# The firmware decoder on its targets: flash and RAM of grayframe_decode.c (and on AVR
+# its loops, grayframe_decode_avr.S) at -Os for
 # the ATmega328P (avr-size) and a Cortex-M0 (arm-none-eabi-size), and the CPU cycles
 # per frame under simavr (cycle-accurate, 16 MHz) on the pictures of
 # frame_set_pictures and the AVR example's animation, each group a compressed set with
@@ -16,13 +17,16 @@ source=$(cd "$here/.." && pwd)
 work=$(mkdir -p "$1/firmware" && cd "$1/firmware" && pwd)
 build=$(cd "$2" && pwd)
 decoder=$source/firmware/grayframe_decode.c
+loops=$source/firmware/grayframe_decode_avr.S
 rm -rf "${work:?}"/*
 source "$here/firmware/cycles.sh"
 bench_pictures
 
 # The decoder alone: code and data in flash, static RAM, and its state.
 printf '#include "grayframe_decode.h"\ngrayframe_decoder state;\n' >"$work/state.c"
-avr-gcc -mmcu=atmega328p -Os -std=c99 -c "$decoder" -o "$work/avr.o"
+avr-gcc -mmcu=atmega328p -Os -std=c99 -c "$decoder" -o "$work/avr-c.o"
+avr-gcc -mmcu=atmega328p -c "$loops" -o "$work/avr-loops.o"
+avr-ld -r "$work/avr-c.o" "$work/avr-loops.o" -o "$work/avr.o"
 avr-gcc -mmcu=atmega328p -Os -std=c99 -I"$source/firmware" -c "$work/state.c" \
     -o "$work/avr-state.o"
 arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os -std=c99 -c "$decoder" -o "$work/m0.o"
@@ -44,7 +48,7 @@ one_mode() {
     local tool=$1
     shift
     "$tool-gcc" -Os -std=c99 "$@" -I"$source/firmware" -ffunction-sections -fdata-sections \
-        -Wl,--gc-sections "$here/firmware/one_mode.c" "$decoder" -o "$work/one.elf"
+        -Wl,--gc-sections "$here/firmware/one_mode.c" "$decoder" "$loops" -o "$work/one.elf"
     "$tool-size" "$work/one.elf" | awk 'END { print $1 + $2 }'
 }
 # TOOL FLAGS...: what a firmware that takes frames one way links of the decoder, less
@@ -63,7 +67,9 @@ read -r avr_rows avr_spans avr_whole < <(linked "${avr[@]}")
 read -r small_rows small_spans small_whole < <(linked "${avr[@]}" -DGRAYFRAME_SMALL)
 read -r m0_rows m0_spans m0_whole < <(linked arm-none-eabi -mcpu=cortex-m0 -mthumb \
     -nostartfiles -Wl,-e,main)
-avr-gcc -mmcu=atmega328p -Os -std=c99 -DGRAYFRAME_SMALL -c "$decoder" -o "$work/small.o"
+avr-gcc -mmcu=atmega328p -Os -std=c99 -DGRAYFRAME_SMALL -c "$decoder" -o "$work/small-c.o"
+avr-gcc -mmcu=atmega328p -DGRAYFRAME_SMALL -c "$loops" -o "$work/small-loops.o"
+avr-ld -r "$work/small-c.o" "$work/small-loops.o" -o "$work/small.o"
 read -r small_flash _ < <(sizes avr "$work/small.o" "$work/avr-state.o")
 
 # KIND: "mean / most" of the cycles of that kind read on standard input.
@@ -74,7 +80,8 @@ summary() {
 {
     echo "## The firmware decoder on its targets ($(date -u +%Y-%m-%d))"
     echo
-    echo "grayframe_decode.c at -Os: flash (code and constants), static RAM, and the"
+    echo "grayframe_decode.c at -Os (on AVR with grayframe_decode_avr.S): flash (code and"
+    echo "constants), static RAM, and the"
     echo "decoder's state (one grayframe_decoder, the only RAM it uses besides the"
     echo "caller's buffer and a few bytes of stack)."
     echo

@@ -21,10 +21,12 @@
 # stay the same, so a rebuild does not cascade.
 # With COMPRESS the set is compressed (<name>_code, grayframe-embed --compress), and
 # the decoder grayframe_decode.c becomes a source of <target> too, its folder an include
-# directory; CYCLES is grayframe-embed's --cycles (0, or at least 32000; by default no
-# limit, and 32000 with TARGET avr). TARGET avr makes the set for avr-gcc: in program
-# memory, read through <name>_byte() and <name>_row(), or with COMPRESS opened by
-# <name>_open() (grayframe-embed --target avr). A deleted <name>.h or <name>.c is made again. Call
+# directory; when the compiler is avr-gcc (or CMAKE_SYSTEM_PROCESSOR is avr), so do its
+# loops grayframe_decode_avr.S, compiled as the C file is, with the same flags; CYCLES
+# is grayframe-embed's --cycles (0, or at least 32000; by default no limit, and 32000
+# with TARGET avr). TARGET avr makes the set for avr-gcc: in program memory, read
+# through <name>_byte() and <name>_row(), or with COMPRESS opened by <name>_open()
+# (grayframe-embed --target avr). A deleted <name>.h or <name>.c is made again. Call
 # it in the directory that creates <target>, once per <name> and target.
 function(grayframe_add_frames target)
   set(display_keywords GRAY LEVELS GAMMA DITHER ROTATE MIRROR NIBBLES)
@@ -150,12 +152,21 @@ function(grayframe_add_frames target)
   set(sources "${dir}/${arg_NAME}.c")
   if(arg_COMPRESS)
     get_property(firmware GLOBAL PROPERTY GRAYFRAME_FIRMWARE_DIR)
-    target_sources(${target} PRIVATE "${firmware}/grayframe_decode.c")
+    set(decoder "${firmware}/grayframe_decode.c")
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "avr"
+       OR "${CMAKE_C_COMPILER};${CMAKE_CXX_COMPILER}" MATCHES "avr-g")
+      list(APPEND decoder "${firmware}/grayframe_decode_avr.S")
+    endif()
+    target_sources(${target} PRIVATE ${decoder})
     target_include_directories(${target} PUBLIC "${firmware}")
-    list(APPEND sources "${firmware}/grayframe_decode.c")
+    list(APPEND sources ${decoder})
   endif()
+  # The compiler takes a .S file as assembler with the preprocessor whichever language
+  # compiles it: C, or C++ when the project has no C.
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
-  if(NOT C IN_LIST languages)
+  if(C IN_LIST languages)
+    set_source_files_properties(${sources} PROPERTIES LANGUAGE C)
+  else()
     set_source_files_properties(${sources} PROPERTIES LANGUAGE CXX)
   endif()
 endfunction()

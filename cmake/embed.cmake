@@ -13,11 +13,11 @@ add_dependencies(grayframe_embed grayframe_embed_man_page)
 
 install(FILES ${GRAYFRAME_EMBED_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# The decoder of compressed sets, compiled into firmware: installed as source, where
-# grayframe_add_frames(... COMPRESS) finds it.
+# The decoder of compressed sets, compiled into firmware: installed as source (its AVR
+# loops beside it), where grayframe_add_frames(... COMPRESS) finds it.
 set(GRAYFRAME_FIRMWARE_DIR ${CMAKE_INSTALL_DATADIR}/grayframe/firmware)
-install(FILES firmware/grayframe_decode.c firmware/grayframe_decode.h firmware/grayframe_format.h
-  DESTINATION ${GRAYFRAME_FIRMWARE_DIR})
+install(FILES firmware/grayframe_decode.c firmware/grayframe_decode_avr.S
+  firmware/grayframe_decode.h firmware/grayframe_format.h DESTINATION ${GRAYFRAME_FIRMWARE_DIR})
 
 # The package: relocatable (paths relative to the file itself) and usable from any
 # architecture's toolchain, since it offers only programs that run on the build host.

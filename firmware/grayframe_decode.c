@@ -12,9 +12,14 @@ typedef grayframe_address cursor;
 #define FAR_FLASH
 #endif
 
-/* BYTE(at) is the byte at address at; NEXT(b, at) reads it into b and moves at on;
- * copy_set copies bytes of the set to RAM. On AVR the reads of program memory take
- * LPM Z+, so that the address stays in Z; ELPM Z+ carries into RAMPZ. */
+/* The loops of grayframe_decode_avr.S on AVR, unless GRAYFRAME_SMALL asks for the C
+ * loops only or GRAYFRAME_READ_BYTE reads the set through a hook. */
+#if defined(__AVR__) && !defined(GRAYFRAME_SMALL) && !defined(GRAYFRAME_READ_BYTE)
+#define AVR_LOOPS
+#endif
+
+/* BYTE(at) is the byte at address at; NEXT(b, at) reads it into b and moves at on. On
+ * AVR the reads of program memory take LPM Z+, so that the address stays in Z. */
 #if defined(GRAYFRAME_READ_BYTE)
 #define BYTE(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
 #elif defined(FAR_FLASH)
@@ -27,7 +32,6 @@ static unsigned char far_byte(cursor at)
     return b;
 }
 #define BYTE(at) far_byte(at)
-#define READ_ON(b, z) __asm__ __volatile__("elpm %0, Z+" : "=r"(b), "+z"(z))
 #elif defined(__AVR__)
 static unsigned char near_byte(cursor at)
 {
@@ -37,18 +41,12 @@ static unsigned char near_byte(cursor at)
 }
 #define BYTE(at) near_byte(at)
 #define NEXT(b, at) __asm__ __volatile__("lpm %0, Z+" : "=r"(b), "+z"(at))
-#define READ_ON(b, z) NEXT(b, z)
 #else
 #define BYTE(at) (*(const unsigned char *)(at))
 #endif
 
 #ifndef NEXT
 #define NEXT(b, at) ((b) = BYTE(at), ++(at))
-#endif
-/* GRAYFRAME_SMALL: the C loops on AVR too, without the assembler row and frame loops;
- * less flash, more cycles a frame. */
-#ifdef GRAYFRAME_SMALL
-#undef READ_ON
 #endif
 
 /* Keeps GCC from turning byte loops into calls of memset or memcpy. */
@@ -67,83 +65,30 @@ static unsigned char near_byte(cursor at)
 
 /* copy_set copies the n > 0 bytes of the set at at to out and gives where the set
  * goes on; copy_ram copies n > 0 bytes of from to out; fill puts b in n > 0 bytes of
- * out. On AVR these are loops of a few instructions (LPM Z+ / ST X+, unrolled for the
- * set), which avr-gcc does not make of the C. */
-#if defined(READ_ON)
+ * out. */
+#if defined(AVR_LOOPS)
+/* grayframe_decode_avr.S: what its functions take, give and keep there. */
 #ifdef FAR_FLASH
-#define LPM "elpm"
+unsigned long grayframe_avr_copy_set_far(unsigned char *out, unsigned long at,
+                                         unsigned char n);
+unsigned long grayframe_avr_row_far(unsigned char *out, int delta, unsigned int code,
+                                    unsigned int set, unsigned char set_high);
+#define copy_set grayframe_avr_copy_set_far
 #else
-#define LPM "lpm"
+unsigned int grayframe_avr_copy_set(unsigned char *out, unsigned int at, unsigned char n);
+unsigned int grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
+                               unsigned int set);
+unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
+                                 unsigned int set, unsigned int end, unsigned char before);
+#define copy_set grayframe_avr_copy_set
 #endif
-/* NUMBER(name) is the value of a constant as the assembler's text. */
-#define QUOTE(text) #text
-#define NUMBER(name) QUOTE(name)
-#define COPY_TWO LPM " __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t" LPM " __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
-{
-    unsigned int z = (unsigned int)at;
-#ifdef FAR_FLASH
-    RAMPZ = (unsigned char)(at >> 16);
-#endif
-    at += n;
-    __asm__ __volatile__("sbrs %2, 0\n\t"
-                         "rjmp 1f\n\t"
-                         LPM " __tmp_reg__, Z+\n\t"
-                         "st X+, __tmp_reg__\n"
-                         "1:\n\t"
-                         "sbrs %2, 1\n\t"
-                         "rjmp 2f\n\t"
-                         COPY_TWO
-                         "\n2:\n\t"
-                         "sbrs %2, 2\n\t"
-                         "rjmp 5f\n\t"
-                         COPY_TWO COPY_TWO
-                         "\n5:\n\t"
-                         "lsr %2\n\t"
-                         "lsr %2\n\t"
-                         "lsr %2\n\t"
-                         "breq 4f\n"
-                         "3:\n\t"
-                         COPY_TWO COPY_TWO COPY_TWO COPY_TWO
-                         "dec %2\n\t"
-                         "brne 3b\n"
-                         "4:\n"
-                         : "+x"(out), "+z"(z), "+r"(n)
-                         :
-                         : "memory");
-    return at;
-}
-#define MOVE_TWO "ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\tld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-NOINLINE static void copy_ram(unsigned char *out, const unsigned char *from, unsigned char n)
-{
-    __asm__ __volatile__("lsr %2\n\t"
-                         "brcc 1f\n\t"
-                         "ld __tmp_reg__, Z+\n\t"
-                         "st X+, __tmp_reg__\n"
-                         "1:\n\t"
-                         "lsr %2\n\t"
-                         "brcc 2f\n\t"
-                         MOVE_TWO
-                         "\n2:\n\t"
-                         "breq 4f\n"
-                         "3:\n\t"
-                         MOVE_TWO MOVE_TWO
-                         "dec %2\n\t"
-                         "brne 3b\n"
-                         "4:\n"
-                         : "+x"(out), "+z"(from), "+r"(n)
-                         :
-                         : "memory");
-}
+void grayframe_avr_copy_ram(unsigned char *out, const unsigned char *from, unsigned char n);
+#define copy_ram grayframe_avr_copy_ram
 INLINE static void fill(unsigned char *out, unsigned char b, unsigned char n)
 {
-    __asm__ __volatile__("1:\n\t"
-                         "st X+, %2\n\t"
-                         "dec %1\n\t"
-                         "brne 1b\n"
-                         : "+x"(out), "+r"(n)
-                         : "r"(b)
-                         : "memory");
+    do
+        *out++ = b;
+    while (--n);
 }
 #else
 NOINLINE static cursor copy_set(unsigned char *out, cursor at, unsigned char n)
@@ -387,582 +332,6 @@ NOINLINE static unsigned char match(const grayframe_decoder *d, cursor *at, unsi
     return 0;
 }
 
-#if defined(READ_ON)
-/* grayframe_avr_row decodes the codes of a row (their first code is not a rows code)
- * into out, 51 bytes, bytes as the reference taken from out + delta (left as they are
- * when delta is 0), the codes at code (with RAMPZ on far parts), the set from set
- * (set_high its third byte on far parts). It gives the address just past the row's
- * codes, or, when they do not add up, 0 (0xFFFFFFFF on far parts). The loop does not look for the set's
- * end: a row's codes, whole or not, take at most 102 bytes, and the caller finds a row
- * that ran past the end damaged. Registers: X out, Z the codes, r20 bytes left to make,
- * r24 the code, r25 its count, T set when delta is not 0 (Y, which points into the
- * reference while it is copied and holds Z while a match is read, is then saved for the
- * whole row, else by each match); on far parts RAMPZ (I/O address 0x3B) the third byte
- * of Z. */
-#ifdef FAR_FLASH
-unsigned long grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
-                                unsigned int set, unsigned char set_high);
-#define FAR_ONLY(text) text
-#define NEAR_FAR(near, far) far
-#else
-unsigned int grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
-                               unsigned int set);
-#define FAR_ONLY(text)
-#define NEAR_FAR(near, far) near
-#endif
-/* Byte loops over r25 > 0 bytes, one step a byte (TWICE and FOUR_TIMES repeat one).
- * Copying: COPY(load, from) loads r0 with LPM or LD from where Z or Y is and stores it to
- * X, both moving on; filling: FILL stores r21 to X. UP_TO_SEVEN takes r25 < 8 bytes; BY_TWO, BY_FOUR and
- * BY_EIGHT take any count, that many steps a loop. */
-#define COPY(load, from) load " r0, " from "\n\tst X+, r0\n\t"
-#define COPY_ONE(load) COPY(load, "Z+")
-#define FILL "st X+, r21\n\t"
-#define TWICE(step) step step
-#define FOUR_TIMES(step) TWICE(step) TWICE(step)
-#define BIT_STEPS(label, steps) "lsr r25\n\tbrcc " #label "f\n\t" steps "\n" #label ":\n\t"
-#define LOOP(steps) "breq 5f\n4:\n\t" steps "dec r25\n\tbrne 4b\n5:\n\t"
-#define UP_TO_SEVEN(step)                                                              \
-    BIT_STEPS(1, step) BIT_STEPS(2, TWICE(step)) BIT_STEPS(3, FOUR_TIMES(step))
-#define BY_TWO(step) BIT_STEPS(1, step) LOOP(TWICE(step))
-#define BY_FOUR(step) BIT_STEPS(1, step) BIT_STEPS(2, TWICE(step)) LOOP(FOUR_TIMES(step))
-#define BY_EIGHT(step) UP_TO_SEVEN(step) LOOP(FOUR_TIMES(step) FOUR_TIMES(step))
-/* A pair code 11rrrlll in r24: r25 = rrr + 1, taken from r20 (C set when more). */
-#define PAIR_SAME                                                                      \
-    "mov r25, r24\n\tlsr r25\n\tlsr r25\n\tlsr r25\n\tandi r25, 7\n\tinc r25\n\t"       \
-    "sub r20, r25\n\t"
-/* Steps as many as the three bits of r24 given say, lowest first (0 to 7 steps). */
-#define CODE_BIT_STEPS(label, bit, steps)                                              \
-    "sbrs r24, " #bit "\n\trjmp " #label "f\n\t" steps "\n" #label ":\n\t"
-#define BY_CODE_BITS(low, middle, high, step)                                          \
-    CODE_BIT_STEPS(1, low, step) CODE_BIT_STEPS(2, middle, TWICE(step))                 \
-    CODE_BIT_STEPS(3, high, FOUR_TIMES(step))
-/* Copy r25 > 0 bytes from X + delta to X; Y (saved for the row) is left past them. */
-#define COPY_REF                                                                       \
-    "movw r28, r26\n\t"                                                                \
-    "add r28, r22\n\t"                                                                 \
-    "adc r29, r23\n\t" BY_EIGHT(COPY("ld", "Y+"))
-__asm__(".section .text.grayframe_avr_row,\"ax\",@progbits\n"
-        ".global grayframe_avr_row\n"
-        ".type grayframe_avr_row, @function\n"
-        "grayframe_avr_row:\n\t"
-        FAR_ONLY("push r14\n\tmov r14, r16\n\t")
-        "movw r26, r24\n\t"
-        "movw r30, r20\n\t"
-        "ldi r20, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
-        "clt\n\t"
-        "cp r22, __zero_reg__\n\t"
-        "cpc r23, __zero_reg__\n\t"
-        "breq .Lgf_next\n\t"
-        "set\n\t"
-        "push r28\n\t"
-        "push r29\n"
-        ".Lgf_next:\n\t"
-        LPM " r24, Z+\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_LITERAL) "\n\t"
-        "brsh .Lgf_more\n\t"
-        /* 00nnnnnn: n+1 bytes as the reference */
-        "mov r25, r24\n\t"
-        "inc r25\n\t"
-        "sub r20, r25\n\t"
-        "brcs .Lgf_damaged\n\t"
-        "brts .Lgf_same_copy\n\t"
-        "add r26, r25\n\t"
-        "adc r27, __zero_reg__\n"
-        ".Lgf_tail:\n\t"
-        "cpse r20, __zero_reg__\n\t"
-        "rjmp .Lgf_next\n\t"
-        NEAR_FAR("movw r24, r30\n\t", "movw r22, r30\n\tclr r25\n\tin r24, 0x3B\n\t")
-        "rjmp .Lgf_out\n"
-
-        ".Lgf_damaged:\n\t"
-        NEAR_FAR("clr r24\n\tclr r25\n", "ser r22\n\tser r23\n\tser r24\n\tser r25\n")
-        ".Lgf_out:\n\t"
-        "brtc 1f\n\t"
-        "pop r29\n\t"
-        "pop r28\n"
-        "1:\n\t"
-        FAR_ONLY("pop r14\n\t")
-        "ret\n"
-        ".Lgf_same_copy:\n\t"
-        "rjmp .Lgf_same_far\n"
-        ".Lgf_more:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_RUN) "\n\t"
-        "brlo .Lgf_literal_or_match\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
-        "brsh .Lgf_pair\n\t"
-        /* 10nnnnnn b: n+1 times b */
-        "mov r25, r24\n\t"
-        "andi r25, 0x3F\n\t"
-        "inc r25\n\t"
-        "sub r20, r25\n\t"
-        "brcs .Lgf_damaged\n\t"
-        LPM " r21, Z+\n\t"
-        "lsr r25\n\t"
-        "brcc 1f\n\t"
-        "st X+, r21\n"
-        "1:\n\t"
-        "breq .Lgf_tail\n"
-        "2:\n\t"
-        "st X+, r21\n\t"
-        "st X+, r21\n\t"
-        "dec r25\n\t"
-        "brne 2b\n\t"
-        "rjmp .Lgf_tail\n"
-        /* 11rrrlll: rrr+1 bytes as the reference, then lll+1 as they follow */
-        ".Lgf_pair:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
-        "brsh .Lgf_damaged\n\t"
-        PAIR_SAME
-        "brcs .Lgf_damaged\n\t"
-        "brts .Lgf_pair_copy\n\t"
-        "add r26, r25\n\t"
-        "adc r27, __zero_reg__\n"
-        ".Lgf_pair_literal:\n\t"
-        "mov r25, r24\n\t"
-        "andi r25, 7\n\t"
-        "inc r25\n\t"
-        "rjmp .Lgf_literal\n"
-        ".Lgf_pair_copy:\n\t"
-        "rjmp .Lgf_pair_far\n"
-        ".Lgf_literal_or_match:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_MATCH) "\n\t"
-        "brsh .Lgf_match\n\t"
-        /* 010nnnnn: n+1 bytes as they follow */
-        "mov r25, r24\n\t"
-        "andi r25, 0x1F\n\t"
-        "inc r25\n"
-        ".Lgf_literal:\n\t"
-        "sub r20, r25\n\t"
-        "brcs .Lgf_damaged\n\t"
-        BY_TWO(COPY_ONE(LPM))
-        "rjmp .Lgf_tail\n"
-        /* 011nnnnn d d: n+4 bytes as the set's, distance d back from the code */
-        ".Lgf_match:\n\t"
-        "mov r25, r24\n\t"
-        "andi r25, 0x1F\n\t"
-        "subi r25, -" NUMBER(GRAYFRAME_MATCH_MIN) "\n\t"
-        "sub r20, r25\n\t"
-        "brcs 9f\n\t"
-        LPM " r21, Z+\n\t"
-        LPM " r0, Z+\n\t"
-        "cp r21, r25\n\t"
-        "cpc r0, __zero_reg__\n\t"
-        "brlo 9f\n\t"
-        FAR_ONLY("push r15\n\t")
-        "brts 1f\n\t"
-        "push r28\n\t"
-        "push r29\n"
-        "1:\n\t"
-        "movw r28, r30\n\t"
-        FAR_ONLY("in r15, 0x3B\n\tmov r24, r15\n\t")
-        "sbiw r30, 3\n\t"
-        FAR_ONLY("sbc r24, __zero_reg__\n\t")
-        "sub r30, r21\n\t"
-        "sbc r31, r0\n\t"
-        FAR_ONLY("sbc r24, __zero_reg__\n\t")
-        "brcs 8f\n\t"
-        "cp r30, r18\n\t"
-        "cpc r31, r19\n\t"
-        FAR_ONLY("cpc r24, r14\n\t")
-        "brlo 8f\n\t"
-        FAR_ONLY("out 0x3B, r24\n\t")
-        BY_FOUR(COPY_ONE(LPM))
-        FAR_ONLY("out 0x3B, r15\n\t")
-        "movw r30, r28\n\t"
-        "brts 1f\n\t"
-        "pop r29\n\t"
-        "pop r28\n"
-        "1:\n\t"
-        FAR_ONLY("pop r15\n\t")
-        "rjmp .Lgf_tail\n"
-        "8:\n\t"
-        "brts 1f\n\t"
-        "pop r29\n\t"
-        "pop r28\n"
-        "1:\n\t"
-        FAR_ONLY("pop r15\n\t")
-        "9:\n\t"
-        "rjmp .Lgf_damaged\n"
-        /* bytes as the reference, from X + delta */
-        ".Lgf_same_far:\n\t"
-        COPY_REF
-        "rjmp .Lgf_tail\n"
-        ".Lgf_pair_far:\n\t"
-        COPY_REF
-        "rjmp .Lgf_pair_literal\n\t"
-        ".size grayframe_avr_row, .-grayframe_avr_row\n\t"
-        ".text\n");
-
-#ifndef FAR_FLASH
-/* grayframe_avr_rows decodes the 80 rows of a key frame (delta -51: each row's
- * reference the row above it) or of a delta frame over the frame before (delta 0) into
- * out, 4080 bytes, as grayframe_avr_row does a row, rows codes included; row 0 of a key
- * frame has itself for reference. It gives the address just past the frame's codes, or
- * 0xFFFFFFFF when they do not add up or a row starts at or past end. Registers: Y out,
- * r10:r11 the codes, r12:r13 delta, r14:r15 the set, r16:r17 end, r9 rows left, r8
- * rows held still (or 1 while a called row is decoded), r6:r7 this row's delta, r4 rows
- * still to make by a rows call and r2:r3 where the codes go on after it, r5 before:
- * nonzero when out holds the frame before, whose rows a rows call marked as the frame
- * before's are then left as they are. */
-unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
-                                 unsigned int set, unsigned int end, unsigned char before);
-__asm__(".section .text.grayframe_avr_rows,\"ax\",@progbits\n"
-        ".global grayframe_avr_rows\n"
-        ".type grayframe_avr_rows, @function\n"
-        "grayframe_avr_rows:\n\t"
-        "push r2\n\tpush r3\n\tpush r4\n\tpush r5\n\t"
-        "push r6\n\tpush r7\n\tpush r8\n\tpush r9\n\tpush r10\n\tpush r11\n\t"
-        "push r12\n\tpush r13\n\tpush r14\n\tpush r15\n\tpush r28\n\tpush r29\n\t"
-        "movw r28, r24\n\t"
-        "movw r12, r22\n\t"
-        "movw r10, r20\n\t"
-        "mov r5, r14\n\t"
-        "movw r14, r18\n\t"
-        "clr r6\n\t"
-        "clr r7\n\t"
-        "clr r8\n\t"
-        "clr r4\n\t"
-        "ldi r24, " NUMBER(GRAYFRAME_ROWS) "\n\t"
-        "mov r9, r24\n"
-        ".Lgfs_row:\n\t"
-        "tst r8\n\t"
-        "brne .Lgfs_held\n\t"
-        "cp r10, r16\n\t"
-        "cpc r11, r17\n\t"
-        "brlo 1f\n\t"
-        "rjmp .Lgfs_damaged\n"
-        "1:\n\t"
-        "movw r30, r10\n\t"
-        "lpm r24, Z\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
-        "brlo .Lgfs_codes\n\t"
-        "andi r24, 0x0F\n\t"
-        "inc r24\n\t"
-        "mov r8, r24\n\t"
-        "sec\n\t"
-        "adc r10, __zero_reg__\n\t"
-        "adc r11, __zero_reg__\n"
-        ".Lgfs_held:\n\t"
-        "dec r8\n\t"
-        "cp r6, __zero_reg__\n\t"
-        "cpc r7, __zero_reg__\n\t"
-        "brne 1f\n\t"
-        "rjmp .Lgfs_done\n"
-        "1:\n\t"
-        "movw r26, r28\n\t"
-        "movw r30, r28\n\t"
-        "add r30, r6\n\t"
-        "adc r31, r7\n\t"
-        "ldi r25, 3\n"
-        "2:\n\t" FOUR_TIMES(FOUR_TIMES(COPY("ld", "Z+"))) COPY("ld", "Z+")
-        "dec r25\n\t"
-        "brne 2b\n\t"
-        "movw r28, r26\n\t"
-        "rjmp .Lgfs_below\n"
-        ".Lgfs_codes:\n\t"
-        "movw r20, r10\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_CHANGED_BEFORE) "\n\t"
-        "brlo .Lgfs_plain\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
-        "brsh .Lgfs_plain\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_ROW_CALL) "\n\t"
-        "breq .Lgfs_call\n\t"
-        "rjmp .Lgfs_special\n"
-        /* a row of codes: below the first row of a key frame, by the loop below */
-        ".Lgfs_plain:\n\t"
-        "cp r6, __zero_reg__\n\t"
-        "cpc r7, __zero_reg__\n\t"
-        "breq 1f\n\t"
-        "rjmp .Lgfk_row\n"
-        /* a call: the row's codes are those that start d bytes before it (r8 1 for
-         * a changed call, whose change follows) */
-        ".Lgfs_call:\n\t"
-        "adiw r30, 1\n\t"
-        "lpm r20, Z+\n\t"
-        "lpm r21, Z+\n\t"
-        "movw r10, r30\n\t"
-        "sbiw r30, 3\n\t"
-        "sub r30, r20\n\t"
-        "sbc r31, r21\n\t"
-        "brcs .Lgfs_damaged\n\t"
-        "cp r30, r14\n\t"
-        "cpc r31, r15\n\t"
-        "brlo .Lgfs_damaged\n\t"
-        "movw r20, r30\n\t"
-        "inc r8\n"
-        "1:\n\t"
-        "movw r24, r28\n\t"
-        "movw r22, r6\n\t"
-        "movw r18, r14\n\t"
-        "rcall grayframe_avr_row\n\t"
-        "sbiw r24, 0\n\t"
-        "breq .Lgfs_damaged\n\t"
-        "tst r8\n\t"
-        "breq 3f\n\t"
-        "rjmp .Lgfs_called\n"
-        "3:\n\t"
-        "movw r10, r24\n"
-        ".Lgfs_done:\n\t"
-        "adiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n"
-        ".Lgfs_below:\n\t"
-        "tst r4\n\t"
-        "breq 1f\n\t"
-        "dec r4\n\t"
-        "brne 1f\n\t"
-        "movw r10, r2\n\t"
-        "clr r8\n"
-        "1:\n\t"
-        "movw r6, r12\n\t"
-        "dec r9\n\t"
-        "breq .Lgfs_end\n\t"
-        "rjmp .Lgfs_row\n"
-        ".Lgfs_end:\n\t"
-        "movw r22, r10\n\t"
-        "clr r24\n\t"
-        "clr r25\n\t"
-        "rjmp .Lgfs_out\n"
-        ".Lgfs_damaged:\n\t"
-        "ser r22\n\t"
-        "ser r23\n\t"
-        "ser r24\n\t"
-        "ser r25\n"
-        ".Lgfs_out:\n\t"
-        "pop r29\n\tpop r28\n\tpop r15\n\tpop r14\n\tpop r13\n\tpop r12\n\t"
-        "pop r11\n\tpop r10\n\tpop r9\n\tpop r8\n\tpop r7\n\tpop r6\n\t"
-        "pop r5\n\tpop r4\n\tpop r3\n\tpop r2\n\t"
-        "ret\n"
-        /* 0xBB to 0xBE: a call whose row the codes after it change (over the frame
-         * before, with r5 set and outside a rows call, only the change when the call
-         * makes the frame before's row), or a rows call */
-        ".Lgfs_special:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_ROWS_BEFORE) "\n\t"
-        "breq .Lgfs_rows_before\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_ROWS_CALL) "\n\t"
-        "breq .Lgfs_rows_call\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_CHANGED_BEFORE) "\n\t"
-        "brne 1f\n\t"
-        "tst r4\n\t"
-        "brne 1f\n\t"
-        "tst r5\n\t"
-        "breq 1f\n\t"
-        "adiw r30, 3\n\t"
-        "movw r10, r30\n\t"
-        "rjmp .Lgfs_change\n"
-        "1:\n\t"
-        "inc r8\n\t"
-        "rjmp .Lgfs_call\n"
-        /* after a call, r10 past it: on with the next row, or for a changed call (r8
-         * 2), the codes at r10 change the row as it is */
-        ".Lgfs_called:\n\t"
-        "dec r8\n\t"
-        "brne .Lgfs_change\n\t"
-        "rjmp .Lgfs_done\n"
-        ".Lgfs_change:\n\t"
-        "clr r8\n\t"
-        "movw r20, r10\n\t"
-        "movw r24, r28\n\t"
-        "clr r22\n\t"
-        "clr r23\n\t"
-        "movw r18, r14\n\t"
-        "rcall grayframe_avr_row\n\t"
-        "sbiw r24, 0\n\t"
-        "breq .Lgfs_damaged\n\t"
-        "movw r10, r24\n\t"
-        "rjmp .Lgfs_done\n"
-        ".Lgfs_bad:\n\t"
-        "rjmp .Lgfs_damaged\n"
-        /* a rows call, in a key frame and not in another: r4 rows (n + 1) from the
-         * codes that start d bytes before it, then on from r2:r3, just past it; with
-         * r5 set, rows marked as the frame before are left as they are (T set) */
-        ".Lgfs_rows_before:\n\t"
-        "tst r5\n\t"
-        "breq .Lgfs_rows_call\n\t"
-        "set\n\t"
-        "rjmp 1f\n"
-        ".Lgfs_rows_call:\n\t"
-        "clt\n"
-        "1:\n\t"
-        "tst r4\n\t"
-        "brne .Lgfs_bad\n\t"
-        "mov r24, r12\n\t"
-        "or r24, r13\n\t"
-        "breq .Lgfs_bad\n\t"
-        "adiw r30, 1\n\t"
-        "lpm r24, Z+\n\t"
-        "lpm r20, Z+\n\t"
-        "lpm r21, Z+\n\t"
-        "cp r16, r30\n\t"
-        "cpc r17, r31\n\t"
-        "brlo .Lgfs_bad\n\t"
-        "movw r2, r30\n\t"
-        "tst r24\n\t"
-        "breq .Lgfs_bad\n\t"
-        "cp r24, r9\n\t"
-        "brsh .Lgfs_bad\n\t"
-        "inc r24\n\t"
-        "mov r4, r24\n\t"
-        "sbiw r30, 4\n\t"
-        "sub r30, r20\n\t"
-        "sbc r31, r21\n\t"
-        "brcs .Lgfs_bad\n\t"
-        "cp r30, r14\n\t"
-        "cpc r31, r15\n\t"
-        "brlo .Lgfs_bad\n\t"
-        "brts 1f\n\t"
-        "movw r10, r30\n\t"
-        "rjmp .Lgfs_row\n"
-        "1:\n\t"
-        "movw r10, r2\n"
-        "2:\n\t"
-        "adiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
-        "dec r9\n\t"
-        "dec r4\n\t"
-        "brne 2b\n\t"
-        "movw r6, r12\n\t"
-        "tst r9\n\t"
-        "brne 3f\n\t"
-        "rjmp .Lgfs_end\n"
-        "3:\n\t"
-        "rjmp .Lgfs_row\n"
-        /* a row of codes of a key frame below its first row, as grayframe_avr_row does
-         * it, with the row above for reference: X out, Z the codes, r20 bytes left to
-         * make, Y where the bytes as the reference or of a match come from; then Y
-         * and r10 as the loop keeps them */
-        ".Lgfk_row:\n\t"
-        "movw r26, r28\n\t"
-        "ldi r20, " NUMBER(GRAYFRAME_ROW_BYTES) "\n"
-        ".Lgfk_next:\n\t"
-        "lpm r24, Z+\n"
-        ".Lgfk_code:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_LITERAL) "\n\t"
-        "brsh .Lgfk_more\n\t"
-        "mov r25, r24\n\t"
-        "inc r25\n\t"
-        "sub r20, r25\n\t"
-        "brcs 9f\n\t"
-        "movw r28, r26\n\t"
-        "sbiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
-        BY_EIGHT(COPY("ld", "Y+"))
-        ".Lgfk_tail:\n\t"
-        "cpse r20, __zero_reg__\n\t"
-        "rjmp .Lgfk_next\n\t"
-        "rjmp .Lgfk_made\n"
-
-        "9:\n\t"
-        "rjmp .Lgfs_damaged\n"
-        ".Lgfk_more:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
-        "brsh .Lgfk_pair\n\t"
-        "rjmp .Lgfk_below\n"
-        "9:\n\t"
-        "rjmp .Lgfs_damaged\n"
-        ".Lgfk_pair:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
-        "brsh 9b\n\t"
-        /* with 14 bytes or more left, a pair fits: its bits say what to copy, and
-         * r20 goes down by how far X went */
-        "cpi r20, " NUMBER(GRAYFRAME_PAIR_SAME_MAX) "+" NUMBER(GRAYFRAME_PAIR_LITERAL_MAX) "\n\t"
-        "brlo .Lgfk_pair_counted\n\t"
-        "movw r28, r26\n\t"
-        "sbiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
-        "mov r25, r26\n\t"
-        COPY("ld", "Y+") BY_CODE_BITS(3, 4, 5, COPY("ld", "Y+"))
-        COPY("lpm", "Z+") BY_CODE_BITS(0, 1, 2, COPY("lpm", "Z+"))
-        "sub r25, r26\n\t"
-        "add r20, r25\n\t"
-        "rjmp .Lgfk_tail\n"
-        ".Lgfk_pair_counted:\n\t"
-        PAIR_SAME
-        "brcs 9b\n\t"
-        "movw r28, r26\n\t"
-        "sbiw r28, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
-        UP_TO_SEVEN(COPY("ld", "Y+"))
-        "mov r25, r24\n\t"
-        "andi r25, 7\n\t"
-        "inc r25\n"
-        ".Lgfk_literal:\n\t"
-        "sub r20, r25\n\t"
-        "brcs 9f\n\t"
-        BY_EIGHT(COPY("lpm", "Z+"))
-        "rjmp .Lgfk_tail\n"
-        "9:\n\t"
-        "rjmp .Lgfs_damaged\n"
-        ".Lgfk_below:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_RUN) "\n\t"
-        "brlo .Lgfk_literal_or_match\n\t"
-        "mov r25, r24\n\t"
-        "andi r25, 0x3F\n\t"
-        "inc r25\n\t"
-        "sub r20, r25\n\t"
-        "brcs 9f\n\t"
-        "lpm r21, Z+\n\t"
-        BY_EIGHT(FILL)
-        "rjmp .Lgfk_tail\n"
-        ".Lgfk_literal_or_match:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_MATCH) "\n\t"
-        "brsh .Lgfk_match\n\t"
-        "mov r25, r24\n\t"
-        "andi r25, 0x1F\n\t"
-        "inc r25\n\t"
-        "rjmp .Lgfk_literal\n"
-        "9:\n\t"
-        "rjmp .Lgfs_damaged\n"
-        ".Lgfk_match:\n\t"
-        "mov r25, r24\n\t"
-        "andi r25, 0x1F\n\t"
-        "subi r25, -" NUMBER(GRAYFRAME_MATCH_MIN) "\n\t"
-        "sub r20, r25\n\t"
-        "brcs 9b\n\t"
-        "lpm r21, Z+\n\t"
-        "lpm r0, Z+\n\t"
-        "cp r21, r25\n\t"
-        "cpc r0, __zero_reg__\n\t"
-        "brlo 9b\n\t"
-        "movw r18, r30\n\t"
-        "sbiw r30, 3\n\t"
-        "sub r30, r21\n\t"
-        "sbc r31, r0\n\t"
-        "brcs 9b\n\t"
-        "cp r30, r14\n\t"
-        "cpc r31, r15\n\t"
-        "brlo 9b\n\t"
-        BY_EIGHT(COPY("lpm", "Z+"))
-        "movw r30, r18\n\t"
-        "rjmp .Lgfk_tail\n"
-        /* the row is made: on with the next here when it is a row of codes too */
-        ".Lgfk_made:\n\t"
-        "movw r28, r26\n\t"
-        "movw r10, r30\n\t"
-        "tst r4\n\t"
-        "brne .Lgfk_loop\n\t"
-        "dec r9\n\t"
-        "breq .Lgfk_end\n\t"
-        "cp r10, r16\n\t"
-        "cpc r11, r17\n\t"
-        "brsh .Lgfk_cut\n\t"
-        "ldi r20, " NUMBER(GRAYFRAME_ROW_BYTES) "\n\t"
-        "lpm r24, Z+\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_CHANGED_BEFORE) "\n\t"
-        "brsh 1f\n\t"
-        "rjmp .Lgfk_code\n"
-        "1:\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_PAIR) "\n\t"
-        "brlo 2f\n\t"
-        "cpi r24, " NUMBER(GRAYFRAME_WHOLE) "\n\t"
-        "brsh 2f\n\t"
-        "rjmp .Lgfk_code\n"
-        "2:\n\t"
-        "rjmp .Lgfs_row\n"
-        ".Lgfk_loop:\n\t"
-        "rjmp .Lgfs_below\n"
-        ".Lgfk_end:\n\t"
-        "rjmp .Lgfs_end\n"
-        ".Lgfk_cut:\n\t"
-        "rjmp .Lgfs_damaged\n"
-        ".size grayframe_avr_rows, .-grayframe_avr_rows\n\t"
-        ".text\n");
-#endif
-#endif
 
 /* The start of the next row of chain frame i: 2 when the row is whole as its reference
  * (then put in out from ref, unless ref is out), 1 when codes follow, 0 when the set
@@ -990,7 +359,7 @@ INLINE static unsigned char row_start(grayframe_decoder *d, unsigned char i, uns
 /* Applies the next row of chain frame i to out, its reference the row at ref: out
  * itself (bytes as the reference stay as they are) or another row (they are
  * copied). */
-NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
+NOINLINE OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, unsigned char *out,
                               const unsigned char *ref)
 {
     cursor at = d->next[i], back;
@@ -1077,7 +446,13 @@ NOINLINE static int frame_row(grayframe_decoder *d, unsigned char i, unsigned ch
 
 /* ROW(d, i, out, ref) is frame_row; on AVR, outside spans mode, a row decoder with its
  * codes in a loop of assembler, which avr-gcc does not make of the C. */
-#if defined(READ_ON)
+#if defined(AVR_LOOPS)
+/* 1 when code c makes bytes of a row, 0 when it stands only where a row starts. */
+INLINE static unsigned char makes_bytes(unsigned char c)
+{
+    return c < GRAYFRAME_CHANGED_BEFORE || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE);
+}
+
 /* The row's codes at code into out by grayframe_avr_row: where they end, or 0 when
  * they do not add up or run past the set's end. */
 INLINE static cursor avr_row(const grayframe_decoder *d, cursor code, unsigned char *out,
@@ -1086,8 +461,8 @@ INLINE static cursor avr_row(const grayframe_decoder *d, cursor code, unsigned c
 #ifdef FAR_FLASH
     unsigned long after;
     RAMPZ = (unsigned char)(code >> 16);
-    after = grayframe_avr_row(out, ref - out, (unsigned int)code, (unsigned int)d->set,
-                              (unsigned char)(d->set >> 16));
+    after = grayframe_avr_row_far(out, ref - out, (unsigned int)code, (unsigned int)d->set,
+                                  (unsigned char)(d->set >> 16));
     if (after == 0xFFFFFFFFUL)
         return 0;
 #else
@@ -1133,7 +508,9 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
     if (c == GRAYFRAME_ROW_CALL)
         return GRAYFRAME_OK;
     if (before == 2) {
-        /* spans: only the change, marked */
+        /* spans: only the change, marked, by codes that make bytes */
+        if (code + 3 != d->end && !makes_bytes(BYTE(code + 3)))
+            return GRAYFRAME_DAMAGED;
         d->spans = 1;
         return frame_row(d, i, out, out);
     }
@@ -1239,7 +616,7 @@ int grayframe_decode_frame(grayframe_decoder *d, unsigned frame, unsigned char *
             d->next[0] = copy_set(row, d->next[0], 255);
         return end(d, GRAYFRAME_OK);
     }
-#if defined(READ_ON) && !defined(FAR_FLASH)
+#if defined(AVR_LOOPS) && !defined(FAR_FLASH)
     if (d->chain == 1) {
         const unsigned long after =
             grayframe_avr_rows(out, d->base_kind == GRAYFRAME_KIND_DELTA ? 0 : -ROW,
@@ -1293,18 +670,13 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     int result;
     const cursor at = d->next[0];
-#if defined(READ_ON)
-    unsigned char c;
-#endif
     if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
         if (d->base_kind != GRAYFRAME_KIND_RAW) {
             if (d->hold[0])
                 --d->hold[0];
-#if defined(READ_ON)
+#if defined(AVR_LOOPS)
             /* a row of codes of its own, straight to the assembler loop */
-            else if (at != d->end &&
-                     ((c = BYTE(at)) < GRAYFRAME_CHANGED_BEFORE
-                      || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE))) {
+            else if (at != d->end && makes_bytes(BYTE(at))) {
                 if (!(d->next[0] = avr_row(d, at, row, row)))
                     return end(d, GRAYFRAME_DAMAGED);
             }

@@ -34,9 +34,12 @@
  *   - with GRAYFRAME_READ_BYTE(address) defined (an expression giving the byte at a
  *     grayframe_address), through that hook: a set in RAM on AVR, in external flash,
  *     behind a bus.
- * On AVR the rows are decoded by loops of assembler, fast; with GRAYFRAME_SMALL defined
- * when grayframe_decode.c is compiled, by its C loops, in about 2.6 KiB less flash and
- * 1.6 to 3.3 times the cycles.
+ * On AVR the rows are decoded by loops of assembler, fast: grayframe_decode_avr.S,
+ * beside grayframe_decode.c, to be compiled and linked with it, with the same
+ * definitions (it assembles to nothing off AVR, so a build may take it everywhere).
+ * With GRAYFRAME_SMALL defined (or GRAYFRAME_READ_BYTE), the C loops of
+ * grayframe_decode.c do it instead, in about 2.6 KiB less flash and 1.6 to 3.3 times the
+ * cycles; both make the same bytes and results, damaged sets included.
  *
  * Damaged or cut sets: every write stays within the caller's buffer (51 or 4080 bytes),
  * every call ends, and every read within the size given at open (on AVR, where the set is

@@ -79,6 +79,7 @@ done
 expected="$expected ./usr/share/doc/grayframe/changelog.gz ./usr/share/doc/grayframe/copyright"
 expected="$expected ./usr/share/grayframe/firmware/grayframe_decode.c"
 expected="$expected ./usr/share/grayframe/firmware/grayframe_decode.h"
+expected="$expected ./usr/share/grayframe/firmware/grayframe_decode_avr.S"
 expected="$expected ./usr/share/grayframe/firmware/grayframe_format.h"
 expected="$expected ./usr/share/man/man1/grayframe-embed.1.gz ./usr/share/man/man1/grayframe.1.gz "
 [ "$files" = "$expected" ] || fail "package files: $files"

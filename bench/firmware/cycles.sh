@@ -28,7 +28,8 @@ frame_cycles() {
     avr-gcc -mmcu="$mcu" -Os -std=c99 "$@" -I"$dir" -I"$source/firmware" \
         -I"$source/tests/firmware" "$source/bench/firmware/cycles.c" \
         "$source/tests/firmware/board_avr.c" "$dir/frames.c" \
-        "$source/firmware/grayframe_decode.c" -o "$dir/cycles.elf"
+        "$source/firmware/grayframe_decode.c" "$source/firmware/grayframe_decode_avr.S" \
+        -o "$dir/cycles.elf"
     timeout 300 simavr -m "$mcu" -f 16000000 "$dir/cycles.elf" 2>&1 >/dev/null |
         sed 's/\x1b\[[0-9;]*m//g' | sed -nE 's/^((rows|spans|whole|alone) [0-9]+)\.$/\1/p' |
         tee "$dir/cycles.txt"
