@@ -447,11 +447,6 @@ NOINLINE OWN_LOOPS static int frame_row(grayframe_decoder *d, unsigned char i, u
 /* ROW(d, i, out, ref) is frame_row; on AVR, outside spans mode, a row decoder with its
  * codes in a loop of assembler, which avr-gcc does not make of the C. */
 #if defined(AVR_LOOPS)
-/* 1 when code c makes bytes of a row, 0 when it stands only where a row starts. */
-INLINE static unsigned char makes_bytes(unsigned char c)
-{
-    return c < GRAYFRAME_CHANGED_BEFORE || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE);
-}
 
 /* The row's codes at code into out by grayframe_avr_row: where they end, or 0 when
  * they do not add up or run past the set's end. */
@@ -492,6 +487,20 @@ INLINE static int avr_codes(grayframe_decoder *d, unsigned char i, unsigned char
     return (d->next[i] = avr_row(d, next, out, ref)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
+/* Spans: the change of the row out holds, which a changed call made as the frame
+ * before's, marked; its codes are those of chain frame i from its next, and make bytes
+ * (none of them stands only where a row starts). */
+NOINLINE static int spans_change(grayframe_decoder *d, unsigned char i, unsigned char *out)
+{
+    const cursor at = d->next[i];
+    unsigned char c;
+    if (at != d->end && ((c = BYTE(at)) >= GRAYFRAME_WHOLE
+                         || (c >= GRAYFRAME_CHANGED_BEFORE && c < GRAYFRAME_PAIR)))
+        return GRAYFRAME_DAMAGED;
+    d->spans = 1;
+    return frame_row(d, i, out, out);
+}
+
 /* The next row of chain frame i, which calls the codes of a row before (then, but for
  * GRAYFRAME_ROW_CALL, changes the row they made by the codes after the call), by the assembler
  * loop. */
@@ -507,13 +516,8 @@ NOINLINE static int called_row(grayframe_decoder *d, unsigned char i, unsigned c
     d->next[i] = code + 3;
     if (c == GRAYFRAME_ROW_CALL)
         return GRAYFRAME_OK;
-    if (before == 2) {
-        /* spans: only the change, marked, by codes that make bytes */
-        if (code + 3 != d->end && !makes_bytes(BYTE(code + 3)))
-            return GRAYFRAME_DAMAGED;
-        d->spans = 1;
-        return frame_row(d, i, out, out);
-    }
+    if (before == 2)
+        return spans_change(d, i, out);
     return (d->next[i] = avr_row(d, code + 3, out, out)) ? GRAYFRAME_OK : GRAYFRAME_DAMAGED;
 }
 
@@ -670,13 +674,18 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     int result;
     const cursor at = d->next[0];
+#if defined(AVR_LOOPS)
+    unsigned char c;
+#endif
     if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
         if (d->base_kind != GRAYFRAME_KIND_RAW) {
             if (d->hold[0])
                 --d->hold[0];
 #if defined(AVR_LOOPS)
             /* a row of codes of its own, straight to the assembler loop */
-            else if (at != d->end && makes_bytes(BYTE(at))) {
+            else if (at != d->end &&
+                     ((c = BYTE(at)) < GRAYFRAME_CHANGED_BEFORE
+                      || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE))) {
                 if (!(d->next[0] = avr_row(d, at, row, row)))
                     return end(d, GRAYFRAME_DAMAGED);
             }

@@ -520,8 +520,9 @@ TEST(FrameCode, DecoderCompilesCleanAsC89AndC99) {
     }
 }
 
-// Compiled for the small targets whose compilers are installed, the decoder calls
-// nothing: no library function (memset, memcpy) and no helper routine.
+// Compiled for the small targets whose compilers are installed, the decoder with its
+// loops of assembler (nothing off AVR) calls nothing else: no library function (memset,
+// memcpy) and no helper routine.
 TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
     const test::TempDir dir;
     const std::vector<std::vector<std::string>> targets = {
@@ -538,9 +539,17 @@ TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
                         {level, "-std=c89", "-c",
                          std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"});
             ASSERT_EQ(test::runProgram(compiler, args, dir.path).status, 0) << compiler;
+            std::vector<std::string> loops(target.begin() + 1, target.end());
+            loops.insert(loops.end(),
+                         {"-c", std::string(FIRMWARE_DIR) + "/grayframe_decode_avr.S",
+                          "-o", "s.o"});
+            ASSERT_EQ(test::runProgram(compiler, loops, dir.path).status, 0) << compiler;
+            std::vector<std::string> both(target.begin() + 1, target.end());
+            both.insert(both.end(), {"-nostdlib", "-r", "d.o", "s.o", "-o", "both.o"});
+            ASSERT_EQ(test::runProgram(compiler, both, dir.path).status, 0) << compiler;
             const std::string nm = compiler.substr(0, compiler.size() - 3) + "nm";
             const test::RunResult undefined =
-                test::runProgram(nm, {"-u", "d.o"}, dir.path);
+                test::runProgram(nm, {"-u", "both.o"}, dir.path);
             EXPECT_EQ(undefined.status, 0);
             EXPECT_EQ(undefined.out, "") << compiler << " " << target[1] << " " << level;
             ++compiled;

@@ -66,7 +66,7 @@ struct CycleTable {
         double codesRow = 21;
         double rowAgain = 26;  // a row of codes after one that was not, or in a rows call
         double heldRow = 244, holdStart = 21;
-        double call = 70, change = 21, rowsCall = 91;
+        double call = 70, change = 21, rowsCall = 94;
         double skippedRow = 16;  // a row of the frame before's, left as it is
     } whole;
 };
