@@ -19,7 +19,7 @@ typedef grayframe_address cursor;
 #endif
 
 /* BYTE(at) is the byte at address at; NEXT(b, at) reads it into b and moves at on. On
- * AVR the reads of program memory take LPM Z+, so that the address stays in Z. */
+ * AVR each is one instruction, inline: LPM, LPM Z+ (the address stays in Z), ELPM. */
 #if defined(GRAYFRAME_READ_BYTE)
 #define BYTE(at) ((unsigned char)GRAYFRAME_READ_BYTE(at))
 #elif defined(FAR_FLASH)
@@ -84,6 +84,7 @@ unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int cod
 #endif
 void grayframe_avr_copy_ram(unsigned char *out, const unsigned char *from, unsigned char n);
 #define copy_ram grayframe_avr_copy_ram
+/* inline in frame_row, whose OWN_LOOPS keeps it a loop */
 INLINE static void fill(unsigned char *out, unsigned char b, unsigned char n)
 {
     do

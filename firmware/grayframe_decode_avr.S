@@ -1,7 +1,7 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 /* grayframe_decode_avr.S: the AVR loops of grayframe_decode.c, which avr-gcc does not
- * make of C as tight: byte copies and fills, the codes of a row, and the rows of a
- * whole frame. grayframe_decode.c is the decoder of the code (grayframe_format.h); these
+ * make of C as tight: byte copies, the codes of a row, and the rows of a whole
+ * frame. grayframe_decode.c is the decoder of the code (grayframe_format.h); these
  * loops make the same bytes and the same results for the cases it hands them, and it
  * checks where a row's codes ended.
  *
@@ -35,11 +35,10 @@
  *   both:
  *     void grayframe_avr_copy_ram(unsigned char *out, const unsigned char *from,
  *                                 unsigned char n);
- *     void grayframe_avr_fill(unsigned char *out, unsigned char b, unsigned char n);
  *
  * copy_set copies the n > 0 bytes of the set at at to out and gives at + n (far: RAMPZ
- * left at its third byte); copy_ram copies n > 0 bytes from from to out; fill puts b in
- * n > 0 bytes of out.
+ * left at its third byte); copy_ram copies n > 0 bytes from from to out. Both change
+ * only X, Z, r0, n's register and the result's.
  *
  * row decodes the codes of one row (their first code not a rows code) at code (far:
  * the low 16 bits, RAMPZ set by the caller to the third byte) into out, 51 bytes, bytes
@@ -52,7 +51,8 @@
  * its count, r21 a run's byte or a match's distance, T set when delta is not 0 (Y, which
  * then points into the reference while it is copied, is saved for the whole row, else
  * by each match, where it holds Z); far: r14 set_high, r15 RAMPZ of the codes during a
- * match.
+ * match. It changes r0, r18 to r27, r30, r31, T, and far RAMPZ (left at the third byte
+ * of the address it gives).
  *
  * rows (near only) decodes the 80 rows of a key frame (delta -51: each row's reference
  * the row above it; row 0 has itself) or of a delta frame over the frame before (delta
@@ -67,7 +67,7 @@
  * are left as they are. It calls row for calls, for the change after a changed call and
  * for the rows of a delta frame, and decodes a key frame's rows below the first itself
  * (X out, Z the codes, r20 bytes still to make, Y the row above or, for a match, r18:r19
- * holding Z).
+ * holding Z). It changes r0, r18 to r27, r30, r31 and T.
  */
 #if defined(__AVR__) && !defined(GRAYFRAME_SMALL) && !defined(GRAYFRAME_READ_BYTE)
 
@@ -88,7 +88,7 @@
 #endif
 
 /* One step of a byte loop: a byte from the set (Z) or from RAM (Z or Y) to X, or r21
- * to X. */
+ * to X (a run's byte). */
 .macro set_to_x
     LPM r0, Z+
     st X+, r0
@@ -233,19 +233,6 @@ grayframe_avr_copy_ram:
 .Lcopy_ram_done:
     ret
     .size grayframe_avr_copy_ram, .-grayframe_avr_copy_ram
-
-/* --- fill: out r24:r25, b r22, n r20 --- */
-    .section .text.grayframe_avr_fill,"ax",@progbits
-    .global grayframe_avr_fill
-    .type grayframe_avr_fill, @function
-grayframe_avr_fill:
-    movw r26, r24
-.Lfill_loop:
-    st X+, r22
-    dec r20
-    brne .Lfill_loop
-    ret
-    .size grayframe_avr_fill, .-grayframe_avr_fill
 
 /* --- row: out r24:r25, delta r22:r23, code r20:r21, set r18:r19 (far: set_high r16) --- */
     .section .text.ROW,"ax",@progbits
