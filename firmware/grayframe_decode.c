@@ -68,6 +68,9 @@ static unsigned char near_byte(cursor at)
  * out. */
 #if defined(AVR_LOOPS)
 /* grayframe_decode_avr.S: what its functions take, give and keep there. */
+#ifdef __cplusplus
+extern "C" {
+#endif
 #ifdef FAR_FLASH
 unsigned long grayframe_avr_copy_set_far(unsigned char *out, unsigned long at,
                                          unsigned char n);
@@ -83,6 +86,9 @@ unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int cod
 #define copy_set grayframe_avr_copy_set
 #endif
 void grayframe_avr_copy_ram(unsigned char *out, const unsigned char *from, unsigned char n);
+#ifdef __cplusplus
+}
+#endif
 #define copy_ram grayframe_avr_copy_ram
 /* inline in frame_row, whose OWN_LOOPS keeps it a loop */
 INLINE static void fill(unsigned char *out, unsigned char b, unsigned char n)
