@@ -520,9 +520,9 @@ TEST(FrameCode, DecoderCompilesCleanAsC89AndC99) {
     }
 }
 
-// Compiled for the small targets whose compilers are installed, the decoder with its
-// loops of assembler (nothing off AVR) calls nothing else: no library function (memset,
-// memcpy) and no helper routine.
+// Compiled for the small targets whose compilers are installed, as C and as C++, the
+// decoder with its loops of assembler (nothing off AVR) calls nothing that it does not
+// hold: no library function (memset, memcpy), no helper routine.
 TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
     const test::TempDir dir;
     const std::vector<std::vector<std::string>> targets = {
@@ -533,11 +533,15 @@ TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
     for (const std::vector<std::string>& target : targets) {
         const std::string compiler = target[0];
         if (compiler.find("NOTFOUND") != std::string::npos) continue;
-        for (const std::string level : {"-Os", "-O2"}) {
+        for (const std::vector<std::string>& language :
+             {std::vector<std::string>{"-Os", "-std=c89"},
+              {"-O2", "-std=c89"},
+              {"-Os", "-x", "c++", "-std=c++11"}}) {
             std::vector<std::string> args(target.begin() + 1, target.end());
-            args.insert(args.end(),
-                        {level, "-std=c89", "-c",
-                         std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"});
+            args.insert(args.end(), language.begin(), language.end());
+            args.insert(
+                args.end(),
+                {"-c", std::string(FIRMWARE_DIR) + "/grayframe_decode.c", "-o", "d.o"});
             ASSERT_EQ(test::runProgram(compiler, args, dir.path).status, 0) << compiler;
             std::vector<std::string> loops(target.begin() + 1, target.end());
             loops.insert(loops.end(),
@@ -551,7 +555,8 @@ TEST(FrameCode, DecoderCallsNothingOnItsTargets) {
             const test::RunResult undefined =
                 test::runProgram(nm, {"-u", "both.o"}, dir.path);
             EXPECT_EQ(undefined.status, 0);
-            EXPECT_EQ(undefined.out, "") << compiler << " " << target[1] << " " << level;
+            EXPECT_EQ(undefined.out, "")
+                << compiler << " " << target[1] << " " << language.back();
             ++compiled;
         }
     }
