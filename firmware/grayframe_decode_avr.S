@@ -488,6 +488,10 @@ grayframe_avr_rows:
     movw r30, r28
     add r30, r6
     adc r31, r7
+    /* the row's bytes, 3 times 17 */
+    .if GRAYFRAME_ROW_BYTES - 3 * 17
+    .error "a row is not 3 times 17 bytes"
+    .endif
     ldi r25, 3
 .Lrows_held_loop:
     steps 17, ram_z_to_x
