@@ -5,13 +5,13 @@
 # and all of the compressed one lie past 64 KiB), arm on a Cortex-M3 (LM3S6965) under
 # qemu-system-arm. The set goes out raw, and compressed in each way the decoder gives
 # frames; the bytes must be grayframe -printdata of the same pictures, and a GIF's
-# durations follow the raw set (on AVR read from program memory); damaged sets
-# decoded on AVR stay within their buffers and decode alike with the assembler loops
-# and with the C loops alone; on AVR the compressed set runs again on an ATmega1284P,
-# below 64 KiB and read as near. Exits 77
-# (skipped) when the toolchain or the emulator is not installed. With avr, the example
-# examples/avr-animation is built too and run on an ATmega328P.
-# Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|arm
+# durations follow the raw set (on AVR read from program memory); on AVR the compressed
+# set runs again on an ATmega1284P, below 64 KiB and read as near, and the example
+# examples/avr-animation is built too and run on an ATmega328P. avr-damaged: damaged
+# sets decoded on AVR stay within their buffers and decode alike with the assembler
+# loops and with the C loops alone. Exits 77 (skipped) when the toolchain or the
+# emulator is not installed.
+# Usage: emulator_firmware_test.sh BUILD_DIR SOURCE_DIR avr|avr-damaged|arm
 set -eu
 build=$1 source=$2 board=$3
 fail() {
@@ -23,7 +23,8 @@ skip_without() {
         { echo "SKIPPED: $1 is not installed (make test-deps installs it)"; exit 77; }
 }
 case $board in
-avr)
+avr | avr-damaged)
+    board=avr
     for tool in avr-gcc simavr /usr/lib/avr/include/avr/io.h convert; do skip_without $tool; done
     toolchain=avr-gcc.cmake part=atmega2560 copies=2
     ;;
@@ -63,6 +64,109 @@ convert -delay 12 "$ball-0.png" -delay 250 "$ball-1.png" -delay 655 "$ball-2.png
     "$scratch/timed.gif"
 durations=7800c4099619
 [ "$board" = avr ] && durations=${durations}0000
+
+# Damaged sets: a compressed set of two frames of the example's animation and three of
+# the walk, with one to three bytes changed anywhere (often to a code that starts a row), a
+# frame in every fourth set made a delta frame, and the first set cut at many lengths;
+# decoded by the decoder with its assembler loops and with its C loops alone
+# (GRAYFRAME_SMALL): rows and spans on an ATmega328P (40 sets), whole frames too on an
+# ATmega1284P read as near (70 other sets), rows and spans on it read as far (70
+# others). No write may leave the buffers, no call may hand back more than a frame
+# holds, and both builds must give the same results and bytes, frame by frame.
+damaged_sets() {
+    damaged=$scratch/damaged
+    mkdir -p "$damaged"
+    walk=$source/examples/cmake-firmware/walk
+    "$prefix/bin/grayframe-embed" --name small --compress --mode stretch \
+        --output-dir "$damaged" "$source"/examples/avr-animation/ball-[01].png \
+        "$walk-1.png" "$walk-2.png" "$walk-1.png"
+    for config in atmega328p:OFF:OFF:40:7 atmega1284p:ON:ON:70:11 atmega1284p:OFF:OFF:70:13; do
+        part=${config%%:*} rest=${config#*:}
+        near=${rest%%:*} rest=${rest#*:}
+        whole=${rest%%:*} rest=${rest#*:}
+        sets=${rest%%:*} seed=${rest#*:}
+        tree=$damaged/$part-$near
+        mkdir -p "$tree"
+        sed -n '/small_code\[/,/^};/p' "$damaged/small.c" | grep -o '0x[0-9a-f][0-9a-f]' |
+            awk -v sets="$sets" -v seed="$seed" '
+            function value(hex) {
+                return 16 * index(digits, substr(hex, 3, 1)) + index(digits, substr(hex, 4, 1)) - 17
+            }
+            function next_seed() { seed = (seed * 1103515245 + 12345) % 2147483648 }
+            { b[n++] = $1 }
+            END {
+                digits = "0123456789abcdef"
+                split("bb bc bd be bf f0 f7 ff c0 c7 ef 60 7f 80 b2 3f", codes, " ")
+                count = value(b[3]) + 256 * value(b[4])
+                print "#include <avr/pgmspace.h>"
+                for (s = 0; s < sets; s++) {
+                    for (k = 0; k < n; k++) c[k] = b[k]
+                    for (f = 0; f < (s == 0 ? 0 : 1 + s % 3); f++) {
+                        next_seed()
+                        at = seed % n
+                        next_seed()
+                        c[at] = f % 2 ? "0x" codes[1 + seed % 16] : sprintf("0x%02x", seed % 256)
+                    }
+                    if (s % 4 == 3) {
+                        next_seed()
+                        k = 5 + 3 * (1 + seed % (count - 1))
+                        c[value(b[k]) + 256 * value(b[k + 1]) + 65536 * value(b[k + 2])] = "0x44"
+                    }
+                    printf "static const unsigned char set_%d[] PROGMEM = {", s
+                    for (k = 0; k < n; k++) printf "%s%s", (k ? "," : ""), c[k]
+                    print "};"
+                }
+                printf "#define DAMAGED_SETS %d\n", sets
+                printf "static const unsigned char *const damaged_sets[] = {"
+                for (s = 0; s < sets; s++) printf "%sset_%d", (s ? "," : ""), s
+                print "};"
+                printf "static const unsigned damaged_sizes[] = {"
+                for (s = 0; s < sets; s++) printf "%s%d", (s ? "," : ""), n
+                print "};"
+            }' >"$tree/damaged_sets.h"
+        cmake -S "$source/tests/firmware" -B "$tree" \
+            -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/avr-gcc.cmake" \
+            -DAVR_MCU="$part" -DNEAR_FLASH="$near" -Dgrayframe_DIR="$package" \
+            -DFRAME_IMAGES="$last" -DTIMED_IMAGE="$scratch/timed.gif" \
+            -DDAMAGED_SETS_DIR="$tree" -DDAMAGED_WHOLE_FRAMES="$whole" \
+            >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure"; }
+        cmake --build "$tree" --target damaged_sets damaged_sets_small \
+            >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "build damaged_sets"; }
+        for firmware in damaged_sets damaged_sets_small; do
+            timeout 300 simavr -m "$part" -f 16000000 "$tree/$firmware.elf" 2>&1 >/dev/null |
+                sed 's/\x1b\[[0-9;]*m//g' >"$tree/$firmware.out"
+            report=$(sed -n 's/^damaged \([0-9]*\)\.$/\1/p' "$tree/$firmware.out")
+            [ "$report" = 0 ] ||
+                fail "damaged sets, $firmware on the $part (near $near): ${report:-no end} faults"
+            sed -n 's/^\([0-9a-f]*\)\.$/\1/p' "$tree/$firmware.out" >"$tree/$firmware.hex"
+        done
+        # A line a frame, in hex: the set (2 bytes, low first), the frame, then the
+        # digests of the rows, the spans and the whole frames (4 bytes each).
+        paste -d ' ' "$tree/damaged_sets.hex" "$tree/damaged_sets_small.hex" | awk '
+            function byte(line, at) {
+                return 16 * index(digits, substr(line, 2 * at + 1, 1)) \
+                    + index(digits, substr(line, 2 * at + 2, 1)) - 17
+            }
+            BEGIN { digits = "0123456789abcdef" }
+            $1 != $2 {
+                way = "the lines"
+                for (k = 0; k < 3 && length($1) == 30; ++k)
+                    if (substr($1, 7 + 8 * k, 8) != substr($2, 7 + 8 * k, 8)) {
+                        way = k == 0 ? "the rows" : k == 1 ? "the spans" : "whole frames"
+                        break
+                    }
+                printf "set %d, frame %d: %s differ", byte($1, 0) + 256 * byte($1, 1),
+                    byte($1, 2), way
+                exit 1
+            }' >"$tree/differ.txt" ||
+            fail "damaged sets on the $part (near $near), assembler and C loops: $(cat "$tree/differ.txt")"
+    done
+}
+if [ "$3" = avr-damaged ]; then
+    damaged_sets
+    echo "emulator firmware test ($3) passed"
+    exit 0
+fi
 
 cmake -S "$source/tests/firmware" -B "$tree" \
     -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/$toolchain" \
@@ -153,102 +257,5 @@ if [ "$board" = avr ]; then
         >"$scratch/ball.raw"
     hex "$scratch/ball.raw" | cmp -s - "$scratch/play_animation.hex" ||
         fail "the example played other bytes than grayframe -printdata"
-fi
-# Damaged sets: a compressed set of two frames of the example's animation and three of
-# the walk, with one to three bytes changed anywhere (often to a code that starts a row), a
-# frame in every fourth set made a delta frame, and the first set cut at many lengths;
-# decoded by the decoder with its assembler loops and with its C loops alone
-# (GRAYFRAME_SMALL): rows and spans on an ATmega328P (40 sets), whole frames too on an
-# ATmega1284P read as near (70 other sets), rows and spans on it read as far (70
-# others). No write may leave the buffers, no call may hand back more than a frame
-# holds, and both builds must give the same results and bytes, frame by frame.
-if [ "$board" = avr ]; then
-    damaged=$scratch/damaged
-    mkdir -p "$damaged"
-    walk=$source/examples/cmake-firmware/walk
-    "$prefix/bin/grayframe-embed" --name small --compress --mode stretch \
-        --output-dir "$damaged" "$source"/examples/avr-animation/ball-[01].png \
-        "$walk-1.png" "$walk-2.png" "$walk-1.png"
-    for config in atmega328p:OFF:OFF:40:7 atmega1284p:ON:ON:70:11 atmega1284p:OFF:OFF:70:13; do
-        part=${config%%:*} rest=${config#*:}
-        near=${rest%%:*} rest=${rest#*:}
-        whole=${rest%%:*} rest=${rest#*:}
-        sets=${rest%%:*} seed=${rest#*:}
-        tree=$damaged/$part-$near
-        mkdir -p "$tree"
-        sed -n '/small_code\[/,/^};/p' "$damaged/small.c" | grep -o '0x[0-9a-f][0-9a-f]' |
-            awk -v sets="$sets" -v seed="$seed" '
-            function value(hex) {
-                return 16 * index(digits, substr(hex, 3, 1)) + index(digits, substr(hex, 4, 1)) - 17
-            }
-            function next_seed() { seed = (seed * 1103515245 + 12345) % 2147483648 }
-            { b[n++] = $1 }
-            END {
-                digits = "0123456789abcdef"
-                split("bb bc bd be bf f0 f7 ff c0 c7 ef 60 7f 80 b2 3f", codes, " ")
-                count = value(b[3]) + 256 * value(b[4])
-                print "#include <avr/pgmspace.h>"
-                for (s = 0; s < sets; s++) {
-                    for (k = 0; k < n; k++) c[k] = b[k]
-                    for (f = 0; f < (s == 0 ? 0 : 1 + s % 3); f++) {
-                        next_seed()
-                        at = seed % n
-                        next_seed()
-                        c[at] = f % 2 ? "0x" codes[1 + seed % 16] : sprintf("0x%02x", seed % 256)
-                    }
-                    if (s % 4 == 3) {
-                        next_seed()
-                        k = 5 + 3 * (1 + seed % (count - 1))
-                        c[value(b[k]) + 256 * value(b[k + 1]) + 65536 * value(b[k + 2])] = "0x44"
-                    }
-                    printf "static const unsigned char set_%d[] PROGMEM = {", s
-                    for (k = 0; k < n; k++) printf "%s%s", (k ? "," : ""), c[k]
-                    print "};"
-                }
-                printf "#define DAMAGED_SETS %d\n", sets
-                printf "static const unsigned char *const damaged_sets[] = {"
-                for (s = 0; s < sets; s++) printf "%sset_%d", (s ? "," : ""), s
-                print "};"
-                printf "static const unsigned damaged_sizes[] = {"
-                for (s = 0; s < sets; s++) printf "%s%d", (s ? "," : ""), n
-                print "};"
-            }' >"$tree/damaged_sets.h"
-        cmake -S "$source/tests/firmware" -B "$tree" \
-            -DCMAKE_TOOLCHAIN_FILE="$source/examples/toolchains/avr-gcc.cmake" \
-            -DAVR_MCU="$part" -DNEAR_FLASH="$near" -Dgrayframe_DIR="$package" \
-            -DFRAME_IMAGES="$last" -DTIMED_IMAGE="$scratch/timed.gif" \
-            -DDAMAGED_SETS_DIR="$tree" -DDAMAGED_WHOLE_FRAMES="$whole" \
-            >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configure"; }
-        cmake --build "$tree" --target damaged_sets damaged_sets_small \
-            >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "build damaged_sets"; }
-        for firmware in damaged_sets damaged_sets_small; do
-            timeout 300 simavr -m "$part" -f 16000000 "$tree/$firmware.elf" 2>&1 >/dev/null |
-                sed 's/\x1b\[[0-9;]*m//g' >"$tree/$firmware.out"
-            report=$(sed -n 's/^damaged \([0-9]*\)\.$/\1/p' "$tree/$firmware.out")
-            [ "$report" = 0 ] ||
-                fail "damaged sets, $firmware on the $part (near $near): ${report:-no end} faults"
-            sed -n 's/^\([0-9a-f]*\)\.$/\1/p' "$tree/$firmware.out" >"$tree/$firmware.hex"
-        done
-        # A line a frame, in hex: the set (2 bytes, low first), the frame, then the
-        # digests of the rows, the spans and the whole frames (4 bytes each).
-        paste -d ' ' "$tree/damaged_sets.hex" "$tree/damaged_sets_small.hex" | awk '
-            function byte(line, at) {
-                return 16 * index(digits, substr(line, 2 * at + 1, 1)) \
-                    + index(digits, substr(line, 2 * at + 2, 1)) - 17
-            }
-            BEGIN { digits = "0123456789abcdef" }
-            $1 != $2 {
-                way = "the lines"
-                for (k = 0; k < 3 && length($1) == 30; ++k)
-                    if (substr($1, 7 + 8 * k, 8) != substr($2, 7 + 8 * k, 8)) {
-                        way = k == 0 ? "the rows" : k == 1 ? "the spans" : "whole frames"
-                        break
-                    }
-                printf "set %d, frame %d: %s differ", byte($1, 0) + 256 * byte($1, 1),
-                    byte($1, 2), way
-                exit 1
-            }' >"$tree/differ.txt" ||
-            fail "damaged sets on the $part (near $near), assembler and C loops: $(cat "$tree/differ.txt")"
-    done
 fi
 echo "emulator firmware test ($3) passed"
