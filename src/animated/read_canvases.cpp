@@ -43,7 +43,7 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
             result = readWebP(path, request.read, sink);
             break;
         case AnimationKind::Apng:
-            result = readMedia(path, true, request.read, sink);
+            result = readApng(path, request.read, sink);
             break;
         case AnimationKind::Video:
             result = readMedia(path, false, request.read, sink);

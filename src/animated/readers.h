@@ -23,6 +23,18 @@ ReadResult readGif(const std::string& path, const ReadOptions& options,
 ReadResult readWebP(const std::string& path, const ReadOptions& options,
                     const CanvasSink& sink);
 
+// APNG: each frame decoded as the PNG still it would be on its own (the file's header
+// at the frame's size, its palette and transparency) by the call that decodes PNG
+// stills, so that every colour type and depth is read, composited at the file's depth
+// (disposal none, background and previous; blending source and over) and taken to 8
+// bits as stills are (the high byte of 16-bit samples). The default image, when no
+// frame control comes before it, is not a frame. Durations are the frame controls'
+// delays (a denominator of 0 meaning 100). Chunks must be whole, their CRCs right and
+// the frames' chunks in sequence; a method or critical chunk the format may gain later
+// is "not supported".
+ReadResult readApng(const std::string& path, const ReadOptions& options,
+                    const CanvasSink& sink);
+
 // APNG (apng true) or video through FFmpeg's libraries: the first video stream, its
 // frames in presentation order. APNG durations are the frame controls' delays (a
 // denominator of 0 meaning 100). Video honours options.fps, start and duration: without
