@@ -170,6 +170,58 @@ TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
     EXPECT_EQ(set.durations, (std::vector<int>{125, 125, 125, 125, 125}));
 }
 
+// 16-bit gray with alpha (beyond what FFmpeg decodes) and a palette with a transparent
+// entry, both written by FFmpeg: each frame is what grayframe makes of the same picture
+// as a PNG still, 16-bit samples taken to 8 bits as for stills. What is transparent is
+// black, as the background, since stills do not use alpha.
+TEST(Animation, ApngOfEveryDepthGivesWhatItsPicturesGiveAsStills) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    for (int i = 0; i < 4; ++i) {
+        cv::Mat layer(60, 80, CV_16UC4, cv::Scalar(0, 0, 0, 0)), gray, picture;
+        cv::cvtColor(test::makePicture(40 + 5 * i, 30, unsigned(i + 7)), gray,
+                     cv::COLOR_BGR2GRAY);
+        gray.convertTo(gray, CV_16U, 256, 200);  // rounded to 8 bits, one level more
+        cv::cvtColor(gray, picture, cv::COLOR_GRAY2BGRA);
+        picture.copyTo(layer(cv::Rect(6 * i, 4 * i, picture.cols, picture.rows)));
+        cv::imwrite(dir / ("deep-" + std::to_string(i) + ".png"), layer);
+    }
+    tool("ffmpeg",
+         {"-v", "error", "-i", "deep-%d.png", "-pix_fmt", "ya16be", "gray-%d.png"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-framerate", "12.5", "-i", "gray-%d.png", "-plays", "0", "-f",
+          "apng", "gray.png"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-i", "layer-%d.png", "-vf",
+          "palettegen=transparency_color=black", "palette.png"},
+         dir.path);
+    for (const std::string output : {"palette-%d.png", "palette-anim.png"})
+        tool("ffmpeg",
+             {"-v", "error", "-i", "layer-%d.png", "-i", "palette.png", "-lavfi",
+              "paletteuse=alpha_threshold=128", "-plays", "0", "-f",
+              output == "palette-anim.png" ? "apng" : "image2", output},
+             dir.path);
+    const struct {
+        std::string file, stills, depthAndColourType;
+        int frames, durationMs;
+    } animations[] = {{"gray.png", "gray-%d.png", std::string("\x10\x04", 2), 4, 80},
+                      {"palette-anim.png", "palette-%d.png", "\x08\x03", 5, 40}};
+    for (const auto& animation : animations) {
+        EXPECT_EQ(test::readFile(dir / animation.file).substr(24, 2),
+                  animation.depthAndColourType);
+        ASSERT_EQ(embed({animation.file}, dir.path).status, 0) << animation.file;
+        const Set set = readSet(dir.path);
+        EXPECT_EQ(
+            set.frames,
+            grayframeFrames(numbered(animation.stills, animation.frames, 1), dir.path))
+            << animation.file;
+        EXPECT_EQ(set.durations,
+                  std::vector<int>(size_t(animation.frames), animation.durationMs));
+    }
+}
+
 double meanLevelDifference(const std::string& a, const std::string& b) {
     double sum = 0;
     for (size_t i = 0; i < a.size(); ++i)
@@ -343,6 +395,22 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         const std::string bytes = test::readFile(dir / name);
         test::writeFile(dir / ("cut-" + name), bytes.substr(0, bytes.size() * 2 / 3));
     }
+    // An APNG with a frame's CRC wrong, one of an interlace method the format may gain
+    // and one of a canvas of 65535 x 65535.
+    const std::string apng = test::readFile(dir / "anim.png");
+    const auto withIhdr = [&](size_t at, const std::string& bytes) {
+        std::string changed = apng;
+        changed.replace(at, bytes.size(), bytes);
+        const uint32_t crc = test::crc32(changed, 12, 29);
+        for (int i = 0; i < 4; ++i) changed[size_t(29 + i)] = char(crc >> (24 - 8 * i));
+        return changed;
+    };
+    std::string crcWrong = apng;
+    crcWrong[apng.find("fdAT") + 20] ^= 1;
+    test::writeFile(dir / "crc-anim.png", crcWrong);
+    test::writeFile(dir / "interlace-anim.png", withIhdr(28, "\x02"));
+    test::writeFile(dir / "huge-anim.png",
+                    withIhdr(16, std::string("\0\0\xff\xff\0\0\xff\xff", 8)));
     std::string damaged = test::readFile(dir / "clip.mp4");  // its frames, not its index
     for (size_t at = damaged.size() * 2 / 5, k = 0; k < 24; ++k) damaged[at + k] ^= 0x5a;
     test::writeFile(dir / "damaged-clip.mp4", damaged);
@@ -381,6 +449,13 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
          "cut-anim.gif': damaged or cut GIF (Failed to read from given file)"},
         {{"cut-anim.webp"}, "cut-anim.webp': damaged or cut WebP"},
         {{"cut-anim.png"}, "cut-anim.png': damaged or cut APNG"},
+        {{"crc-anim.png"},
+         "crc-anim.png': damaged APNG (the CRC of a chunk fdAT is wrong)"},
+        {{"interlace-anim.png"},
+         "interlace-anim.png': APNG not supported (compression, filter or interlace "
+         "method 0, 0, 2)"},
+        {{"huge-anim.png"},
+         "huge-anim.png': the APNG's canvas of 65535 x 65535 pixels is too large"},
         {{"cut-clip.mp4"},
          "cut-clip.mp4': not a readable video (Invalid data found when processing "
          "input)"},

@@ -95,8 +95,8 @@ struct Board {
 
 // The header's checks, each a problem: "" when the file's picture can be read.
 std::string headerProblem(const std::string& ihdr) {
-    if (ihdr.size() != 13) return "damaged APNG (its IHDR is " +
-                                  std::to_string(ihdr.size()) + " bytes)";
+    if (ihdr.size() != 13)
+        return "damaged APNG (its IHDR is " + std::to_string(ihdr.size()) + " bytes)";
     const uint32_t width = bigEndian(ihdr, 0), height = bigEndian(ihdr, 4);
     const int depth = uint8_t(ihdr[8]), colour = uint8_t(ihdr[9]);
     if (width < 1 || height < 1) return "the APNG's canvas has no pixels";
@@ -169,7 +169,8 @@ void draw(const cv::Mat& picture, const FrameControl& control, long key, Board& 
             for (int k = 0; k < 4; ++k) {
                 const int c = channels == 1 ? 0 : std::min(k, channels - 1);
                 const size_t at = size_t(x) * size_t(channels) + size_t(c);
-                from[k] = wide ? picture.ptr<uint16_t>(y)[at] : picture.ptr<uint8_t>(y)[at];
+                from[k] =
+                    wide ? picture.ptr<uint16_t>(y)[at] : picture.ptr<uint8_t>(y)[at];
             }
             if (channels < 4) from[3] = long(from[0]) == key && channels == 1 ? 0 : max;
             const uint64_t alpha = from[3], under = to[3];
@@ -194,8 +195,9 @@ void draw(const cv::Mat& picture, const FrameControl& control, long key, Board& 
 template <typename Visit>
 void eachRow(Board& board, const FrameControl& control, Visit visit) {
     for (uint32_t y = 0; y < control.height; ++y)
-        visit(&board.bgra[((size_t(control.y) + y) * size_t(board.width) + control.x) * 4],
-              size_t(control.width) * 4);
+        visit(
+            &board.bgra[((size_t(control.y) + y) * size_t(board.width) + control.x) * 4],
+            size_t(control.width) * 4);
 }
 
 Canvas boardCanvas(Board& board, int background, int durationMs) {
@@ -244,10 +246,10 @@ ReadResult readApng(const std::string& path, const ReadOptions& options,
     FrameControl control;
     uint32_t sequence = 0;
     int frames = 0;
-    bool controlled = false;  // a frame control waits for its frame's data
-    bool imageSeen = false;   // the IDAT chunks were met
+    bool controlled = false;       // a frame control waits for its frame's data
+    bool imageSeen = false;        // the IDAT chunks were met
     bool frameChunksSeen = false;  // an fdAT chunk was met
-    bool stopped = false;  // the sink said stop
+    bool stopped = false;          // the sink said stop
     // Decodes the frame waiting, if any, hands its canvas over (setting stopped when
     // the sink says stop) and disposes of it: "" or the problem.
     const auto finishFrame = [&]() -> std::string {
@@ -258,9 +260,9 @@ ReadResult readApng(const std::string& path, const ReadOptions& options,
         frameData.clear();
         cv::Mat picture;
         try {
-            picture = cv::imdecode(cv::Mat(1, int(png.size()), CV_8U,
-                                           const_cast<char*>(png.data())),
-                                   cv::IMREAD_UNCHANGED);
+            picture = cv::imdecode(
+                cv::Mat(1, int(png.size()), CV_8U, const_cast<char*>(png.data())),
+                cv::IMREAD_UNCHANGED);
         } catch (const cv::Exception&) {
         }
         if (picture.empty() || picture.cols != int(control.width) ||
@@ -284,7 +286,8 @@ ReadResult readApng(const std::string& path, const ReadOptions& options,
                     [](uint16_t* row, size_t count) { std::fill(row, row + count, 0); });
         if (dispose == 2)
             eachRow(board, control, [&](uint16_t* row, size_t count) {
-                std::copy(saved.begin() + long(at), saved.begin() + long(at + count), row);
+                std::copy(saved.begin() + long(at), saved.begin() + long(at + count),
+                          row);
                 at += count;
             });
         return {};
