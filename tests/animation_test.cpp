@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// grayframe-embed on animations and videos made here with ImageMagick and FFmpeg's
-// command-line tools: every frame must be what grayframe makes of the same frame taken
-// out as a still picture by those tools, with the file's durations.
+// grayframe-embed on animations and videos made here with ImageMagick's, FFmpeg's and
+// libwebp's command-line tools: every frame must be what grayframe makes of the same
+// frame taken out as a still picture by those tools (WebPs' through Pillow, which
+// composites them with libwebp), with the file's durations.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
@@ -94,6 +95,77 @@ std::vector<std::string> coalescedStills(const std::string& file, int count,
     return grayframeFrames(numbered("still-%d.png", count), dir);
 }
 
+// The frames of WebPs (composited by libwebp's animation decoder) and PNG stills, in
+// order, each put over gray level background as grayframe-embed does, as
+// docs/animations.md gives them.
+const char FLATTENED_FRAMES[] = R"py(import sys
+from PIL import Image, ImageMath, ImageSequence
+gray, k = int(sys.argv[1]), 0
+for name in sys.argv[2:]:
+    for frame in ImageSequence.Iterator(Image.open(name)):
+        *colour, alpha = frame.convert("RGBA").split()
+        flat = [ImageMath.eval("convert((c * a + g * (255 - a)) / 255, 'L')",
+                               c=c, a=alpha, g=gray) for c in colour]
+        Image.merge("RGB", flat).save(f"frame-{k}.png")
+        k += 1
+)py";
+
+std::vector<std::string> flattenedStills(const std::vector<std::string>& files, int count,
+                                         const std::string& dir, int background = 0) {
+    std::vector<std::string> args = {"-c", FLATTENED_FRAMES, std::to_string(background)};
+    args.insert(args.end(), files.begin(), files.end());
+    tool("/usr/bin/python3", args, dir);
+    return grayframeFrames(numbered("frame-%d.png", count), dir);
+}
+
+std::string bigEndian32(uint32_t value) {
+    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    const std::string bytes = bigEndian32(uint32_t(data.size())) + type + data;
+    return bytes + bigEndian32(test::crc32(bytes, 4, bytes.size()));
+}
+
+// A picture of an APNG: 8-bit BGRA, where it goes, its disposal and blending codes.
+struct ApngFrame {
+    cv::Mat bgra;
+    int x, y, dispose, blend;
+};
+
+// The APNG of frames, each lasting 100 ms, the first covering the canvas.
+std::string apngOf(const std::vector<ApngFrame>& frames) {
+    std::string apng = "\x89PNG\r\n\x1a\n";
+    uint32_t sequence = 0;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        std::vector<uchar> still;
+        cv::imencode(".png", frames[k].bgra, still);
+        const std::string png(still.begin(), still.end());
+        std::string data;
+        for (size_t at = 8; at + 12 <= png.size();) {
+            const uint32_t length =
+                uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+                uint32_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+            if (k == 0 && png.compare(at + 4, 4, "IHDR") == 0)
+                apng += png.substr(at, 12 + length) +
+                        pngChunk("acTL",
+                                 bigEndian32(uint32_t(frames.size())) + bigEndian32(0));
+            if (png.compare(at + 4, 4, "IDAT") == 0) data += png.substr(at + 8, length);
+            at += 12 + length;
+        }
+        const ApngFrame& frame = frames[k];
+        apng += pngChunk(
+            "fcTL", bigEndian32(sequence++) + bigEndian32(uint32_t(frame.bgra.cols)) +
+                        bigEndian32(uint32_t(frame.bgra.rows)) +
+                        bigEndian32(uint32_t(frame.x)) + bigEndian32(uint32_t(frame.y)) +
+                        std::string("\0\x01\0\x0a", 4) + char(frame.dispose) +
+                        char(frame.blend));
+        apng += k == 0 ? pngChunk("IDAT", data)
+                       : pngChunk("fdAT", bigEndian32(sequence++) + data);
+    }
+    return apng + pngChunk("IEND", "");
+}
+
 // Pictures with transparent and half-transparent parts, of changing size and place; the
 // first one's only part is opaque.
 void writeLayers(const test::TempDir& dir) {
@@ -140,7 +212,7 @@ TEST(Animation, OptimizedGifFramesAreTheCoalescedStillsWithEveryDisposal) {
     EXPECT_EQ(shown.frames, readSet(dir.path).frames);
 }
 
-TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
+TEST(Animation, WebPAndApngFramesAreTheDecodedStills) {
     const test::TempDir dir;
     writeLayers(dir);
     tool("ffmpeg",
@@ -149,25 +221,41 @@ TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
          dir.path);
     ASSERT_EQ(embed({"anim.webp"}, dir.path).status, 0);
     Set set = readSet(dir.path);
-    EXPECT_EQ(set.frames, coalescedStills("anim.webp", 5, dir.path));
+    EXPECT_EQ(set.frames, flattenedStills({"anim.webp"}, 5, dir.path));
     EXPECT_EQ(set.durations, (std::vector<int>{250, 250, 250, 250, 250}));
+    // Frames put in place of what they cover, not blended over it.
+    std::vector<std::string> mux;
+    for (const std::string& layer : numbered("layer-%d.png", 5)) {
+        tool("cwebp", {"-quiet", "-lossless", layer, "-o", layer + ".webp"}, dir.path);
+        mux.insert(mux.end(), {"-frame", layer + ".webp",
+                               layer == "layer-3.png" ? "+100+0+0+0+b" : "+100+0+0+0-b"});
+    }
+    mux.insert(mux.end(), {"-loop", "0", "-o", "kept.webp"});
+    tool("webpmux", mux, dir.path);
+    ASSERT_EQ(embed({"--background", "60", "kept.webp"}, dir.path).status, 0);
+    EXPECT_EQ(readSet(dir.path).frames, flattenedStills({"kept.webp"}, 5, dir.path, 60));
 
-    tool("ffmpeg",
-         {"-v", "error", "-framerate", "8", "-i", "layer-%d.png", "-pix_fmt", "rgba",
-          "-plays", "0", "-f", "apng", "anim.png"},
-         dir.path);
+    // Every disposal and blending, over half-transparent parts.
+    std::vector<ApngFrame> frames;
+    const cv::Rect places[] = {{0, 0, 80, 60},
+                               {20, 10, 50, 40},
+                               {10, 5, 60, 45},
+                               {0, 0, 70, 50},
+                               {5, 20, 75, 40}};
+    const int disposals[] = {0, 2, 1, 0, 0}, blendings[] = {0, 1, 1, 0, 1};
+    for (int k = 0; k < 5; ++k)
+        frames.push_back({cv::imread(dir / ("layer-" + std::to_string(k) + ".png"),
+                                     cv::IMREAD_UNCHANGED)(places[k]),
+                          places[k].x, places[k].y, disposals[k], blendings[k]});
+    test::writeFile(dir / "anim.png", apngOf(frames));
     tool("ffmpeg",
          {"-v", "error", "-i", "anim.png", "-fps_mode", "passthrough", "apng-%d.png"},
          dir.path);
-    for (const std::string& frame : numbered("apng-%d.png", 5, 1))
-        tool("convert",
-             {frame, "-background", "gray(60)", "-alpha", "remove", "-alpha", "off",
-              frame},
-             dir.path);
     ASSERT_EQ(embed({"--background", "60", "anim.png"}, dir.path).status, 0);
     set = readSet(dir.path);
-    EXPECT_EQ(set.frames, grayframeFrames(numbered("apng-%d.png", 5, 1), dir.path));
-    EXPECT_EQ(set.durations, (std::vector<int>{125, 125, 125, 125, 125}));
+    EXPECT_EQ(set.frames,
+              flattenedStills(numbered("apng-%d.png", 5, 1), 5, dir.path, 60));
+    EXPECT_EQ(set.durations, (std::vector<int>{100, 100, 100, 100, 100}));
 }
 
 // 16-bit gray with alpha (beyond what FFmpeg decodes) and a palette with a transparent
@@ -177,14 +265,17 @@ TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
 TEST(Animation, ApngOfEveryDepthGivesWhatItsPicturesGiveAsStills) {
     const test::TempDir dir;
     writeLayers(dir);
+    // A picture changing in opposite corners: FFmpeg blends each frame over the last.
+    cv::Mat gray;
+    cv::cvtColor(test::makePicture(80, 60, 7), gray, cv::COLOR_BGR2GRAY);
     for (int i = 0; i < 4; ++i) {
-        cv::Mat layer(60, 80, CV_16UC4, cv::Scalar(0, 0, 0, 0)), gray, picture;
-        cv::cvtColor(test::makePicture(40 + 5 * i, 30, unsigned(i + 7)), gray,
-                     cv::COLOR_BGR2GRAY);
-        gray.convertTo(gray, CV_16U, 256, 200);  // rounded to 8 bits, one level more
-        cv::cvtColor(gray, picture, cv::COLOR_GRAY2BGRA);
-        picture.copyTo(layer(cv::Rect(6 * i, 4 * i, picture.cols, picture.rows)));
-        cv::imwrite(dir / ("deep-" + std::to_string(i) + ".png"), layer);
+        cv::Mat picture = gray.clone(), deep;
+        picture(cv::Rect(2 + 3 * i, 2, 10, 10)).setTo(40 * i + 20);
+        picture(cv::Rect(60 - 3 * i, 45, 12, 10)).setTo(200 - 30 * i);
+        picture.convertTo(picture, CV_16U, 256,
+                          200);  // rounded to 8 bits, one level more
+        cv::cvtColor(picture, deep, cv::COLOR_GRAY2BGRA);
+        cv::imwrite(dir / ("deep-" + std::to_string(i) + ".png"), deep);
     }
     tool("ffmpeg",
          {"-v", "error", "-i", "deep-%d.png", "-pix_fmt", "ya16be", "gray-%d.png"},
