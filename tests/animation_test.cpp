@@ -95,24 +95,11 @@ std::vector<std::string> coalescedStills(const std::string& file, int count,
     return grayframeFrames(numbered("still-%d.png", count), dir);
 }
 
-// The frames of WebPs (composited by libwebp's animation decoder) and PNG stills, in
-// order, each put over gray level background as grayframe-embed does, as
-// docs/animations.md gives them.
-const char FLATTENED_FRAMES[] = R"py(import sys
-from PIL import Image, ImageMath, ImageSequence
-gray, k = int(sys.argv[1]), 0
-for name in sys.argv[2:]:
-    for frame in ImageSequence.Iterator(Image.open(name)):
-        *colour, alpha = frame.convert("RGBA").split()
-        flat = [ImageMath.eval("convert((c * a + g * (255 - a)) / 255, 'L')",
-                               c=c, a=alpha, g=gray) for c in colour]
-        Image.merge("RGB", flat).save(f"frame-{k}.png")
-        k += 1
-)py";
-
+// What grayframe makes of the frames of WebPs and PNG stills flattened over gray level
+// background by the script docs/animations.md gives.
 std::vector<std::string> flattenedStills(const std::vector<std::string>& files, int count,
                                          const std::string& dir, int background = 0) {
-    std::vector<std::string> args = {"-c", FLATTENED_FRAMES, std::to_string(background)};
+    std::vector<std::string> args = {FLATTENED_FRAMES, std::to_string(background)};
     args.insert(args.end(), files.begin(), files.end());
     tool("/usr/bin/python3", args, dir);
     return grayframeFrames(numbered("frame-%d.png", count), dir);

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: Apache-2.0
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -224,13 +222,13 @@ long grayKey(const std::string& ihdr, const std::string& trns) {
 ReadResult readApng(const std::string& path, const ReadOptions& options,
                     const CanvasSink& sink) {
     Chunks chunks;
-    struct stat status {};
-    chunks.file.open(path, std::ios::binary);
+    chunks.file.open(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = chunks.file ? std::streamoff(chunks.file.tellg()) : -1;
     std::string signature(8, '\0');
-    if (::stat(path.c_str(), &status) != 0 || !chunks.file.read(&signature[0], 8) ||
+    if (size < 8 || !chunks.file.seekg(0) || !chunks.file.read(&signature[0], 8) ||
         signature != SIGNATURE)
         return {"cannot be read"};
-    chunks.left = uint64_t(status.st_size) - 8;
+    chunks.left = uint64_t(size) - 8;
     if (std::string problem = chunks.next(); !problem.empty()) return {problem};
     if (chunks.type != "IHDR") return {"damaged APNG (it does not begin with IHDR)"};
     const std::string ihdr = chunks.data;
