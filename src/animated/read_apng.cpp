@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <algorithm>
 #include <array>
-#include <climits>
+#include <cstdint>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
 
