@@ -46,7 +46,7 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
             result = readApng(path, request.read, sink);
             break;
         case AnimationKind::Video:
-            result = readMedia(path, false, request.read, sink);
+            result = readMedia(path, request.read, sink);
             break;
         default:
             result.problem = "not an animation or video this program reads";
