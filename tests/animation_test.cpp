@@ -141,12 +141,12 @@ std::string apngOf(const std::vector<ApngFrame>& frames) {
             at += 12 + length;
         }
         const ApngFrame& frame = frames[k];
-        apng += pngChunk(
-            "fcTL", bigEndian32(sequence++) + bigEndian32(uint32_t(frame.bgra.cols)) +
-                        bigEndian32(uint32_t(frame.bgra.rows)) +
-                        bigEndian32(uint32_t(frame.x)) + bigEndian32(uint32_t(frame.y)) +
-                        std::string("\0\x01\0\x0a", 4) + char(frame.dispose) +
-                        char(frame.blend));
+        std::string control = bigEndian32(sequence++);
+        for (const int value : {frame.bgra.cols, frame.bgra.rows, frame.x, frame.y})
+            control += bigEndian32(uint32_t(value));
+        const char delay[] = {0, 1, 0, 10};  // a tenth of a second
+        apng += pngChunk("fcTL", control + std::string(delay, 4) + char(frame.dispose) +
+                                     char(frame.blend));
         apng += k == 0 ? pngChunk("IDAT", data)
                        : pngChunk("fdAT", bigEndian32(sequence++) + data);
     }
@@ -259,8 +259,8 @@ TEST(Animation, ApngOfEveryDepthGivesWhatItsPicturesGiveAsStills) {
         cv::Mat picture = gray.clone(), deep;
         picture(cv::Rect(2 + 3 * i, 2, 10, 10)).setTo(40 * i + 20);
         picture(cv::Rect(60 - 3 * i, 45, 12, 10)).setTo(200 - 30 * i);
-        picture.convertTo(picture, CV_16U, 256,
-                          200);  // rounded to 8 bits, one level more
+        // Low bytes of 200: rounded to 8 bits, one level more than the stills give.
+        picture.convertTo(picture, CV_16U, 256, 200);
         cv::cvtColor(picture, deep, cv::COLOR_GRAY2BGRA);
         cv::imwrite(dir / ("deep-" + std::to_string(i) + ".png"), deep);
     }
