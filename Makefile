@@ -56,7 +56,8 @@ ANIMATION_PACKAGES := libavformat-dev libavcodec-dev libswscale-dev libavutil-de
 BUILD_PACKAGES := cmake make g++ pkg-config libopencv-dev ccache $(ANIMATION_PACKAGES)
 TEST_PACKAGES := $(BUILD_PACKAGES) gcc clang-14 libgtest-dev dpkg-dev man-db xvfb xdotool \
 	x11-utils libx11-dev gcc-avr avr-libc simavr libsimavr-dev gcc-arm-none-eabi \
-	libnewlib-arm-none-eabi qemu-system-arm ffmpeg imagemagick arduino-builder arduino-core-avr
+	libnewlib-arm-none-eabi qemu-system-arm ffmpeg imagemagick webp python3-pil \
+	arduino-builder arduino-core-avr
 # The CMake package's test builds the firmware example with Ninja too.
 FIRMWARE_TEST_PACKAGES := ninja-build
 DEMO_DIR := $(BUILD_DIR)/demo

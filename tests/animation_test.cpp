@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// grayframe-embed on animations and videos made here with ImageMagick and FFmpeg's
-// command-line tools: every frame must be what grayframe makes of the same frame taken
-// out as a still picture by those tools, with the file's durations.
+// grayframe-embed on animations and videos made here with ImageMagick's, FFmpeg's and
+// libwebp's command-line tools: every frame must be what grayframe makes of the same
+// frame taken out as a still picture by those tools (WebPs' through Pillow, which
+// composites them with libwebp), with the file's durations.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
@@ -94,6 +95,64 @@ std::vector<std::string> coalescedStills(const std::string& file, int count,
     return grayframeFrames(numbered("still-%d.png", count), dir);
 }
 
+// What grayframe makes of the frames of WebPs and PNG stills flattened over gray level
+// background by the script docs/animations.md gives.
+std::vector<std::string> flattenedStills(const std::vector<std::string>& files, int count,
+                                         const std::string& dir, int background = 0) {
+    std::vector<std::string> args = {FLATTENED_FRAMES, std::to_string(background)};
+    args.insert(args.end(), files.begin(), files.end());
+    tool("/usr/bin/python3", args, dir);
+    return grayframeFrames(numbered("frame-%d.png", count), dir);
+}
+
+std::string bigEndian32(uint32_t value) {
+    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    const std::string bytes = bigEndian32(uint32_t(data.size())) + type + data;
+    return bytes + bigEndian32(test::crc32(bytes, 4, bytes.size()));
+}
+
+// A picture of an APNG: 8-bit BGRA, where it goes, its disposal and blending codes.
+struct ApngFrame {
+    cv::Mat bgra;
+    int x, y, dispose, blend;
+};
+
+// The APNG of frames, each lasting 100 ms, the first covering the canvas.
+std::string apngOf(const std::vector<ApngFrame>& frames) {
+    std::string apng = "\x89PNG\r\n\x1a\n";
+    uint32_t sequence = 0;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        std::vector<uchar> still;
+        cv::imencode(".png", frames[k].bgra, still);
+        const std::string png(still.begin(), still.end());
+        std::string data;
+        for (size_t at = 8; at + 12 <= png.size();) {
+            const uint32_t length =
+                uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+                uint32_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+            if (k == 0 && png.compare(at + 4, 4, "IHDR") == 0)
+                apng += png.substr(at, 12 + length) +
+                        pngChunk("acTL",
+                                 bigEndian32(uint32_t(frames.size())) + bigEndian32(0));
+            if (png.compare(at + 4, 4, "IDAT") == 0) data += png.substr(at + 8, length);
+            at += 12 + length;
+        }
+        const ApngFrame& frame = frames[k];
+        std::string control = bigEndian32(sequence++);
+        for (const int value : {frame.bgra.cols, frame.bgra.rows, frame.x, frame.y})
+            control += bigEndian32(uint32_t(value));
+        const char delay[] = {0, 1, 0, 10};  // a tenth of a second
+        apng += pngChunk("fcTL", control + std::string(delay, 4) + char(frame.dispose) +
+                                     char(frame.blend));
+        apng += k == 0 ? pngChunk("IDAT", data)
+                       : pngChunk("fdAT", bigEndian32(sequence++) + data);
+    }
+    return apng + pngChunk("IEND", "");
+}
+
 // Pictures with transparent and half-transparent parts, of changing size and place; the
 // first one's only part is opaque.
 void writeLayers(const test::TempDir& dir) {
@@ -140,7 +199,7 @@ TEST(Animation, OptimizedGifFramesAreTheCoalescedStillsWithEveryDisposal) {
     EXPECT_EQ(shown.frames, readSet(dir.path).frames);
 }
 
-TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
+TEST(Animation, WebPAndApngFramesAreTheDecodedStills) {
     const test::TempDir dir;
     writeLayers(dir);
     tool("ffmpeg",
@@ -149,25 +208,96 @@ TEST(Animation, WebPAndApngFramesAreTheExtractedStills) {
          dir.path);
     ASSERT_EQ(embed({"anim.webp"}, dir.path).status, 0);
     Set set = readSet(dir.path);
-    EXPECT_EQ(set.frames, coalescedStills("anim.webp", 5, dir.path));
+    EXPECT_EQ(set.frames, flattenedStills({"anim.webp"}, 5, dir.path));
     EXPECT_EQ(set.durations, (std::vector<int>{250, 250, 250, 250, 250}));
+    // Frames put in place of what they cover, not blended over it.
+    std::vector<std::string> mux;
+    for (const std::string& layer : numbered("layer-%d.png", 5)) {
+        tool("cwebp", {"-quiet", "-lossless", layer, "-o", layer + ".webp"}, dir.path);
+        mux.insert(mux.end(), {"-frame", layer + ".webp",
+                               layer == "layer-3.png" ? "+100+0+0+0+b" : "+100+0+0+0-b"});
+    }
+    mux.insert(mux.end(), {"-loop", "0", "-o", "kept.webp"});
+    tool("webpmux", mux, dir.path);
+    ASSERT_EQ(embed({"--background", "60", "kept.webp"}, dir.path).status, 0);
+    EXPECT_EQ(readSet(dir.path).frames, flattenedStills({"kept.webp"}, 5, dir.path, 60));
 
-    tool("ffmpeg",
-         {"-v", "error", "-framerate", "8", "-i", "layer-%d.png", "-pix_fmt", "rgba",
-          "-plays", "0", "-f", "apng", "anim.png"},
-         dir.path);
+    // Every disposal and blending, over half-transparent parts.
+    std::vector<ApngFrame> frames;
+    const cv::Rect places[] = {{0, 0, 80, 60},
+                               {20, 10, 50, 40},
+                               {10, 5, 60, 45},
+                               {0, 0, 70, 50},
+                               {5, 20, 75, 40}};
+    const int disposals[] = {0, 2, 1, 0, 0}, blendings[] = {0, 1, 1, 0, 1};
+    for (int k = 0; k < 5; ++k)
+        frames.push_back({cv::imread(dir / ("layer-" + std::to_string(k) + ".png"),
+                                     cv::IMREAD_UNCHANGED)(places[k]),
+                          places[k].x, places[k].y, disposals[k], blendings[k]});
+    test::writeFile(dir / "anim.png", apngOf(frames));
     tool("ffmpeg",
          {"-v", "error", "-i", "anim.png", "-fps_mode", "passthrough", "apng-%d.png"},
          dir.path);
-    for (const std::string& frame : numbered("apng-%d.png", 5, 1))
-        tool("convert",
-             {frame, "-background", "gray(60)", "-alpha", "remove", "-alpha", "off",
-              frame},
-             dir.path);
     ASSERT_EQ(embed({"--background", "60", "anim.png"}, dir.path).status, 0);
     set = readSet(dir.path);
-    EXPECT_EQ(set.frames, grayframeFrames(numbered("apng-%d.png", 5, 1), dir.path));
-    EXPECT_EQ(set.durations, (std::vector<int>{125, 125, 125, 125, 125}));
+    EXPECT_EQ(set.frames,
+              flattenedStills(numbered("apng-%d.png", 5, 1), 5, dir.path, 60));
+    EXPECT_EQ(set.durations, (std::vector<int>{100, 100, 100, 100, 100}));
+}
+
+// 16-bit gray with alpha (beyond what FFmpeg decodes) and a palette with a transparent
+// entry, both written by FFmpeg: each frame is what grayframe makes of the same picture
+// as a PNG still, 16-bit samples taken to 8 bits as for stills. What is transparent is
+// black, as the background, since stills do not use alpha.
+TEST(Animation, ApngOfEveryDepthGivesWhatItsPicturesGiveAsStills) {
+    const test::TempDir dir;
+    writeLayers(dir);
+    // A picture changing in opposite corners: FFmpeg blends each frame over the last.
+    cv::Mat gray;
+    cv::cvtColor(test::makePicture(80, 60, 7), gray, cv::COLOR_BGR2GRAY);
+    for (int i = 0; i < 4; ++i) {
+        cv::Mat picture = gray.clone(), deep;
+        picture(cv::Rect(2 + 3 * i, 2, 10, 10)).setTo(40 * i + 20);
+        picture(cv::Rect(60 - 3 * i, 45, 12, 10)).setTo(200 - 30 * i);
+        // Low bytes of 200: rounded to 8 bits, one level more than the stills give.
+        picture.convertTo(picture, CV_16U, 256, 200);
+        cv::cvtColor(picture, deep, cv::COLOR_GRAY2BGRA);
+        cv::imwrite(dir / ("deep-" + std::to_string(i) + ".png"), deep);
+    }
+    tool("ffmpeg",
+         {"-v", "error", "-i", "deep-%d.png", "-pix_fmt", "ya16be", "gray-%d.png"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-framerate", "12.5", "-i", "gray-%d.png", "-plays", "0", "-f",
+          "apng", "gray.png"},
+         dir.path);
+    tool("ffmpeg",
+         {"-v", "error", "-i", "layer-%d.png", "-vf",
+          "palettegen=transparency_color=black", "palette.png"},
+         dir.path);
+    for (const std::string output : {"palette-%d.png", "palette-anim.png"})
+        tool("ffmpeg",
+             {"-v", "error", "-i", "layer-%d.png", "-i", "palette.png", "-lavfi",
+              "paletteuse=alpha_threshold=128", "-plays", "0", "-f",
+              output == "palette-anim.png" ? "apng" : "image2", output},
+             dir.path);
+    const struct {
+        std::string file, stills, depthAndColourType;
+        int frames, durationMs;
+    } animations[] = {{"gray.png", "gray-%d.png", std::string("\x10\x04", 2), 4, 80},
+                      {"palette-anim.png", "palette-%d.png", "\x08\x03", 5, 40}};
+    for (const auto& animation : animations) {
+        EXPECT_EQ(test::readFile(dir / animation.file).substr(24, 2),
+                  animation.depthAndColourType);
+        ASSERT_EQ(embed({animation.file}, dir.path).status, 0) << animation.file;
+        const Set set = readSet(dir.path);
+        EXPECT_EQ(
+            set.frames,
+            grayframeFrames(numbered(animation.stills, animation.frames, 1), dir.path))
+            << animation.file;
+        EXPECT_EQ(set.durations,
+                  std::vector<int>(size_t(animation.frames), animation.durationMs));
+    }
 }
 
 double meanLevelDifference(const std::string& a, const std::string& b) {
@@ -343,6 +473,22 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
         const std::string bytes = test::readFile(dir / name);
         test::writeFile(dir / ("cut-" + name), bytes.substr(0, bytes.size() * 2 / 3));
     }
+    // An APNG with a frame's CRC wrong, one of an interlace method the format may gain
+    // and one of a canvas of 65535 x 65535.
+    const std::string apng = test::readFile(dir / "anim.png");
+    const auto withIhdr = [&](size_t at, const std::string& bytes) {
+        std::string changed = apng;
+        changed.replace(at, bytes.size(), bytes);
+        const uint32_t crc = test::crc32(changed, 12, 29);
+        for (int i = 0; i < 4; ++i) changed[size_t(29 + i)] = char(crc >> (24 - 8 * i));
+        return changed;
+    };
+    std::string crcWrong = apng;
+    crcWrong[apng.find("fdAT") + 20] ^= 1;
+    test::writeFile(dir / "crc-anim.png", crcWrong);
+    test::writeFile(dir / "interlace-anim.png", withIhdr(28, "\x02"));
+    test::writeFile(dir / "huge-anim.png",
+                    withIhdr(16, std::string("\0\0\xff\xff\0\0\xff\xff", 8)));
     std::string damaged = test::readFile(dir / "clip.mp4");  // its frames, not its index
     for (size_t at = damaged.size() * 2 / 5, k = 0; k < 24; ++k) damaged[at + k] ^= 0x5a;
     test::writeFile(dir / "damaged-clip.mp4", damaged);
@@ -381,6 +527,13 @@ TEST(Animation, DamagedOrHostileFilesGiveOneLineAndChangeNothing) {
          "cut-anim.gif': damaged or cut GIF (Failed to read from given file)"},
         {{"cut-anim.webp"}, "cut-anim.webp': damaged or cut WebP"},
         {{"cut-anim.png"}, "cut-anim.png': damaged or cut APNG"},
+        {{"crc-anim.png"},
+         "crc-anim.png': damaged APNG (the CRC of a chunk fdAT is wrong)"},
+        {{"interlace-anim.png"},
+         "interlace-anim.png': APNG not supported (compression, filter or interlace "
+         "method 0, 0, 2)"},
+        {{"huge-anim.png"},
+         "huge-anim.png': the APNG's canvas of 65535 x 65535 pixels is too large"},
         {{"cut-clip.mp4"},
          "cut-clip.mp4': not a readable video (Invalid data found when processing "
          "input)"},

@@ -47,21 +47,11 @@ void putLittleEndian(Bytes& bytes, size_t at, uint32_t value, int width) {
         bytes.at(at + i) = static_cast<char>(value >> (8 * i));
 }
 
-uint32_t crc32(const Bytes& bytes, size_t from, size_t to) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (size_t i = from; i < to; ++i) {
-        crc ^= static_cast<uint8_t>(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
 // The IHDR chunk follows the 8-byte signature: length, "IHDR", width, height, ...
 Bytes pngSized(Bytes png, uint32_t width, uint32_t height) {
     putBigEndian(png, 16, width, 4);
     putBigEndian(png, 20, height, 4);
-    putBigEndian(png, 29, crc32(png, 12, 29), 4);
+    putBigEndian(png, 29, test::crc32(png, 12, 29), 4);
     return png;
 }
 
@@ -189,10 +179,11 @@ void writeDeclaredSizes(const std::string& dir, const std::vector<Good>& good) {
 // The first segment of a JPEG with marker code (its marker, length and content).
 Bytes jpegSegment(const Bytes& jpeg, uint8_t code) {
     for (size_t i = 2; i + 4 < jpeg.size(); ++i) {
-        if (static_cast<uint8_t>(jpeg[i]) != 0xFF || static_cast<uint8_t>(jpeg[i + 1]) != code)
+        if (static_cast<uint8_t>(jpeg[i]) != 0xFF ||
+            static_cast<uint8_t>(jpeg[i + 1]) != code)
             continue;
-        const size_t length = static_cast<uint8_t>(jpeg[i + 2]) << 8 |
-                              static_cast<uint8_t>(jpeg[i + 3]);
+        const size_t length =
+            static_cast<uint8_t>(jpeg[i + 2]) << 8 | static_cast<uint8_t>(jpeg[i + 3]);
         return jpeg.substr(i, 2 + length);
     }
     return {};
@@ -211,7 +202,8 @@ void writeCutsWithMarkers(const std::string& dir, const Good& jpeg, bool oneScan
     write(dir + "/bad-cut-second-start" + name, cut + "\xFF\xD8" + end);
     write(dir + "/bad-cut-then-whole" + name, cut + jpeg.bytes);
     write(dir + "/bad-cut-second-frame" + name, cut + frame + end);
-    write(dir + "/bad-cut-unknown-marker" + name, cut + Bytes("\xFF\x02\x00\x02", 4) + end);
+    write(dir + "/bad-cut-unknown-marker" + name,
+          cut + Bytes("\xFF\x02\x00\x02", 4) + end);
     if (oneScan)
         write(dir + "/bad-cut-second-scan" + name,
               cut + scan + jpeg.bytes.substr(jpeg.bytes.size() / 2));

@@ -177,4 +177,14 @@ cv::Mat makePicture(int width, int height, unsigned seed) {
     return picture;
 }
 
+uint32_t crc32(const std::string& bytes, size_t from, size_t to) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = from; i < to; ++i) {
+        crc ^= static_cast<uint8_t>(bytes[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
 }  // namespace test

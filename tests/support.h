@@ -16,7 +16,9 @@ struct TempDir {
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    std::string operator/(const std::string& name) const {
+        return (path / name).string();
+    }
 };
 
 struct RunResult {
@@ -70,5 +72,8 @@ std::string unexpectedWarnings(const std::string& diagnostics);
 
 // A BGR picture with gradients, shapes and noise, reproducible from seed.
 cv::Mat makePicture(int width, int height, unsigned seed = 1);
+
+// The CRC of bytes[from, to) as PNG chunks carry it.
+uint32_t crc32(const std::string& bytes, size_t from, size_t to);
 
 }  // namespace test

@@ -6,9 +6,8 @@
 #include "animated/read_canvases.h"
 
 // Where no helper program is started (Windows, the browser), the readers run here, on
-// this thread, and each canvas goes to handler as the helper would have sent it. Their
-// FFmpeg holds the APNG decoder alone: a video gets VIDEO_NOT_READ, the line saying
-// where videos are read.
+// this thread, and each canvas goes to handler as the helper would have sent it. A
+// video gets VIDEO_NOT_READ, the line saying where videos are read.
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler) {
     if (animationKind(path) == AnimationKind::Video) return {VIDEO_NOT_READ};

@@ -43,10 +43,10 @@ ReadResult readCanvases(const std::string& path, const CanvasRequest& request,
             result = readWebP(path, request.read, sink);
             break;
         case AnimationKind::Apng:
-            result = readMedia(path, true, request.read, sink);
+            result = readApng(path, request.read, sink);
             break;
         case AnimationKind::Video:
-            result = readMedia(path, false, request.read, sink);
+            result = readMedia(path, request.read, sink);
             break;
         default:
             result.problem = "not an animation or video this program reads";

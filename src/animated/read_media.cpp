@@ -11,7 +11,6 @@ extern "C" {
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -40,36 +39,6 @@ std::string averror(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
-}
-
-uint32_t bigEndian(const unsigned char* bytes, int count) {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value = value << 8 | bytes[i];
-    return value;
-}
-
-// The delay of every frame control of the PNG at path, in milliseconds, in file order.
-std::vector<double> apngDelays(const std::string& path) {
-    std::vector<double> delays;
-    std::ifstream file(path, std::ios::binary);
-    file.seekg(8);
-    unsigned char head[8];
-    while (file.read(reinterpret_cast<char*>(head), 8)) {
-        const uint32_t length = bigEndian(head, 4);
-        const std::string type(reinterpret_cast<char*>(head) + 4, 4);
-        if (type == "fcTL" && length >= 26) {
-            unsigned char control[26];
-            if (!file.read(reinterpret_cast<char*>(control), 26)) break;
-            const double numerator = bigEndian(control + 20, 2);
-            const double denominator = bigEndian(control + 22, 2);
-            delays.push_back(numerator * 1000 / (denominator == 0 ? 100 : denominator));
-            file.seekg(std::streamoff(length) - 26 + 4, std::ios::cur);
-        } else {
-            if (type == "IEND") break;
-            file.seekg(std::streamoff(length) + 4, std::ios::cur);
-        }
-    }
-    return delays;
 }
 
 // A decoded frame as a BGR canvas: formats with alpha through RGBA, flattened, then
@@ -253,7 +222,7 @@ struct Timeline {
 constexpr int64_t PARTS_BYTES = int64_t(512) << 20;
 constexpr int64_t PART_BYTES_A_PIXEL = 32;
 
-// An opened APNG or video: its first video stream and a decoder for it.
+// An opened video: its first video stream and a decoder for it.
 struct Media {
     Owned<AVFormatContext> format;
     int stream = -1;
@@ -349,19 +318,16 @@ struct PartRead {
 // canvases, numbered index, to sink as readMedia promises, and stops early once stop
 // is set (setting it itself when it fails or the sink says stop).
 PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, int index,
-                    bool apng, const ReadOptions& options, const CanvasSink& sink,
+                    const ReadOptions& options, const CanvasSink& sink,
                     std::atomic<bool>& stop) {
-    const std::string kind = apng ? "APNG" : "video";
+    const std::string kind = "video";
     const AVStream* video = media.format->streams[media.stream];
-    const double timeBase = av_q2d(video->time_base);
     const AVRational rate =
         video->avg_frame_rate.num ? video->avg_frame_rate : video->r_frame_rate;
     const AVRational frameTime =
         rate.num > 0 && rate.den > 0 ? av_inv_q(rate) : AVRational{1, 10};
     const int64_t frameStamps =
         std::max<int64_t>(1, av_rescale_q(1, frameTime, video->time_base));
-    const std::vector<double> delays =
-        apng ? apngDelays(media.format->url) : std::vector<double>();
     const bool last = part.packets < 0, whole = part.firstPacket == 0 && last;
     Timeline timeline;
     timeline.clock = videoClock(options, video->time_base.num, video->time_base.den);
@@ -370,8 +336,7 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
     const CanvasSink partSink = [&](const Canvas& canvas) {
         return !stop && sink(canvas);
     };
-    Conversions conversions(partSink, options.background, index,
-                            apng ? Turn() : streamTurn(*video));
+    Conversions conversions(partSink, options.background, index, streamTurn(*video));
     PartRead read;
     // What the part gave, once every frame queued is converted and handed over.
     const auto ended = [&](ReadResult result) {
@@ -407,14 +372,6 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
                 return false;
             }
             read.anyFrame = true;
-            if (apng) {
-                const double ms = size_t(frames) < delays.size()
-                                      ? delays[size_t(frames)]
-                                      : frame->pkt_duration * timeBase * 1000;
-                ++frames;
-                if (!conversions.push(frame.get(), clampDuration(ms))) return false;
-                continue;
-            }
             const int64_t stamp = frame->best_effort_timestamp;
             if (!whole &&
                 (stamp < part.firstPts || stamp >= part.endPts ||
@@ -454,7 +411,7 @@ PartRead decodePart(Media& media, Owned<AVPacket> first, const VideoPart& part, 
         going = drain();
         if (!problem.empty()) return ended({problem});
     }
-    if (stop || timeline.stopped || (!going && apng)) return ended({});
+    if (stop || timeline.stopped) return ended({});
     timeline.finish(last ? lastEnd : part.endPts, conversions);
     return ended({});
 }
@@ -503,10 +460,10 @@ std::vector<VideoPart> plannedParts(const std::string& path, int parts,
 
 }  // namespace
 
-ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& options,
+ReadResult readMedia(const std::string& path, const ReadOptions& options,
                      const CanvasSink& sink) {
     av_log_set_level(AV_LOG_QUIET);
-    const std::string kind = apng ? "APNG" : "video";
+    const std::string kind = "video";
     Media media;
     if (std::string problem = openMedia(path, kind, media); !problem.empty())
         return {problem};
@@ -517,8 +474,8 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
         std::max<int64_t>(1, int64_t(codec.width) * codec.height * PART_BYTES_A_PIXEL);
     const int atOnce = int(std::min<int64_t>(options.parts, PARTS_BYTES / partBytes));
     const std::vector<VideoPart> parts =
-        apng || atOnce < 2 ? std::vector<VideoPart>(1)
-                           : plannedParts(path, atOnce, options, media, others, firsts);
+        atOnce < 2 ? std::vector<VideoPart>(1)
+                   : plannedParts(path, atOnce, options, media, others, firsts);
     if (std::string problem = openDecoder(media); !problem.empty()) return {problem};
     std::atomic<bool> stop{false};
     std::vector<PartRead> reads(parts.size());
@@ -526,9 +483,9 @@ ReadResult readMedia(const std::string& path, bool apng, const ReadOptions& opti
     for (size_t k = 1; k < parts.size(); ++k)
         threads.emplace_back([&, k] {
             reads[k] = decodePart(others[k - 1], std::move(firsts[k - 1]), parts[k],
-                                  int(k), apng, options, sink, stop);
+                                  int(k), options, sink, stop);
         });
-    reads[0] = decodePart(media, nullptr, parts[0], 0, apng, options, sink, stop);
+    reads[0] = decodePart(media, nullptr, parts[0], 0, options, sink, stop);
     for (std::thread& thread : threads) thread.join();
     bool anyFrame = false;
     for (const PartRead& read : reads) {
