@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: Apache-2.0
 # The animation readers' libraries (src/animated): giflib, libwebp's animation decoder
-# and FFmpeg's libraries. Defines GIF::GIF and sets ANIMATION_LIBRARIES. On Linux the
-# system's, through pkg-config; in the Windows and browser builds the static ones their
-# scripts build from Debian's sources (windows-libraries.sh, web-libraries.sh), found
-# through CMAKE_FIND_ROOT_PATH, FFmpeg's holding the APNG decoder alone.
+# and, on Linux alone, where videos are read, FFmpeg's libraries. Defines GIF::GIF and
+# sets ANIMATION_LIBRARIES. On Linux the system's, through pkg-config; in the Windows and
+# browser builds the static ones their scripts build from Debian's sources
+# (windows-libraries.sh, web-libraries.sh), found through CMAKE_FIND_ROOT_PATH.
 if(NOT WIN32 AND NOT EMSCRIPTEN)
   find_package(GIF REQUIRED)
   find_package(PkgConfig REQUIRED)
@@ -19,14 +19,9 @@ add_library(GIF::GIF INTERFACE IMPORTED)
 set_target_properties(GIF::GIF PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${GIF_INCLUDE_DIR}
                       INTERFACE_LINK_LIBRARIES ${GIF_LIBRARY})
 set(ANIMATION_LIBRARIES)
-foreach(name avformat avcodec swscale avutil webpdemux webp z)
+foreach(name webpdemux webp)
   find_library(STATIC_${name}_LIBRARY NAMES lib${name}.a ${name} REQUIRED)
   list(APPEND ANIMATION_LIBRARIES ${STATIC_${name}_LIBRARY})
 endforeach()
-if(WIN32)
-  # What FFmpeg's libraries call of the system.
-  list(APPEND ANIMATION_LIBRARIES bcrypt)
-endif()
-find_path(FFMPEG_INCLUDE_DIR libavformat/avformat.h REQUIRED)
 find_path(WEBP_INCLUDE_DIR webp/demux.h REQUIRED)
-include_directories(SYSTEM ${FFMPEG_INCLUDE_DIR} ${WEBP_INCLUDE_DIR})
+include_directories(SYSTEM ${WEBP_INCLUDE_DIR})

@@ -2,15 +2,13 @@
 #include <cstring>
 
 #include "animated/animation_helper.h"
-#include "animated/animation_kind.h"
 #include "animated/read_canvases.h"
 
 // Where no helper program is started (Windows, the browser), the readers run here, on
 // this thread, and each canvas goes to handler as the helper would have sent it. A
-// video gets VIDEO_NOT_READ, the line saying where videos are read.
+// video gets the readers' line saying where videos are read (read_media_none.cpp).
 AnimationRead readAnimation(const std::string& path, const AnimationRequest& request,
                             const CanvasHandler& handler) {
-    if (animationKind(path) == AnimationKind::Video) return {VIDEO_NOT_READ};
     ReadOptions read;
     read.background = request.background;
     read.fps = request.fps;

@@ -35,18 +35,20 @@ ReadResult readWebP(const std::string& path, const ReadOptions& options,
 ReadResult readApng(const std::string& path, const ReadOptions& options,
                     const CanvasSink& sink);
 
-// Video through FFmpeg's libraries: the first video stream, its frames in presentation
-// order. It honours options.fps, start and duration: without fps every decoded frame
-// shown within the cut, lasting until the next one; with fps the frame shown at each
-// sampling time, 1000 / fps ms each (rounded so that the sum stays on time); times are
-// compared exactly with the frames' timestamps (video_clock.h), and the canvases turned
-// as the stream's display matrix says (display_matrix.h). A video of several key frames
-// is decoded in up to options.parts parts at once, each split where the frames before
-// and after do not depend on each other and giving what the whole would give in its
-// place; its canvases carry their part's number (from 0, in file order), each part's in
-// order. The sink is called on threads of readMedia's own, one per part, at the same
-// time for different parts, while the next frames are decoded; it has returned for the
-// last time when readMedia returns. Each decoder runs on one thread, so that damage is
-// found alike in every run.
+// Video through FFmpeg's libraries, on Linux: the first video stream, its frames in
+// presentation order. It honours options.fps, start and duration: without fps every
+// decoded frame shown within the cut, lasting until the next one; with fps the frame
+// shown at each sampling time, 1000 / fps ms each (rounded so that the sum stays on
+// time); times are compared exactly with the frames' timestamps (video_clock.h), and the
+// canvases turned as the stream's display matrix says (display_matrix.h). A video of
+// several key frames is decoded in up to options.parts parts at once, each split where
+// the frames before and after do not depend on each other and giving what the whole
+// would give in its place; its canvases carry their part's number (from 0, in file
+// order), each part's in order. The sink is called on threads of readMedia's own, one
+// per part, at the same time for different parts, while the next frames are decoded; it
+// has returned for the last time when readMedia returns. Each decoder runs on one
+// thread, so that damage is found alike in every run.
+// On Windows and in the browser no video is read: every one is the problem
+// VIDEO_NOT_READ, the line saying where videos are read (read_media_none.cpp).
 ReadResult readMedia(const std::string& path, const ReadOptions& options,
                      const CanvasSink& sink);
