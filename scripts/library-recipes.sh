@@ -3,9 +3,7 @@
 # both configure them. The sourcing script has set work, prefix and jobs, sourced
 # fetch-source.sh, and defined for its target:
 #   cmake_build TREE OPTIONS...  configure, build and install a CMake project;
-#   target_cc, target_ar, target_cflags  the C compiler, archiver and flags;
-#   configure_ffmpeg OPTIONS...  FFmpeg's configure with the target's own options first;
-#   make_with  what runs make for the target ("" for none).
+#   target_cc, target_ar, target_cflags  the C compiler, archiver and flags.
 
 build_libpng() {
     cmake_build "$(fetch_source libpng1.6 libpng16-16)" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
@@ -43,25 +41,4 @@ build_giflib() {
     "$target_ar" rcs "$build/libgif.a" "$build"/*.o
     cp "$build/libgif.a" "$prefix/lib/"
     cp "$tree/gif_lib.h" "$prefix/include/"
-}
-
-# FFmpeg's libraries as the APNG reader needs them, and nothing else (no videos), on one
-# thread; its configure is silent unless it fails.
-build_ffmpeg() {
-    tree=$(fetch_source ffmpeg libavcodec59)
-    build="$work/build/ffmpeg"
-    rm -rf "$build"
-    mkdir -p "$build"
-    (cd "$build" && configure_ffmpeg \
-        --enable-static --disable-shared --disable-programs --disable-doc \
-        --disable-debug --disable-asm --disable-autodetect --disable-network \
-        --disable-pthreads \
-        --disable-avdevice --disable-avfilter --disable-swresample --disable-postproc \
-        --disable-everything --enable-protocol=file --enable-demuxer=apng \
-        --enable-decoder=apng --enable-zlib --enable-swscale >configure.out 2>&1) || {
-        cat "$build/configure.out" >&2
-        exit 1
-    }
-    $make_with make -C "$build" -j "$jobs" >&2
-    $make_with make -C "$build" install >/dev/null
 }

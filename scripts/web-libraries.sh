@@ -2,9 +2,9 @@
 # SPDX-License-Identifier: Apache-2.0
 # Builds, once, the libraries the browser build of grayframe links statically, for
 # WebAssembly with Debian's emscripten: zlib, libpng, libjpeg-turbo, libtiff, libwebp
-# (with its demuxer and animation decoder), giflib, a small FFmpeg that reads APNG,
-# then a small OpenCV (core, imgproc, imgcodecs) on top of them, all from Debian's
-# source packages; nothing else is downloaded, no emscripten port is used.
+# (with its demuxer and animation decoder) and giflib, then a small OpenCV (core,
+# imgproc, imgcodecs) on top of them, all from Debian's source packages; nothing else
+# is downloaded, no emscripten port is used.
 #   scripts/web-libraries.sh WORK_DIR PREFIX [OPENCV_SOURCE_TREE]
 # The sources are fetched into WORK_DIR/src-debian through source entries derived from
 # this system's apt configuration, which is left as it is. Each library is built once;
@@ -33,7 +33,7 @@ if [ -n "$opencv_tree" ] && [ ! -f "$opencv_tree/debian/changelog" ]; then
     prefix=$(mkdir -p "$2" && cd "$2" && pwd)
 else
     versions=$(for binary in zlib1g libpng16-16 libjpeg62-turbo libtiff6 libwebp7 \
-        libgif7 libavcodec59 libopencv-dev; do
+        libgif7 libopencv-dev; do
         echo "$binary $(dpkg-query -W -f='${source:Version}' "$binary" 2>/dev/null || true)"
     done)
     . "$here/scripts/build-cache.sh"
@@ -49,15 +49,7 @@ fi
 
 . "$(dirname "$0")/fetch-source.sh"
 
-target_cc=emcc target_ar=emar target_cflags=$cflags make_with=emmake
-# Its configure probes of emcc leave noise on stderr.
-configure_ffmpeg() {
-    emconfigure "$tree/configure" --prefix="$prefix" \
-        --target-os=none --arch=x86_32 --enable-cross-compile \
-        --cc=emcc --cxx=em++ --ar=emar --ranlib=emranlib --nm=emnm \
-        --optflags=-O2 --extra-cflags="-msimd128 -I$prefix/include" \
-        --extra-ldflags="-L$prefix/lib" --disable-stripping --disable-runtime-cpudetect "$@"
-}
+target_cc=emcc target_ar=emar target_cflags=$cflags
 . "$(dirname "$0")/library-recipes.sh"
 
 
@@ -104,9 +96,6 @@ build_libjpeg_turbo() {
 
 
 
-# libavformat, libavcodec, libswscale and libavutil with just what reads APNG files
-# (and their zlib streams through the zlib above).
-
 # The same compiler optimisation as the Linux builds, so that all compute alike, and
 # OpenCV's universal intrinsics on wasm SIMD; the decoders above stay in their
 # libraries' own defaults.
@@ -148,7 +137,7 @@ build_opencv() {
         -DENABLE_PRECOMPILED_HEADERS=OFF -DCV_TRACE=OFF
 }
 
-for library in zlib libpng libjpeg_turbo tiff libwebp giflib ffmpeg opencv; do
+for library in zlib libpng libjpeg_turbo tiff libwebp giflib opencv; do
     [ -f "$prefix/.done-$library" ] && continue
     echo "building $library for WebAssembly" >&2
     "build_$library"

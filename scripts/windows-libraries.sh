@@ -1,10 +1,10 @@
 #!/bin/sh
 # SPDX-License-Identifier: Apache-2.0
 # Cross-builds, once, the libraries grayframe.exe links statically for 64-bit Windows:
-# zlib, libpng, libjpeg-turbo, libtiff and libwebp (with its demuxer and animation
-# decoder), giflib and a small FFmpeg that reads APNG, then a small OpenCV (core,
-# imgproc, imgcodecs, highgui on its Win32 backend) on top of them, all from Debian's
-# source packages; nothing else is downloaded.
+# zlib, libpng, libjpeg-turbo, libtiff, libwebp (with its demuxer and animation
+# decoder) and giflib, then a small OpenCV (core, imgproc, imgcodecs, highgui on its
+# Win32 backend) on top of them, all from Debian's source packages; nothing else is
+# downloaded.
 #   scripts/windows-libraries.sh WORK_DIR PREFIX [OPENCV_SOURCE_TREE]
 # The sources are fetched into WORK_DIR/src-debian through source entries derived from
 # this system's apt configuration, which is left as it is. Each library is built once;
@@ -26,7 +26,7 @@ if [ -n "$opencv_tree" ] && [ ! -f "$opencv_tree/debian/changelog" ]; then
     prefix=$(mkdir -p "$2" && cd "$2" && pwd)
 else
     versions=$(for binary in zlib1g libpng16-16 libjpeg62-turbo libtiff6 libwebp7 \
-        libgif7 libavcodec59 libopencv-dev; do
+        libgif7 libopencv-dev; do
         echo "$binary $(dpkg-query -W -f='${source:Version}' "$binary" 2>/dev/null || true)"
     done)
     . "$here/scripts/build-cache.sh"
@@ -43,15 +43,7 @@ fi
 . "$(dirname "$0")/fetch-source.sh"
 
 target_cc=x86_64-w64-mingw32-gcc-posix target_ar=x86_64-w64-mingw32-gcc-ar-posix
-target_cflags=-O2 make_with=
-configure_ffmpeg() {
-    "$tree/configure" --prefix="$prefix" \
-        --target-os=mingw32 --arch=x86_64 --enable-cross-compile \
-        --cross-prefix=x86_64-w64-mingw32- --cc=x86_64-w64-mingw32-gcc-posix \
-        --ar=x86_64-w64-mingw32-gcc-ar-posix --ranlib=x86_64-w64-mingw32-gcc-ranlib-posix \
-        --pkg-config=false --optflags=-O2 --extra-cflags="-I$prefix/include" \
-        --extra-ldflags="-L$prefix/lib" --disable-w32threads "$@"
-}
+target_cflags=-O2
 . "$(dirname "$0")/library-recipes.sh"
 
 
@@ -121,7 +113,7 @@ build_opencv() {
         -DENABLE_PRECOMPILED_HEADERS=OFF -DBUILD_WITH_STATIC_CRT=OFF
 }
 
-for library in zlib libpng libjpeg_turbo tiff libwebp giflib ffmpeg opencv; do
+for library in zlib libpng libjpeg_turbo tiff libwebp giflib opencv; do
     [ -f "$prefix/.done-$library" ] && continue
     echo "building $library for Windows" >&2
     "build_$library"
