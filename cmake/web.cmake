@@ -2,9 +2,8 @@
 # The browser build (make web): grayframe and grayframe-embed compiled with Emscripten
 # into WebAssembly modules that the page (src/web/) runs in a Web Worker, on the
 # libraries scripts/web-libraries.sh builds from Debian's sources (OpenCV, its image
-# libraries, giflib, libwebp, FFmpeg's APNG decoder), found through
-# CMAKE_FIND_ROOT_PATH. One thread, no companion programs: pictures and animations are
-# read in the module itself.
+# libraries, giflib, libwebp), found through CMAKE_FIND_ROOT_PATH. One thread, no
+# companion programs: pictures and animations are read in the module itself.
 add_compile_options(-fexceptions -msimd128)
 add_link_options(-fexceptions)
 
