@@ -182,8 +182,8 @@ TEST(Windows, EmbedWritesTheSameFrameSet) {
     }
 }
 
-// Animations are read in the program on Windows: a GIF and an animated WebP give the
-// Linux build's frames, durations and GIF preview; a video gets one line.
+// Animations are read in the program on Windows: a GIF, an animated WebP and an APNG
+// give the Linux build's frames, durations and GIF preview; a video gets one line.
 TEST(Windows, EmbedReadsAnimationsAsLinuxDoes) {
     const test::TempDir dir;
     std::vector<std::string> frames;
@@ -198,10 +198,16 @@ TEST(Windows, EmbedReadsAnimationsAsLinuxDoes) {
     webp.push_back(dir / "a.webp");
     ASSERT_EQ(test::runProgram("/usr/bin/convert", gif, dir.path).status, 0);
     ASSERT_EQ(test::runProgram("/usr/bin/convert", webp, dir.path).status, 0);
+    ASSERT_EQ(test::runProgram("/usr/bin/ffmpeg",
+                               {"-v", "error", "-framerate", "8", "-i", "f%d.png", "-plays",
+                                "0", "-f", "apng", "spin.png"},
+                               dir.path)
+                  .status,
+              0);
     const std::string windowsEmbed =
         (fs::path(GRAYFRAME_WINDOWS_EXE).parent_path() / "grayframe-embed.exe").string();
     const std::vector<std::string> args{"--name", "anim", "--background", "40",
-                                        "--preview", "sheet.gif", "a.gif", "a.webp"};
+                                        "--preview", "sheet.gif", "a.gif", "a.webp", "spin.png"};
     EXPECT_EQ(test::runProgram(GRAYFRAME_EMBED_PATH, args, dir.path).status, 0);
     for (const char* file : {"anim.h", "anim.c", "sheet.gif"})
         fs::rename(dir / file, dir / ("linux-" + std::string(file)));
