@@ -64,8 +64,8 @@ static unsigned char near_byte(cursor at)
 #endif
 
 /* copy_set copies the n > 0 bytes of the set at at to out and gives where the set
- * goes on; copy_ram copies n > 0 bytes of from to out; fill puts b in n > 0 bytes of
- * out. */
+ * goes on; raw_row copies the row of the set at *at to out and moves *at past it;
+ * copy_ram copies n > 0 bytes of from to out; fill puts b in n > 0 bytes of out. */
 #if defined(AVR_LOOPS)
 /* grayframe_decode_avr.S: what its functions take, give and keep there. */
 #ifdef __cplusplus
@@ -79,6 +79,8 @@ unsigned long grayframe_avr_row_far(unsigned char *out, int delta, unsigned int 
 #define copy_set grayframe_avr_copy_set_far
 #else
 unsigned int grayframe_avr_copy_set(unsigned char *out, unsigned int at, unsigned char n);
+void grayframe_avr_raw_row(unsigned char *out, unsigned int *at);
+#define raw_row grayframe_avr_raw_row
 unsigned int grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
                                unsigned int set);
 unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
@@ -121,11 +123,19 @@ NOINLINE OWN_LOOPS static void fill(unsigned char *out, unsigned char b, unsigne
 }
 #endif
 
+#ifndef raw_row
+static void raw_row(unsigned char *out, cursor *at)
+{
+    *at = copy_set(out, *at, ROW);
+}
+#endif
+
 int grayframe_open_at(grayframe_decoder *d, grayframe_address set, unsigned long size)
 {
     d->set = set;
     d->end = (cursor)(set + size);
     d->chain = 0;
+    d->base_kind = 0;
     d->count = 0;
     if (size < GRAYFRAME_HEADER_BYTES || (unsigned long)(cursor)size != size || d->end < set
         || BYTE(set) != GRAYFRAME_SIGNATURE_0 || BYTE(set + 1) != GRAYFRAME_SIGNATURE_1
@@ -570,11 +580,14 @@ NOINLINE static int apply_deltas(grayframe_decoder *d, unsigned char *out)
 {
     const unsigned char row = d->row;
     unsigned char i, soonest = GRAYFRAME_ROWS;
-    copy_ram(d->above, out, ROW);
-    d->column = 0;
+    int result;
+    if (d->base_kind != GRAYFRAME_KIND_RAW) {
+        copy_ram(d->above, out, ROW);
+        d->column = 0;
+    }
     for (i = 1; i != d->chain; ++i) {
         if (d->until[i] == row) {
-            if (ROW_OF(d, i, out, out))
+            if (FAST_ROW(d, i, out, out))
                 return GRAYFRAME_DAMAGED;
             until_codes(d, i, (unsigned char)(row + 1));
         }
@@ -597,7 +610,7 @@ static int step(grayframe_decoder *d, unsigned char *out, const unsigned char *p
     if (d->base_kind == GRAYFRAME_KIND_RAW) {
         if ((cursor)(d->end - d->next[0]) < ROW)
             return GRAYFRAME_DAMAGED;
-        d->next[0] = copy_set(out, d->next[0], ROW);
+        raw_row(out, &d->next[0]);
     } else if (d->hold[0]) {
         --d->hold[0];
         if (ref != out)
@@ -677,34 +690,29 @@ int grayframe_rows_begin(grayframe_decoder *d, unsigned frame)
     return begin(d, frame, 0);
 }
 
-int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
+/* grayframe_rows_next for a chain whose first frame is a key frame. */
+NOINLINE static int key_rows_next(grayframe_decoder *d, unsigned char *row)
 {
     int result;
-    const cursor at = d->next[0];
 #if defined(AVR_LOOPS)
+    const cursor at = d->next[0];
     unsigned char c;
 #endif
     if (d->chain == 1 && d->row != GRAYFRAME_ROWS) {
-        if (d->base_kind != GRAYFRAME_KIND_RAW) {
-            if (d->hold[0])
-                --d->hold[0];
+        if (d->hold[0])
+            --d->hold[0];
 #if defined(AVR_LOOPS)
-            /* a row of codes of its own, straight to the assembler loop */
-            else if (at != d->end &&
-                     ((c = BYTE(at)) < GRAYFRAME_CHANGED_BEFORE
-                      || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE))) {
-                if (!(d->next[0] = avr_row(d, at, row, row)))
-                    return end(d, GRAYFRAME_DAMAGED);
-            }
-#endif
-            else if (FAST_ROW(d, 0, row, row))
+        /* a row of codes of its own, straight to the assembler loop */
+        else if (at != d->end &&
+                 ((c = BYTE(at)) < GRAYFRAME_CHANGED_BEFORE
+                  || (c >= GRAYFRAME_PAIR && c < GRAYFRAME_WHOLE))) {
+            if (!(d->next[0] = avr_row(d, at, row, row)))
                 return end(d, GRAYFRAME_DAMAGED);
-            rows_call_out(d);
-        } else {
-            if ((cursor)(d->end - at) < ROW)
-                return end(d, GRAYFRAME_DAMAGED);
-            d->next[0] = copy_set(row, at, ROW);
         }
+#endif
+        else if (FAST_ROW(d, 0, row, row))
+            return end(d, GRAYFRAME_DAMAGED);
+        rows_call_out(d);
         ++d->row;
         return GRAYFRAME_MORE;
     }
@@ -713,6 +721,37 @@ int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
     if (d->row == GRAYFRAME_ROWS)
         return end(d, GRAYFRAME_OK);
     return step(d, row, row) ? end(d, GRAYFRAME_DAMAGED) : GRAYFRAME_MORE;
+}
+
+/* grayframe_rows_next for a chain whose first frame is raw, where its quick path
+ * stops: no frame begun, the frame's end, a raw row cut short, or a row that delta
+ * frames change (the raw row, then their codes). */
+NOINLINE static int raw_rows_next(grayframe_decoder *d, unsigned char *row)
+{
+    if (!d->chain)
+        return GRAYFRAME_ORDER;
+    if (d->row == GRAYFRAME_ROWS)
+        return end(d, GRAYFRAME_OK);
+    if ((cursor)(d->end - d->next[0]) < ROW)
+        return end(d, GRAYFRAME_DAMAGED);
+    raw_row(row, &d->next[0]);
+    if (apply_deltas(d, row))
+        return end(d, GRAYFRAME_DAMAGED);
+    ++d->row;
+    return GRAYFRAME_MORE;
+}
+
+/* Quick for a raw row that no delta frame changes, which is most rows of a raw frame's
+ * chain. */
+int grayframe_rows_next(grayframe_decoder *d, unsigned char *row)
+{
+    if (d->base_kind != GRAYFRAME_KIND_RAW)
+        return key_rows_next(d, row);
+    if (d->row >= d->soonest || !d->chain || (cursor)(d->end - d->next[0]) < ROW)
+        return raw_rows_next(d, row);
+    ++d->row;
+    raw_row(row, &d->next[0]);
+    return GRAYFRAME_MORE;
 }
 
 int grayframe_spans_begin(grayframe_decoder *d, unsigned frame)

@@ -21,6 +21,7 @@
  *   near flash (LPM):
  *     unsigned int grayframe_avr_copy_set(unsigned char *out, unsigned int at,
  *                                         unsigned char n);
+ *     void grayframe_avr_raw_row(unsigned char *out, unsigned int *at);
  *     unsigned int grayframe_avr_row(unsigned char *out, int delta, unsigned int code,
  *                                    unsigned int set);
  *     unsigned long grayframe_avr_rows(unsigned char *out, int delta, unsigned int code,
@@ -38,7 +39,9 @@
  *
  * copy_set copies the n > 0 bytes of the set at at to out and gives at + n (far: RAMPZ
  * left at its third byte); copy_ram copies n > 0 bytes from from to out. Both change
- * only X, Z, r0, n's register and the result's.
+ * only X, Z, r0, n's register and the result's. raw_row copies the whole row (51 bytes)
+ * of the set at *at to out and moves *at past it, in fewer cycles than copy_set: X at,
+ * then out, Z the set, r20 the loop's count; it changes only those and r0.
  *
  * row decodes the codes of one row (their first code not a rows code) at code (far:
  * the low 16 bits, RAMPZ set by the caller to the third byte) into out, 51 bytes, bytes
@@ -209,6 +212,31 @@ COPY_SET:
 .Lcopy_set_8_done:
     ret
     .size COPY_SET, .-COPY_SET
+
+#ifndef FAR_FLASH
+/* --- raw_row: out r24:r25, at r22:r23 (where the address is) --- */
+    .section .text.grayframe_avr_raw_row,"ax",@progbits
+    .global grayframe_avr_raw_row
+    .type grayframe_avr_raw_row, @function
+grayframe_avr_raw_row:
+    movw r26, r22
+    ld r30, X+
+    ld r31, X
+    movw r26, r24
+    .if GRAYFRAME_ROW_BYTES - 3 * 17
+    .error "a row is not 3 times 17 bytes"
+    .endif
+    ldi r20, 3
+.Lraw_row_loop:
+    steps 17, set_to_x
+    dec r20
+    brne .Lraw_row_loop
+    movw r26, r22
+    st X+, r30
+    st X, r31
+    ret
+    .size grayframe_avr_raw_row, .-grayframe_avr_raw_row
+#endif
 
 /* --- copy_ram: out r24:r25, from r22:r23, n r20 --- */
     .section .text.grayframe_avr_copy_ram,"ax",@progbits
