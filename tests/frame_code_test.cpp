@@ -255,9 +255,19 @@ std::vector<PackedFrame> printedFrames(const std::vector<cv::Mat>& pictures) {
     return frames;
 }
 
+// A photograph's fine detail: a plasma with noise of every pixel on it, unblurred.
+cv::Mat busy(unsigned seed) {
+    cv::Mat picture = plasma(seed, 0), grain(picture.size(), CV_8UC3);
+    cv::RNG(seed).fill(grain, cv::RNG::NORMAL, 0, 60);
+    picture += grain;
+    return picture;
+}
+
 // Twelve frames of a small thing moving across a still background: a white ball, or a
-// sprite (a dark box holding a light disc).
-std::vector<PackedFrame> movingOver(const cv::Mat& background, bool ball) {
+// sprite (a dark box holding a light disc) of width x height (in the picture, a frame
+// pixel 4 x 4).
+std::vector<PackedFrame> movingOver(const cv::Mat& background, bool ball, int width = 40,
+                                    int height = 50) {
     std::vector<cv::Mat> pictures;
     for (int k = 0; k < 12; ++k) {
         cv::Mat picture = background.clone();
@@ -266,8 +276,9 @@ std::vector<PackedFrame> movingOver(const cv::Mat& background, bool ball) {
             cv::circle(picture, {x, 60 + k % 6 * 30}, 24, cv::Scalar::all(255),
                        cv::FILLED);
         } else {
-            cv::rectangle(picture, {x, 120, 40, 50}, cv::Scalar::all(0), cv::FILLED);
-            cv::circle(picture, {x + 20, 140}, 12, cv::Scalar::all(255), cv::FILLED);
+            cv::rectangle(picture, {x, 120, width, height}, cv::Scalar::all(0), cv::FILLED);
+            cv::circle(picture, {x + width / 2, 120 + width / 2}, width * 3 / 10,
+                       cv::Scalar::all(255), cv::FILLED);
         }
         pictures.push_back(picture);
     }
@@ -297,26 +308,34 @@ std::vector<FrameCycles> modelledCycles(const Code& code, unsigned count) {
     return cycles;
 }
 
-// A ball over a plasma and a sprite over a photo-like picture, each the frames
-// grayframe prints: every frame decodes back within its budget (the AVR's, and no
-// limit) by the model; a plasma's frames are too slow to decode other than raw for the
-// AVR, while with no limit the ball costs a few bytes a frame; a sprite's frames over
-// a plasma blurred by a frame pixel, a photo-like picture, call the rows of a key frame
-// before them, which leaves them cycles to do so.
+// A ball over a plasma, a sprite over a photo-like picture and a small sprite over a
+// busy one, each the frames grayframe prints: every frame decodes back within its budget
+// (the AVR's, and no limit) by the model; a plasma's frames are too slow to decode other
+// than raw for the AVR, while with no limit the ball costs a few bytes a frame; a
+// sprite's frames over a plasma blurred by a frame pixel, a photo-like picture, call the
+// rows of a key frame before them, which leaves them cycles to do so; a busy picture
+// goes raw for the AVR, and the small sprite's frames are delta frames over it.
 TEST(FrameCode, AThingMovingOverAStillPictureWithinEachBudget) {
     const std::vector<PackedFrame> ball = movingOver(plasma(1, 0), true),
-                                   sprite = movingOver(plasma(2, 4), false);
+                                   sprite = movingOver(plasma(2, 4), false),
+                                   small = movingOver(busy(3), false, 16, 16);
     const size_t raw = 12 * PACKED_FRAME_BYTES;
     for (const long cycles : {FRAME_CODE_CYCLES, 0L}) {
         SCOPED_TRACE("cycles " + std::to_string(cycles));
         const Code balls = encodeFrameSet(ball, cycles),
-                   sprites = encodeFrameSet(sprite, cycles);
-        if (cycles)
+                   sprites = encodeFrameSet(sprite, cycles),
+                   smalls = encodeFrameSet(small, cycles);
+        if (cycles) {
             EXPECT_LE(sprites.size() * 3, raw) << "a third of the raw frames at most";
-        else
+            EXPECT_EQ(kindOf(smalls, 0), 'R');
+            EXPECT_EQ(kindOf(smalls, 1), 'D');
+            EXPECT_LT(smalls.size() * 3, raw * 2);
+        } else {
             EXPECT_LE(balls.size() * 10, raw);
-        for (const Code* code : {&balls, &sprites}) {
-            expectRoundTrip(code == &balls ? ball : sprite, *code);
+        }
+        for (const auto& [frames, code] :
+             {std::pair{&ball, &balls}, {&sprite, &sprites}, {&small, &smalls}}) {
+            expectRoundTrip(*frames, *code);
             const std::vector<FrameCycles> each = modelledCycles(*code, 12);
             for (unsigned k = 0; k < 12 && cycles; ++k) {
                 if (kindOf(*code, k) == 'R') continue;

@@ -214,7 +214,8 @@ long rowsOfChain(const std::vector<std::vector<Row>>& frames) {
             changed = true;
             cycles += cost.deltaRow + delta.codes;
         }
-        if (changed) cycles += cost.keepRow + cost.keepDelta * deltas;
+        if (changed)
+            cycles += (base.raw ? cost.rawChanged : cost.keepRow) + cost.keepDelta * deltas;
         kept = changed;
     }
     return roundUp(cycles);

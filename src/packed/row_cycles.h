@@ -30,7 +30,7 @@ struct CycleTable {
         // A row that calls codes or starts a rows call, more (the decoder's quick path
         // takes only rows of codes and held rows).
         double calledRow = 36;
-        double rawRow = 393;
+        double rawRow = 348;
         double heldRow = 90;     // a row whole as the row above, in a whole code
         double holdStart = 318;  // a row whose whole code starts a hold
         // A row whose codes are those of a row before: that row's codes and a call; when
@@ -44,13 +44,16 @@ struct CycleTable {
         double heldRow = 156;    // a row held in the base
         double holdStart = 230;  // and more, for one whose whole code starts a hold
         double codesRow = 234;   // a row of codes in the base, beside its codes
-        double rawRow = 442;     // a raw row of the base
+        double rawRow = 348;     // a raw row of the base
         // After a row a delta frame changed, the base's row above is in the state: a
         // held row copied from there, and the base's codes' bytes as the reference.
         double heldCopy = 300, keptCode = 2, keptByte = 8.7;
         double keepRow = 349;   // the base's row kept, when a delta frame changes it
         double keepDelta = 24;  // and each delta frame of the chain looked at then
-        double deltaRow = 173;  // a delta frame's row of codes, beside its codes
+        // In place of keepRow for a raw row, which nothing below needs kept: leaving the
+        // quick path of raw rows.
+        double rawChanged = 100;
+        double deltaRow = 140;  // a delta frame's row of codes, beside its codes
         double deltaHold = 38;  // a delta frame's whole code
     } chain;
     // Whole, into a 4,080-byte buffer, the rows of a key frame below its first in the
@@ -109,7 +112,7 @@ struct FrameCycles {
 FrameCycles frameCycles(const std::vector<PlacedRecord>& chain, bool over);
 
 // Most modelled cycles for a frame row by row that is to decode within 32,000 (2 ms at
-// 16 MHz): less a margin for the model. A raw frame, the slowest, takes about 30,700.
+// 16 MHz): less a margin for the model. A raw frame takes about 27,500.
 constexpr long CYCLES_BUDGET = 31000;
 // Most modelled cycles for a raw or key frame decoded whole over the frame before (the
 // first frame from nothing) within 32,000: less a margin for the model, which is never
