@@ -37,7 +37,7 @@ for group in photo rose granite; do
     args+=("photo:$group=$work/$group.raw")
 done
 for group in anim-bounce anim-clock anim-ticker anim-progress anim-walk anim-blink anim-plasma \
-    anim-sprite-photo walk; do
+    anim-sprite-photo anim-dot-photo walk; do
     raw $group stretch
     args+=("anim:$group=$work/$group.raw")
 done

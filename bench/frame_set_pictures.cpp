@@ -6,11 +6,12 @@
 //   repeat every four rows but not from one to the next;
 //   photo: photo-like pictures (the batch's generator);
 //   anim-bounce, anim-clock, anim-ticker, anim-progress, anim-walk, anim-blink,
-//   anim-plasma, anim-sprite-photo: animations, one file a frame (anim-blink a screen of
-//   102 x 80 held still, a cursor blinking and a pixel moving on it: frames coded
-//   against the frame before; anim-plasma a ball over a fractal plasma;
-//   anim-sprite-photo a sprite over a photo-like picture, a plasma blurred by a frame
-//   pixel).
+//   anim-plasma, anim-sprite-photo, anim-dot-photo: animations, one file a frame
+//   (anim-blink a screen of 102 x 80 held still, a cursor blinking and a pixel moving on
+//   it: frames coded against the frame before; anim-plasma a ball over a fractal plasma;
+//   anim-sprite-photo a sprite of 10 x 12 frame pixels over a photo-like picture with
+//   fine detail, a plasma with grain on every pixel; anim-dot-photo a sprite of 4 x 4
+//   over the same picture).
 // Usage: frame_set_pictures DIR
 #include <cstdio>
 #include <opencv2/imgcodecs.hpp>
@@ -235,12 +236,17 @@ int main(int argc, char** argv) {
                    cv::FILLED);
         save("anim-plasma", i, p);
     }
-    const cv::Mat photo = plasma(2, 4);
+    cv::Mat photo = plasma(2, 0), grain(photo.size(), CV_8UC3);
+    cv::RNG(2).fill(grain, cv::RNG::NORMAL, 0, 60);
+    photo += grain;
     for (int i = 0; i < 12; ++i) {
-        cv::Mat p = photo.clone();
+        cv::Mat p = photo.clone(), q = photo.clone();
         cv::rectangle(p, {40 + 28 * i, 120, 40, 50}, cv::Scalar::all(0), cv::FILLED);
         cv::circle(p, {60 + 28 * i, 140}, 12, cv::Scalar::all(255), cv::FILLED);
         save("anim-sprite-photo", i, p);
+        cv::rectangle(q, {40 + 28 * i, 120, 16, 16}, cv::Scalar::all(0), cv::FILLED);
+        cv::circle(q, {48 + 28 * i, 128}, 4, cv::Scalar::all(255), cv::FILLED);
+        save("anim-dot-photo", i, q);
     }
     return 0;
 }

@@ -7,7 +7,7 @@
 # The sets, GROUP:MODE: the pictures GROUP-*.png, fitted by grayframe-embed in MODE.
 BENCH_SETS="ui:fitin text:fitin icons:fitin sprites:fitin photo:fitout
 anim-bounce:stretch anim-clock:stretch anim-ticker:stretch anim-progress:stretch
-anim-walk:stretch anim-blink:stretch ball:stretch"
+anim-walk:stretch anim-blink:stretch anim-dot-photo:stretch ball:stretch"
 
 # The bench's pictures into work: frame_set_pictures's and the AVR example's ball.
 bench_pictures() {
