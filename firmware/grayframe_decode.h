@@ -38,7 +38,7 @@
  * beside grayframe_decode.c, to be compiled and linked with it, with the same
  * definitions (it assembles to nothing off AVR, so a build may take it everywhere).
  * With GRAYFRAME_SMALL defined (or GRAYFRAME_READ_BYTE), the C loops of
- * grayframe_decode.c do it instead, in about 2.6 KiB less flash and 1.6 to 3.3 times the
+ * grayframe_decode.c do it instead, in about 2.8 KiB less flash and up to 3.3 times the
  * cycles; both make the same bytes and results, damaged sets included.
  *
  * Damaged or cut sets: every write stays within the caller's buffer (51 or 4080 bytes),
