@@ -26,13 +26,13 @@ struct CycleTable {
         double frame = 60;  // opening a frame
         // A code, beside its row's: bytes as the reference cost nothing in place.
         CodeCycles code = {16, 0, 24, 6.8, 58, 5.8, 26.5, 3.6, 41, 6.6};
-        double codesRow = 143;  // a row of codes, beside its codes
+        double codesRow = 146;  // a row of codes, beside its codes
         // A row that calls codes or starts a rows call, more (the decoder's quick path
         // takes only rows of codes and held rows).
         double calledRow = 36;
         double rawRow = 348;
-        double heldRow = 90;     // a row whole as the row above, in a whole code
-        double holdStart = 318;  // a row whose whole code starts a hold
+        double heldRow = 93;     // a row whole as the row above, in a whole code
+        double holdStart = 321;  // a row whose whole code starts a hold
         // A row whose codes are those of a row before: that row's codes and a call; when
         // codes after the call change the row, theirs and a change; a rows call: its
         // rows' codes and a rows call, once.
@@ -41,9 +41,9 @@ struct CycleTable {
     // Row by row, the chain of a delta frame (its raw or key frame the base).
     struct Chain {
         double frame = 211;      // each delta frame of the chain, opened
-        double heldRow = 156;    // a row held in the base
+        double heldRow = 159;    // a row held in the base
         double holdStart = 230;  // and more, for one whose whole code starts a hold
-        double codesRow = 234;   // a row of codes in the base, beside its codes
+        double codesRow = 237;   // a row of codes in the base, beside its codes
         double rawRow = 348;     // a raw row of the base
         // After a row a delta frame changed, the base's row above is in the state: a
         // held row copied from there, and the base's codes' bytes as the reference.
