@@ -44,11 +44,15 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 package=$(dirname "$(find "$prefix" -name grayframeConfig.cmake)")
 
 # Twelve pictures (twice for the ATmega2560), and what grayframe makes of them: every
-# frame, then the last one again.
+# frame, then the last one again. The last rose comes again with a white square on it,
+# which the compressed set codes as a delta frame over the rose's raw frame.
+convert "$source/docs/pictures/rose-ordered.png" -fill white -draw "rectangle 150,90 161,101" \
+    "$scratch/rose-square.png"
 pictures="" inputs="" last=""
 for copy in $(seq $copies); do
     for picture in "$source"/examples/cmake-firmware/*.png "$source"/examples/chart.png \
-        "$source"/docs/pictures/*.png; do
+        "$source"/docs/pictures/[a-r]*.png "$scratch/rose-square.png" \
+        "$source"/docs/pictures/[s-z]*.png; do
         pictures="$pictures${pictures:+;}$picture" inputs="$inputs -i $picture"
         last=$picture
     done
