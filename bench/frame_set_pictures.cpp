@@ -18,6 +18,8 @@
 #include <opencv2/imgproc.hpp>
 #include <string>
 
+#include "plasma.h"
+
 namespace {
 
 std::string dir;
@@ -150,24 +152,6 @@ cv::Mat photoLike(cv::RNG& rng) {
     cv::Mat noise(480, 640, CV_8UC3);
     rng.fill(noise, cv::RNG::NORMAL, 0, 8);
     return smooth + texture + noise;
-}
-
-// A fractal plasma at 408 x 320: random grids of 3 x 4 cells and finer, smoothly
-// enlarged, each finer one at half the strength; blurred by a Gaussian of `blur`
-// pixels (0: not at all).
-cv::Mat plasma(unsigned seed, double blur) {
-    cv::RNG random(seed);
-    cv::Mat sum(320, 408, CV_32FC3, cv::Scalar::all(0)), cells, enlarged;
-    for (int octave = 0; octave < 6; ++octave) {
-        cells.create(3 << octave, 4 << octave, CV_32FC3);
-        random.fill(cells, cv::RNG::UNIFORM, 0, 255.0 / (1 << octave));
-        cv::resize(cells, enlarged, sum.size(), 0, 0, cv::INTER_CUBIC);
-        sum += enlarged;
-    }
-    if (blur > 0) cv::GaussianBlur(sum, sum, {0, 0}, blur);
-    cv::Mat picture;
-    sum.convertTo(picture, CV_8UC3, 0.5);
-    return picture;
 }
 
 }  // namespace

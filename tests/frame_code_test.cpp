@@ -13,6 +13,7 @@
 
 #include "packed/row_cycles.h"
 #include "support.h"
+#include "../bench/plasma.h"
 
 extern "C" {
 #include "grayframe_decode.h"
@@ -218,24 +219,6 @@ TEST(FrameCode, AMovingBoxOverABusyBackgroundCallsEarlierRows) {
         EXPECT_LE(sent, 24u * PACKED_ROW_BYTES) << "frame " << k;
     }
     expectRoundTrip(frames, code);
-}
-
-// A fractal plasma of 408 x 320 (four times a frame each way): random grids of 3 x 4
-// cells and finer, smoothly enlarged, each finer one at half the strength; blurred by
-// a Gaussian of `blur` pixels (0: not at all).
-cv::Mat plasma(unsigned seed, double blur) {
-    cv::RNG random(seed);
-    cv::Mat sum(320, 408, CV_32FC3, cv::Scalar::all(0)), cells, enlarged;
-    for (int octave = 0; octave < 6; ++octave) {
-        cells.create(3 << octave, 4 << octave, CV_32FC3);
-        random.fill(cells, cv::RNG::UNIFORM, 0, 255.0 / (1 << octave));
-        cv::resize(cells, enlarged, sum.size(), 0, 0, cv::INTER_CUBIC);
-        sum += enlarged;
-    }
-    if (blur > 0) cv::GaussianBlur(sum, sum, {0, 0}, blur);
-    cv::Mat picture;
-    sum.convertTo(picture, CV_8UC3, 0.5);
-    return picture;
 }
 
 // The frames grayframe -printdata makes of pictures, in order.
