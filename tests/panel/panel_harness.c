@@ -129,7 +129,8 @@ static unsigned char *read_file(const char *name, unsigned long *size)
 int main(int argc, char **argv)
 {
     static bench b;
-    elf_firmware_t firmware;
+    /* Kept for the run: simavr's reader allocates the firmware's parts and symbols. */
+    static elf_firmware_t firmware;
     avr_t *avr;
     unsigned long size = 0, cycles_per_frame = 16000000;
     int pin, state = cpu_Running;
