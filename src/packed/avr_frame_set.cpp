@@ -140,8 +140,7 @@ std::string decoding(const FrameSet& set) {
            "_CODE_BYTES bytes in program memory.\n"
            " * Compile grayframe_decode.c with it, open the set and take a frame, for\n"
            " * instance row by row:\n" +
-           decodingExample(set, set.name + "_open(&decoder);") + ".\n" +
-           (set.cycles == FRAME_CODE_CYCLES ? "" : budgetLine(set));
+           decodingExample(set, set.name + "_open(&decoder);") + ".\n" + budgetLine(set);
 }
 
 std::string declarations(const FrameSet& set) {
