@@ -1,5 +1,5 @@
-// The panel model the firmware tests play against: what the controller's datasheet says
-// of its commands, checked on what the panel shows.
+// The panel model the firmware tests play against: its re-map as the controller's
+// datasheet gives it, on which the panel test's picture being upright rests.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -31,23 +31,6 @@ struct Panel {
     }
 };
 
-TEST(PanelModel, WritesWrapWithinTheWindowAcrossOrDown) {
-    Panel across;
-    across.upright().commands({0x15, 10, 11, 0x75, 5, 6});
-    across.data({1, 2, 3, 4, 5});
-    EXPECT_EQ(across.at(5, 10), 5u);  // the fifth byte wrapped to the window's start
-    EXPECT_EQ(across.at(5, 11), 2u);
-    EXPECT_EQ(across.at(6, 10), 3u);
-    EXPECT_EQ(across.at(6, 11), 4u);
-    EXPECT_EQ(across.at(5, 12), 0u);
-
-    Panel down;
-    down.upright(0x55).commands({0x15, 10, 11, 0x75, 5, 6});
-    down.data({1, 2, 3});
-    EXPECT_EQ(down.at(6, 10), 2u);
-    EXPECT_EQ(down.at(5, 11), 3u);
-}
-
 TEST(PanelModel, RemapBitsPlaceBytesNibblesAndRows) {
     struct Case {
         int remap, row, column;
@@ -62,29 +45,6 @@ TEST(PanelModel, RemapBitsPlaceBytesNibblesAndRows) {
         panel.data({0xAB});
         EXPECT_EQ(panel.at(c.row, c.column), c.shown) << "re-map " << c.remap;
     }
-}
-
-TEST(PanelModel, StartLineAndOffsetMoveThePicture) {
-    Panel panel;
-    panel.upright().commands({0x75, 8, 8});
-    panel.data({0x77});
-    panel.commands({0xA1, 8});
-    EXPECT_EQ(panel.at(0, 0), 0x77u);
-    panel.commands({0xA1, 0, 0xA2, 8});
-    EXPECT_EQ(panel.at(0, 0), 0u);
-    EXPECT_EQ(panel.at(16, 0), 0x77u);
-}
-
-TEST(PanelModel, CommandsTakeTheirParametersAsCommandBytes) {
-    Panel panel;
-    panel.commands({0xA0, 0x51, 0x81, 0x80, 0xB8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
-                    13, 14, 0x15, 0, 0, 0x75, 0, 0});
-    panel.data({0x12});
-    EXPECT_EQ(panel.at(0, 0), 0u);  // the display is off until 0xAF
-    panel.commands({0xAF, 0x27});
-    EXPECT_EQ(panel.at(0, 0), 0x12u);
-    EXPECT_EQ(panel.p.unknown, 1ul);
-    EXPECT_EQ(panel.p.first_unknown, 0x27);
 }
 
 }  // namespace
